@@ -1,0 +1,44 @@
+// Entry point of tellweir. The monitoring engine and the desktop shell are still being built;
+// until they arrive the program reports which of its parts are in place.
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kVersion = "1.1";
+
+void PrintUsage() {
+    std::printf(
+        "Usage: tellweir [--help] [--version]\n"
+        "Watches web resources (http, https, ftp) and local files for change.\n");
+}
+
+void PrintStatus() {
+    std::printf(
+        "Tellweir %s\n"
+        "In place so far:\n"
+        "  - typed property sets with conversions, change stamps and their own locks\n"
+        "  - transfer result codes, the status message table and the log interface\n"
+        "  - item logs with tagged lines, trimming, listeners and the log registry\n"
+        "Not yet: monitor tasks, the engine, network clients and the desktop shell.\n",
+        kVersion);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage();
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tellweir %s\n", kVersion);
+            return 0;
+        }
+        std::fprintf(stderr, "tellweir: unknown option '%s'\nTry 'tellweir --help'.\n", argv[i]);
+        return 2;
+    }
+    PrintStatus();
+    return 0;
+}

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, and only those that are missing.
+# Usage: scripts/install-deps.sh [group...]   groups: build (default), test, bench, fuzz, format, all
+set -euo pipefail
+
+declare -A GROUP
+GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev"
+GROUP[test]="libgtest-dev libgmock-dev"
+GROUP[bench]="libbenchmark-dev"
+GROUP[fuzz]="clang libclang-rt-14-dev"
+GROUP[format]="clang-format"
+
+groups=("$@")
+[ ${#groups[@]} -eq 0 ] && groups=(build)
+if [ "${groups[0]}" = all ]; then groups=(build test bench fuzz format); fi
+
+wanted=()
+for g in "${groups[@]}"; do
+    [ -n "${GROUP[$g]+x}" ] || { echo "install-deps: unknown group '$g'" >&2; exit 2; }
+    read -r -a pkgs <<<"${GROUP[$g]}"
+    wanted+=("${pkgs[@]}")
+done
+
+missing=()
+for p in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing missing Debian packages: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+    SUDO=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "install-deps: done"
