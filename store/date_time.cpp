@@ -35,9 +35,13 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-std::int64_t DateTime::ToBits() const { return std::bit_cast<std::int64_t>(days); }
+std::int64_t DateTime::ToBits() const {
+    return std::bit_cast<std::int64_t>(days);
+}
 
-DateTime DateTime::FromBits(std::int64_t bits) { return {std::bit_cast<double>(bits)}; }
+DateTime DateTime::FromBits(std::int64_t bits) {
+    return {std::bit_cast<double>(bits)};
+}
 
 DateTime DateTime::FromTm(const std::tm& local) {
     // Normalise through timegm, which treats the fields as plain calendar arithmetic.
@@ -79,7 +83,9 @@ std::time_t DateTime::ToUnixTime() const {
     return mktime(&local);
 }
 
-DateTime DateTime::Now() { return FromUnixTime(std::time(nullptr)); }
+DateTime DateTime::Now() {
+    return FromUnixTime(std::time(nullptr));
+}
 
 std::string DateTime::Format(const char* format) const {
     const std::tm local = ToTm();

@@ -8,11 +8,11 @@
 namespace tellweir {
 
 class CIdCounter {
-public:
+  public:
     explicit constexpr CIdCounter(std::int32_t first) : next_(first) {}
     std::int32_t Next() { return next_.fetch_add(1, std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<std::int32_t> next_;
 };
 

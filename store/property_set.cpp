@@ -33,7 +33,9 @@ const PropertyValue* CPropertySet::Find(PropertyId id) const {
     return it == values_->end() ? nullptr : &it->second;
 }
 
-void CPropertySet::Touch() { stamp_ = NextChangeStamp(stamp_); }
+void CPropertySet::Touch() {
+    stamp_ = NextChangeStamp(stamp_);
+}
 
 void CPropertySet::EraseLocked(PropertyId id) {
     if (!values_) return;

@@ -18,7 +18,7 @@ namespace tellweir {
 using PropertyId = std::uint16_t;
 
 class CPropertySet {
-public:
+  public:
     enum class Locking { None, ThreadSafe };
 
     // Every set the system creates is sparse: zero, empty texts and empty bytes are not stored,
@@ -73,7 +73,7 @@ public:
     // True while the set holds its value map (it is dropped with its last entry).
     bool HoldsMap() const;
 
-private:
+  private:
     using Map = std::map<PropertyId, PropertyValue>;
     using Guard = std::unique_lock<std::recursive_mutex>;
 

@@ -18,7 +18,9 @@ std::int64_t TruncateToInt64(double v) {
 }
 
 // The low 32 bits, as a conversion to a 32-bit signed integer keeps them.
-std::int32_t Low32(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
+std::int32_t Low32(std::int64_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ std::optional<std::int32_t> PropertyValue::ReadInt(bool allowConversion) const {
     if (auto* v = std::get_if<std::int64_t>(&payload_)) return Low32(*v);
     if (auto* v = std::get_if<double>(&payload_)) return Low32(TruncateToInt64(*v));
     // atoi reads as strtol and keeps the low 32 bits of its result.
-    if (auto* v = std::get_if<std::string>(&payload_)) return Low32(std::strtol(v->c_str(), nullptr, 10));
+    if (auto* v = std::get_if<std::string>(&payload_))
+        return Low32(std::strtol(v->c_str(), nullptr, 10));
     if (auto* v = std::get_if<TimeValue>(&payload_)) return Low32(TruncateToInt64(v->days));
     return std::nullopt;
 }
@@ -57,7 +60,8 @@ std::optional<std::string> PropertyValue::ReadString(bool allowConversion) const
 }
 
 PropertyValue PropertyValue::Plus(std::int64_t addend, bool addendIs64) const {
-    if (std::holds_alternative<std::monostate>(payload_)) return PropertyValue::Int(0).Plus(addend, addendIs64);
+    if (std::holds_alternative<std::monostate>(payload_))
+        return PropertyValue::Int(0).Plus(addend, addendIs64);
     if (auto* v = std::get_if<std::int32_t>(&payload_)) {
         if (addendIs64) return Int64(static_cast<std::int64_t>(*v) + addend);
         // 32-bit sum that wraps like the machine's addition, without signed overflow.
@@ -77,10 +81,14 @@ bool PropertyValue::IsSparseZero() const {
     return std::visit(
         [](const auto& v) -> bool {
             using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::monostate>) return true;
-            else if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>) return v == 0;
-            else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, Bytes>) return v.empty();
-            else return false;  // doubles and times are never written through the sparse setters
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return true;
+            else if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>)
+                return v == 0;
+            else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, Bytes>)
+                return v.empty();
+            else
+                return false;  // doubles and times are never written through the sparse setters
         },
         payload_);
 }

@@ -10,7 +10,15 @@
 
 namespace tellweir {
 
-enum class PropertyKind : int { Empty = 0, Int = 1, Int64 = 2, Double = 3, String = 4, Binary = 5, Time = 6 };
+enum class PropertyKind : int {
+    Empty = 0,
+    Int = 1,
+    Int64 = 2,
+    Double = 3,
+    String = 4,
+    Binary = 5,
+    Time = 6
+};
 
 // A date-time payload: days since 30 December 1899 (kept apart from plain doubles by its kind).
 struct TimeValue {
@@ -21,7 +29,7 @@ struct TimeValue {
 using Bytes = std::vector<std::uint8_t>;
 
 class PropertyValue {
-public:
+  public:
     PropertyValue() = default;
     static PropertyValue Int(std::int32_t v) { return PropertyValue(v); }
     static PropertyValue Int64(std::int64_t v) { return PropertyValue(v); }
@@ -52,7 +60,7 @@ public:
 
     friend bool operator==(const PropertyValue&, const PropertyValue&) = default;
 
-private:
+  private:
     using Payload = std::variant<std::monostate, std::int32_t, std::int64_t, double, std::string,
                                  Bytes, TimeValue>;
     template <class T>

@@ -10,7 +10,7 @@ namespace tellweir {
 
 // Base for objects whose lifetime is a reference count; the count starts at 1 (the creator's).
 class CRefCounted {
-public:
+  public:
     CRefCounted() = default;
     CRefCounted(const CRefCounted&) = delete;
     CRefCounted& operator=(const CRefCounted&) = delete;
@@ -22,10 +22,10 @@ public:
         return left;
     }
 
-protected:
+  protected:
     virtual ~CRefCounted() = default;
 
-private:
+  private:
     std::atomic<std::int32_t> refs_{1};
 };
 
@@ -33,7 +33,7 @@ private:
 // the caller already holds; Share() takes a new one.
 template <class T>
 class RefPtr {
-public:
+  public:
     RefPtr() = default;
     RefPtr(std::nullptr_t) {}
     RefPtr(const RefPtr& other) : p_(other.p_) {
@@ -74,7 +74,7 @@ public:
         if (T* p = std::exchange(p_, nullptr)) p->Release();
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

@@ -46,17 +46,21 @@ std::string FormatArg::AsText() const {
 namespace {
 
 class ArgCursor {
-public:
+  public:
     explicit ArgCursor(FormatArgs args) : args_(args) {}
     const FormatArg* Next() { return index_ < args_.size() ? &args_[index_++] : nullptr; }
 
-private:
+  private:
     FormatArgs args_;
     std::size_t index_ = 0;
 };
 
-bool IsFlag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsFlag(char c) {
+    return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Appends the output of snprintf(spec, value) to `out`.
 template <class T>
@@ -84,7 +88,8 @@ std::string ReadNumber(std::string_view f, std::size_t& i, ArgCursor& cursor) {
         return std::to_string(v);
     }
     std::string digits;
-    while (i < f.size() && IsDigit(f[i])) digits += f[i++];
+    while (i < f.size() && IsDigit(f[i]))
+        digits += f[i++];
     if (digits.size() > 5) digits = "100000";
     return digits;
 }
@@ -105,7 +110,8 @@ std::string FormatText(std::string_view f, FormatArgs args) {
         }
         const std::size_t start = i++;
         std::string spec = "%";
-        while (i < f.size() && IsFlag(f[i])) spec += f[i++];
+        while (i < f.size() && IsFlag(f[i]))
+            spec += f[i++];
         spec += ReadNumber(f, i, cursor);
         if (i < f.size() && f[i] == '.') {
             ++i;

@@ -13,7 +13,7 @@ namespace tellweir {
 
 // One argument: an integer, a floating-point number or a text.
 class FormatArg {
-public:
+  public:
     enum class Kind { Int, Double, Text };
 
     template <std::integral T>
@@ -28,7 +28,7 @@ public:
     double AsDouble() const;
     std::string AsText() const;
 
-private:
+  private:
     Kind kind_;
     std::int64_t int_ = 0;
     double double_ = 0.0;

@@ -40,11 +40,15 @@ std::string IndentLineBreaks(std::string_view text) {
     return out;
 }
 
-bool EndsWithLineFeed(const std::string& s) { return !s.empty() && s.back() == '\n'; }
+bool EndsWithLineFeed(const std::string& s) {
+    return !s.empty() && s.back() == '\n';
+}
 
 }  // namespace
 
-std::int32_t CItemLog::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+std::int32_t CItemLog::AddRef() {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 std::int32_t CItemLog::Release() {
     const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -84,7 +88,8 @@ void CItemLog::Write(int level, std::string_view text) {
         if (open) {
             entry += "\r\n";
         } else {
-            while (!entry.empty() && entry.back() == '\t') entry.pop_back();
+            while (!entry.empty() && entry.back() == '\t')
+                entry.pop_back();
         }
     }
     const bool wasUnfinished = !text_.empty() && !EndsWithLineFeed(text_);
@@ -122,7 +127,8 @@ std::size_t CItemLog::PrefixLengthLocked(std::int64_t n) const {
     if (n <= 0) return 0;
     if (n >= lineCount_) return text_.size();
     std::size_t pos = 0;
-    for (std::int64_t i = 0; i < n; ++i) pos = text_.find('\n', pos) + 1;
+    for (std::int64_t i = 0; i < n; ++i)
+        pos = text_.find('\n', pos) + 1;
     return pos;
 }
 
@@ -181,7 +187,8 @@ void CItemLog::NotifyLocked() {
     // The most recently added listener first; a copy, so a listener may remove itself.
     if (listeners_.empty()) return;
     const auto listeners = listeners_;
-    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) it->first(it->second);
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+        it->first(it->second);
 }
 
 void TrimToMax(CItemLog& log, std::int32_t maxLines) {

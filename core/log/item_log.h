@@ -38,7 +38,7 @@ using LogListener = void (*)(std::int32_t value);
 using LogSink = std::function<void(std::string_view)>;
 
 class CItemLog final : public ILog {
-public:
+  public:
     explicit CItemLog(std::int32_t id = 0) : id_(id) {}
 
     std::int32_t AddRef() override;
@@ -69,7 +69,7 @@ public:
     // a null callback or a value of 0 matches nothing.
     void RemoveListener(LogListener callback, std::int32_t value);
 
-private:
+  private:
     ~CItemLog() override = default;
 
     // Byte length of the first n lines of the text; caller holds the lock.

@@ -9,7 +9,8 @@ CLogRegistry& CLogRegistry::Instance() {
 }
 
 void CLogRegistry::SkipUsedIdsLocked() {
-    while (logs_.contains(nextId_)) ++nextId_;
+    while (logs_.contains(nextId_))
+        ++nextId_;
 }
 
 std::int32_t CLogRegistry::CreateLog() {

@@ -10,7 +10,7 @@
 namespace tellweir {
 
 class CLogRegistry {
-public:
+  public:
     CLogRegistry() = default;
     ~CLogRegistry() = default;  // releases the registry's reference to every log
     CLogRegistry(const CLogRegistry&) = delete;
@@ -27,7 +27,7 @@ public:
     // Drops the registry's reference to the log; 1 when the id was in the table, else 0.
     int DeleteLog(std::int32_t id);
 
-private:
+  private:
     void SkipUsedIdsLocked();
 
     std::mutex lock_;

@@ -12,7 +12,7 @@
 namespace tellweir {
 
 class ILog {
-public:
+  public:
     virtual std::int32_t AddRef() = 0;
     virtual std::int32_t Release() = 0;
     virtual std::string GetName() const = 0;
@@ -38,7 +38,7 @@ public:
         WriteMessageV(level, index, FormatArgs(list, sizeof...(Args)));
     }
 
-protected:
+  protected:
     virtual ~ILog() = default;
 };
 

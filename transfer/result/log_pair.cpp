@@ -6,7 +6,9 @@ namespace tellweir {
 CLogPair::CLogPair(ILog* first, ILog* second)
     : first_(LogPtr::Share(first)), second_(LogPtr::Share(second)) {}
 
-std::int32_t CLogPair::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+std::int32_t CLogPair::AddRef() {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 std::int32_t CLogPair::Release() {
     const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;

@@ -9,7 +9,7 @@
 namespace tellweir {
 
 class CLogPair final : public ILog {
-public:
+  public:
     // Takes one reference to each log given; either may be null.
     CLogPair(ILog* first, ILog* second);
 
@@ -26,7 +26,7 @@ public:
     ILog* first() const { return first_.get(); }
     ILog* second() const { return second_.get(); }
 
-private:
+  private:
     ~CLogPair() override = default;
 
     std::atomic<std::int32_t> refs_{1};
