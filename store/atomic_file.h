@@ -1,0 +1,41 @@
+// Rewrites a file so that readers see either the old or the new content, never a half-written
+// file: the data goes to a temporary file in the same folder, is flushed to disk, and is renamed
+// over the old file only when everything was written.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace tellweir {
+
+class CAtomicFileWriter {
+  public:
+    CAtomicFileWriter() = default;
+    CAtomicFileWriter(const CAtomicFileWriter&) = delete;
+    CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
+    ~CAtomicFileWriter();  // abandons an uncommitted file; the old one stays as it was
+
+    // Creates the temporary file for `path`; the final file gets permission bits `mode`.
+    bool Open(const std::string& path, mode_t mode = 0644);
+    // Appends bytes; false once any write has failed.
+    bool Write(std::string_view data);
+    // Flushes, closes and renames over the target. False (and the old file untouched) when any
+    // step or an earlier write failed.
+    bool Commit();
+    void Abandon();
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+    bool failed_ = false;
+    std::string path_;
+    std::string tempPath_;
+};
+
+// Writes `content` as the whole new content of `path`, atomically as above.
+bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode = 0644);
+
+}  // namespace tellweir
