@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
-# Usage: scripts/install-deps.sh [group...]   groups: build (default), test, bench, fuzz, format, all
+# Usage: scripts/install-deps.sh [group...]
+#   groups: build (default), test, servers, bench, fuzz, format, all
 set -euo pipefail
 
 declare -A GROUP
@@ -9,10 +10,12 @@ GROUP[test]="libgtest-dev libgmock-dev"
 GROUP[bench]="libbenchmark-dev"
 GROUP[fuzz]="clang libclang-rt-14-dev"
 GROUP[format]="clang-format"
+# Real servers the protocol tests start on 127.0.0.1 (never as system services).
+GROUP[servers]="openssl tinyproxy microsocks dante-server"
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)
-if [ "${groups[0]}" = all ]; then groups=(build test bench fuzz format); fi
+if [ "${groups[0]}" = all ]; then groups=(build test servers bench fuzz format); fi
 
 wanted=()
 for g in "${groups[@]}"; do
@@ -36,6 +39,14 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO=sudo
 fi
 export DEBIAN_FRONTEND=noninteractive
+# Server packages would start their system services on install; the tests run their own copies.
+policy=/usr/sbin/policy-rc.d
+made_policy=0
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null && $SUDO chmod +x "$policy" && made_policy=1
+fi
+cleanup() { [ "$made_policy" = 1 ] && $SUDO rm -f "$policy"; }
+trap cleanup EXIT
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 echo "install-deps: done"
