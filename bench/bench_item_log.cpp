@@ -32,7 +32,8 @@ void BM_TrimToMax100k(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto log = MakeRef<CItemLog>(1);
-        for (int i = 0; i < 100000; ++i) log->Write(0, "Next start time: 12/09/2026 23:59:58.");
+        for (int i = 0; i < 100000; ++i)
+            log->Write(0, "Next start time: 12/09/2026 23:59:58.");
         state.ResumeTiming();
         TrimToMax(*log, 100000);
         benchmark::DoNotOptimize(log->GetStats());

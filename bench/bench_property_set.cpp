@@ -8,8 +8,10 @@ namespace {
 
 CPropertySet MakeFilledSet(CPropertySet::Locking locking) {
     CPropertySet set(locking);
-    for (PropertyId id = 1; id <= 60; ++id) set.SetInt(id, id);
-    for (PropertyId id = 100; id <= 120; ++id) set.SetString(id, "value of a text property");
+    for (PropertyId id = 1; id <= 60; ++id)
+        set.SetInt(id, id);
+    for (PropertyId id = 100; id <= 120; ++id)
+        set.SetString(id, "value of a text property");
     return set;
 }
 
@@ -36,13 +38,15 @@ BENCHMARK(BM_GetString)->Arg(0)->Arg(1)->ArgName("locked");
 void BM_SetInt(benchmark::State& state) {
     CPropertySet set = MakeFilledSet(static_cast<CPropertySet::Locking>(state.range(0)));
     std::int32_t i = 1;
-    for (auto _ : state) set.SetInt(37, ++i | 1);
+    for (auto _ : state)
+        set.SetInt(37, ++i | 1);
 }
 BENCHMARK(BM_SetInt)->Arg(0)->Arg(1)->ArgName("locked");
 
 void BM_SetString(benchmark::State& state) {
     CPropertySet set = MakeFilledSet(static_cast<CPropertySet::Locking>(state.range(0)));
-    for (auto _ : state) set.SetString(110, "http://www.site.test/some/page.html");
+    for (auto _ : state)
+        set.SetString(110, "http://www.site.test/some/page.html");
 }
 BENCHMARK(BM_SetString)->Arg(0)->Arg(1)->ArgName("locked");
 

@@ -10,7 +10,7 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 
 // 1899-12-30 is day 0 of the count; 1970-01-01 is day 25569.
-const std::int64_t kEpochOffsetDays = -DaysFromCivil(1899, 12, 30);
+constexpr std::int64_t kEpochOffsetDays = 25569;  // a constant: usable from static initialisers
 
 void CivilFromDays(std::int64_t z, std::int64_t& year, unsigned& month, unsigned& day) {
     z += 719468;

@@ -1,0 +1,150 @@
+// The expires forms of Set-Cookie values, the month table and the expiry text of the file.
+#include "net/cookie_date.h"
+
+#include <array>
+
+#include "net/cookie_key.h"
+#include "store/date_time.h"
+
+namespace tellweir {
+namespace {
+
+constexpr std::array<std::string_view, 15> kMonthNames = {
+    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug",
+    "Sep", "Oct", "Nov", "Dec", "Fev", "Avr", "Mai",
+};
+constexpr std::array<int, 15> kMonthNumbers = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 2, 4, 5};
+
+// Numbers read by a "%d" stop growing here: any larger field is invalid as a date anyway, and
+// a saturated value keeps arithmetic on hostile digit runs defined.
+constexpr int kNumberCeiling = 1'000'000'000;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Reads `text` as sscanf would with a pattern of "%d", "%3s", "%*s", blanks (any run of white
+// space, also none) and literal characters, and gives the number of fields assigned. Numbers
+// go to `numbers` in order (at most five), the "%3s" text to `word`.
+int ScanFields(std::string_view text, std::string_view pattern, int (&numbers)[5],
+               std::string_view& word) {
+    std::size_t pos = 0;
+    int assigned = 0;
+    int count = 0;
+    auto skipSpace = [&] {
+        while (pos < text.size() && IsCookieSpace(text[pos]))
+            ++pos;
+    };
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char p = pattern[i];
+        if (IsCookieSpace(p)) {
+            skipSpace();
+        } else if (p != '%') {
+            if (pos >= text.size() || text[pos] != p) return assigned;
+            ++pos;
+        } else if (pattern.substr(i + 1, 1) == "d") {
+            ++i;
+            skipSpace();
+            const bool negative = pos < text.size() && text[pos] == '-';
+            if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) ++pos;
+            if (pos >= text.size() || !IsDigit(text[pos]) || count >= 5) return assigned;
+            int value = 0;
+            for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+                value =
+                    value >= kNumberCeiling / 10 ? kNumberCeiling : value * 10 + (text[pos] - '0');
+            }
+            numbers[count++] = negative ? -value : value;
+            ++assigned;
+        } else {
+            // "%3s" assigns up to three non-blank characters; "%*s" skips a non-blank run.
+            const bool skip = pattern.substr(i + 1, 2) == "*s";
+            i += 2;
+            skipSpace();
+            if (pos >= text.size()) return assigned;
+            const std::size_t start = pos;
+            while (pos < text.size() && !IsCookieSpace(text[pos]) && (skip || pos - start < 3))
+                ++pos;
+            if (!skip) {
+                word = text.substr(start, pos - start);
+                ++assigned;
+            }
+        }
+    }
+    return assigned;
+}
+
+// Reads the day, month name, year and time of one of the four Set-Cookie forms. False when the
+// pattern does not read all six fields; the fields read are not checked here.
+bool ScanExpiresForm(std::string_view text, std::string_view pattern, CivilTime& out) {
+    int n[5] = {};
+    std::string_view month;
+    if (ScanFields(text, pattern, n, month) != 6) return false;
+    out = CivilTime{n[1], CookieMonthFromName(month), n[0], n[2], n[3], n[4]};
+    return true;
+}
+
+}  // namespace
+
+bool IsValidCivilTime(const CivilTime& t) {
+    return t.year >= 100 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+           t.minute <= 59 && t.second >= 0 && t.second <= 59;
+}
+
+std::time_t CivilTimeToUtc(const CivilTime& t) {
+    const std::int64_t days =
+        DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+    return static_cast<std::time_t>(days * 86400 + t.hour * 3600 + t.minute * 60 + t.second);
+}
+
+int CookieMonthFromName(std::string_view name) {
+    if (name.size() != 3) return 0;
+    for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
+        if (CookieTextEquals(name, kMonthNames[i])) return kMonthNumbers[i];
+    }
+    return 0;
+}
+
+bool ParseCookieExpires(std::string_view text, std::time_t& utc) {
+    static constexpr std::string_view kForms[] = {
+        "%*s %d-%3s-%d %d:%d:%d GMT",
+        "%d-%3s-%d %d:%d:%d GMT",
+        "%*s %d %3s %d %d:%d:%d GMT",
+        "%d %3s %d %d:%d:%d GMT",
+    };
+    CivilTime time;
+    bool matched = false;
+    for (const std::string_view form : kForms) {
+        if (ScanExpiresForm(text, form, time)) {
+            matched = true;
+            break;
+        }
+    }
+    if (!matched) {
+        while (!text.empty() && (text.back() == 'G' || text.back() == 'M' || text.back() == 'T'))
+            text.remove_suffix(1);
+        if (!ParseDateText(text, time)) return false;
+    }
+    if (!IsValidCivilTime(time)) return false;
+    utc = CivilTimeToUtc(time);
+    return true;
+}
+
+std::string FormatCookieExpires(std::time_t utc) {
+    std::tm fields{};
+    if (!gmtime_r(&utc, &fields)) return {};
+    char buffer[64];
+    const std::size_t n = std::strftime(buffer, sizeof buffer, "%m/%d/%Y %H:%M:%S", &fields);
+    return std::string(buffer, n) + " GMT";
+}
+
+}  // namespace tellweir

@@ -1,0 +1,246 @@
+// The password store and the reading and writing of "Passwords.bf".
+#include "store/password_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "store/atomic_file.h"
+#include "store/attribute_list.h"
+#include "store/blowfish.h"
+#include "store/change_stamp.h"
+#include "store/password_scramble.h"
+
+namespace tellweir {
+
+namespace {
+
+constexpr std::size_t kBlockBytes = 8;
+constexpr std::string_view kFirstLine = "OK \r\n";
+constexpr const char* kTimeLineFormat = "TIME = \"%m/%d/%Y %H:%M:%S\" \r\n";
+// An entry line is "rs=\"%s\" ps=\"%s\"\r\n" with the key and the scrambled password; it is put
+// together piece by piece so that a key holding a zero byte is written whole.
+constexpr std::string_view kEntryKeyStart = "rs=\"";
+constexpr std::string_view kEntryPasswordStart = "\" ps=\"";
+constexpr std::string_view kEntryEnd = "\"\r\n";
+
+char AsciiLowerChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = AsciiLowerChar(c);
+    }
+    return lower;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i])) return false;
+    }
+    return true;
+}
+
+CBlowfish MakeFileCipher(std::string_view passphrase) {
+    const std::string key = PasswordFileCipherKey(passphrase);
+    return CBlowfish(std::span(reinterpret_cast<const std::uint8_t*>(key.data()), key.size()));
+}
+
+std::span<std::uint8_t> AsBytes(std::string& s) {
+    return std::span(reinterpret_cast<std::uint8_t*>(s.data()), s.size());
+}
+
+// The whole content of a regular file of at most `maxBytes` bytes; nothing when it cannot be
+// opened or read in full, or is larger. Non-blocking open, so a FIFO put in its place cannot
+// hang the caller.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> content;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+        static_cast<std::uint64_t>(st.st_size) <= maxBytes) {
+        std::string data(static_cast<std::size_t>(st.st_size), '\0');
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (done == data.size()) content = std::move(data);
+    }
+    ::close(fd);
+    return content;
+}
+
+}  // namespace
+
+CPasswordStore& CPasswordStore::Instance() {
+    static CPasswordStore store;
+    return store;
+}
+
+bool CPasswordStore::Set(std::string_view key, std::string_view password) {
+    if (key.empty()) return false;
+    std::lock_guard guard(lock_);
+    SetLocked(key, password);
+    return true;
+}
+
+bool CPasswordStore::Get(std::string_view key, std::string& password) const {
+    std::lock_guard guard(lock_);
+    const auto it = passwords_.find(AsciiLower(key));
+    if (it == passwords_.end()) {
+        password.clear();
+        return false;
+    }
+    password = it->second;
+    return true;
+}
+
+bool CPasswordStore::Remove(std::string_view key) {
+    if (key.empty()) return false;
+    std::lock_guard guard(lock_);
+    Touch();
+    return passwords_.erase(AsciiLower(key)) != 0;
+}
+
+void CPasswordStore::Clear() {
+    std::lock_guard guard(lock_);
+    if (passwords_.empty()) return;
+    Touch();
+    passwords_.clear();
+}
+
+void CPasswordStore::Enumerate(const Visitor& visitor) const {
+    Map copy;
+    {
+        std::lock_guard guard(lock_);
+        copy = passwords_;
+    }
+    for (const auto& [key, password] : copy) {
+        visitor(key, password);
+    }
+}
+
+bool CPasswordStore::Load(const std::string& path, std::string_view passphrase, bool& wrongKey) {
+    std::lock_guard guard(lock_);
+    ResetForLoadLocked(wrongKey);
+    std::optional<std::string> bytes = ReadWholeFile(path, kMaxPasswordFileBytes);
+    if (!bytes) return false;
+    return LoadBytesLocked(std::move(*bytes), passphrase, wrongKey);
+}
+
+bool CPasswordStore::LoadFromBytes(std::string_view fileBytes, std::string_view passphrase,
+                                   bool& wrongKey) {
+    std::lock_guard guard(lock_);
+    ResetForLoadLocked(wrongKey);
+    if (fileBytes.size() > kMaxPasswordFileBytes) return false;
+    return LoadBytesLocked(std::string(fileBytes), passphrase, wrongKey);
+}
+
+bool CPasswordStore::Save(const std::string& path, std::string_view passphrase) {
+    std::lock_guard guard(lock_);
+    if (!WriteFileAtomically(path, FormatFileLocked(passphrase, DateTime::Now()), 0600)) {
+        return false;
+    }
+    savedStamp_ = changeStamp_;
+    return true;
+}
+
+std::string CPasswordStore::FormatFile(std::string_view passphrase, const DateTime& savedAt) const {
+    std::lock_guard guard(lock_);
+    return FormatFileLocked(passphrase, savedAt);
+}
+
+std::uint32_t CPasswordStore::GetStamp() const {
+    std::lock_guard guard(lock_);
+    return changeStamp_;
+}
+
+bool CPasswordStore::IsDirty() const {
+    std::lock_guard guard(lock_);
+    return savedStamp_ < changeStamp_;
+}
+
+void CPasswordStore::ResetForLoadLocked(bool& wrongKey) {
+    // The stamp moves even when the load then fails: the content did change.
+    passwords_.clear();
+    Touch();
+    wrongKey = false;
+}
+
+bool CPasswordStore::LoadBytesLocked(std::string fileBytes, std::string_view passphrase,
+                                     bool& wrongKey) {
+    if (fileBytes.empty() || fileBytes.size() % kBlockBytes != 0) return false;
+    MakeFileCipher(passphrase).DecipherLittleEndian(AsBytes(fileBytes));
+    // A file begins with "OK \r\n". The test accepts any of four first bytes, so about one wrong
+    // key in 64 passes it and loads whatever lines its garbage happens to hold.
+    const char first = fileBytes.front();
+    if (first != '\n' && first != '\r' && first != 'K' && first != 'O') {
+        wrongKey = true;
+        return false;
+    }
+    std::string_view rest = fileBytes;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::size_t length = end == std::string_view::npos ? rest.size() : end + 1;
+        ReadLineLocked(rest.substr(0, length));
+        rest.remove_prefix(length);
+    }
+    return true;
+}
+
+// A line with a TIME pair is skipped; one with both an rs and a ps pair gives a password; any
+// other line is ignored.
+void CPasswordStore::ReadLineLocked(std::string_view line) {
+    std::string_view name;
+    std::optional<std::string_view> resource;
+    std::optional<std::string_view> scrambled;
+    bool hasTime = false;
+    ParseAttributeList(
+        line,
+        [&](std::string_view n) {
+            name = n;
+            return true;
+        },
+        [&](std::string_view value) {
+            if (EqualsNoCase(name, "time")) hasTime = true;
+            if (EqualsNoCase(name, "rs")) resource = value;
+            if (EqualsNoCase(name, "ps")) scrambled = value;
+            return true;
+        });
+    if (hasTime || !resource || !scrambled || resource->empty()) return;
+    SetLocked(*resource, Unscramble(*scrambled));
+}
+
+void CPasswordStore::SetLocked(std::string_view key, std::string_view password) {
+    passwords_.insert_or_assign(AsciiLower(key), std::string(password));
+    Touch();
+}
+
+std::string CPasswordStore::FormatFileLocked(std::string_view passphrase,
+                                             const DateTime& savedAt) const {
+    std::string file(kFirstLine);
+    file += savedAt.Format(kTimeLineFormat);
+    for (const auto& [key, password] : passwords_) {
+        file.append(kEntryKeyStart).append(key).append(kEntryPasswordStart);
+        file.append(Scramble(password)).append(kEntryEnd);
+    }
+    file.resize((file.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes, ' ');
+    MakeFileCipher(passphrase).EncipherLittleEndian(AsBytes(file));
+    return file;
+}
+
+void CPasswordStore::Touch() {
+    changeStamp_ = NextChangeStamp(changeStamp_);
+}
+
+}  // namespace tellweir

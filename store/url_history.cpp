@@ -1,0 +1,69 @@
+// Reading "History.xml" into the URL history.
+#include "store/url_history.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "store/xml_node.h"
+#include "store/xml_parser.h"
+
+namespace tellweir {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+}  // namespace
+
+CUrlHistory& CUrlHistory::Instance() {
+    static CUrlHistory history;
+    return history;
+}
+
+void CUrlHistory::Insert(std::size_t position, std::string_view url) {
+    std::lock_guard g(lock_);
+    position = std::min(position, items_.size());
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position), std::string(url));
+}
+
+std::vector<std::string> CUrlHistory::Items() const {
+    std::lock_guard g(lock_);
+    return items_;
+}
+
+void CUrlHistory::Clear() {
+    std::lock_guard g(lock_);
+    items_.clear();
+}
+
+bool ReadHistoryFile(const std::string& path, CUrlHistory& history) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         std::fclose);
+    if (!file) return false;
+    CXmlNode root;
+    CFileSource source(file.get());
+    CXmlParser().ParseDocument(root, source);
+    std::vector<CXmlNode*> items;
+    root.CollectByName("Item", true, true, items);
+    std::size_t next = 0;
+    for (const CXmlNode* item : items) {
+        bool isUri = false;
+        item->EnumAttributes(
+            [&](std::string_view name) {
+                isUri = name == "URI";
+                return true;
+            },
+            [&](std::string_view value) {
+                const std::string_view url = Trim(value);
+                if (isUri && !url.empty()) history.Insert(next++, url);
+                return true;
+            });
+    }
+    return true;
+}
+
+}  // namespace tellweir

@@ -1,0 +1,30 @@
+// The URL history: addresses the user typed before, offered again by the new-task dialog. The
+// list is filled from "History.xml" at start-up; the program never writes that file.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tellweir {
+
+class CUrlHistory {
+  public:
+    // The list of the process, created on first use.
+    static CUrlHistory& Instance();
+
+    void Insert(std::size_t position, std::string_view url);
+    std::vector<std::string> Items() const;
+    void Clear();
+
+  private:
+    mutable std::mutex lock_;
+    std::vector<std::string> items_;
+};
+
+// Puts the "URI" attribute of every "Item" element of the file, trimmed and not empty, at the
+// front of `history`, in file order. False when the file cannot be opened.
+bool ReadHistoryFile(const std::string& path, CUrlHistory& history);
+
+}  // namespace tellweir

@@ -1,0 +1,124 @@
+// The unbuffered file: errno mapping, opening, the close-time attributes and line reading.
+#include "transfer/local_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+
+#include "tests/transfer/temp_folder.h"
+#include "transfer/local_fs.h"
+
+namespace tellweir {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempFolder;
+using testing::WriteText;
+
+TEST(ResultFromErrno, FollowsTheTable) {
+    const std::pair<int, TransferResult> cases[] = {
+        {0, 0},        {ENOENT, 106}, {EBADF, 103},  {EACCES, 104}, {EEXIST, 107},
+        {EINVAL, 102}, {EMFILE, 105}, {ENOSPC, 109}, {EPERM, 102},  {ENAMETOOLONG, 102},
+    };
+    for (const auto& [error, expected] : cases)
+        EXPECT_EQ(ResultFromErrno(error), expected) << error;
+}
+
+class LocalFileTest : public ::testing::Test {
+  protected:
+    TempFolder dir_;
+};
+
+TEST_F(LocalFileTest, OpenFailuresGiveResults) {
+    CLocalFile file;
+    EXPECT_EQ(file.Open(dir_ / "missing", O_RDONLY), result::kNotFound);
+    EXPECT_FALSE(file.IsOpen());
+    WriteText(dir_ / "f", "");
+    EXPECT_EQ(file.Open(dir_ / "f", O_RDWR | O_CREAT | O_EXCL), result::kAlreadyExists);
+    EXPECT_EQ(file.Open(dir_ / std::string(PATH_MAX, 'x'), O_RDONLY), result::kInvalidParameter);
+    EXPECT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
+    EXPECT_EQ(file.Length(), 0);
+}
+
+TEST_F(LocalFileTest, ClosingAWrittenFileClearsReadOnlyAndSetsTheTime) {
+    WriteText(dir_ / "f", "x");
+    SetReadOnly(dir_ / "f", true);
+    std::tm when{};
+    when.tm_year = 2004 - 1900;
+    when.tm_mon = 2;
+    when.tm_mday = 3;
+    when.tm_hour = 14;
+    when.tm_min = 5;
+    when.tm_sec = 9;
+    {
+        CLocalFile file;
+        // The owner may open a read-only file after making it writable; emulate a file that
+        // became read-only while open.
+        SetReadOnly(dir_ / "f", false);
+        ASSERT_EQ(file.Open(dir_ / "f", O_WRONLY | O_APPEND), result::kOk);
+        SetReadOnly(dir_ / "f", true);
+        file.SetCloseTime(DateTime::FromTm(when));
+        EXPECT_EQ(file.Write("yz", 2), 2u);
+        EXPECT_TRUE(file.Close());
+    }
+    EXPECT_FALSE(IsReadOnly(dir_ / "f"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir_ / "f").c_str(), &st), 0);
+    EXPECT_EQ(DateTime::FromUnixTime(st.st_mtime).Format("%m/%d/%Y %H:%M:%S"),
+              "03/03/2004 14:05:09");
+
+    // Read-only access changes nothing.
+    SetReadOnly(dir_ / "f", true);
+    CLocalFile reader;
+    ASSERT_EQ(reader.Open(dir_ / "f", O_RDONLY), result::kOk);
+    reader.Close();
+    EXPECT_TRUE(IsReadOnly(dir_ / "f"));
+}
+
+TEST_F(LocalFileTest, ReadLineSplitsAtLineFeedsAndLeavesThePositionAfterThem) {
+    std::string text = "first\r\nsec";
+    text.push_back('\0');
+    text += "ond\n" + std::string(300, 'l') + "\nlast";
+    WriteText(dir_ / "f", text);
+    CLocalFile file;
+    ASSERT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
+    std::string line;
+    bool cut = true;
+    ASSERT_TRUE(file.ReadLine(line, &cut));
+    EXPECT_EQ(line, "first\r\n");
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(file.Position(), 7);
+    ASSERT_TRUE(file.ReadLine(line));
+    EXPECT_EQ(line, "sec\x01ond\n");
+    ASSERT_TRUE(file.ReadLine(line));
+    EXPECT_EQ(line, std::string(300, 'l') + "\n");
+    char c = 0;
+    ASSERT_EQ(file.Read(&c, 1), 1);  // a plain read continues right after the line
+    EXPECT_EQ(c, 'l');
+    ASSERT_TRUE(file.ReadLine(line));
+    EXPECT_EQ(line, "ast");
+    EXPECT_FALSE(file.ReadLine(line));
+    EXPECT_EQ(line, "");
+}
+
+TEST_F(LocalFileTest, OverlongLineIsCutAndItsRestSkipped) {
+    const std::size_t limit = CLocalFile::kMaxLineLength;
+    WriteText(dir_ / "f", std::string(limit + 1000, 'a') + "\nnext\n");
+    CLocalFile file;
+    ASSERT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
+    std::string line;
+    bool cut = false;
+    ASSERT_TRUE(file.ReadLine(line, &cut));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(line.size(), limit);
+    ASSERT_TRUE(file.ReadLine(line, &cut));
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(line, "next\n");
+}
+
+}  // namespace
+}  // namespace tellweir

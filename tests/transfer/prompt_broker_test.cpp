@@ -1,0 +1,169 @@
+// Tests of CPromptBroker: asking without a listener, time-outs, and answers, refusals and
+// cancellations given from another thread.
+#include "transfer/prompt_broker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace tellweir {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A broker that gives up after 300 ms, checking its listener every 50 ms.
+class PromptBrokerTest : public ::testing::Test {
+  protected:
+    // Installs a listener that counts its notifications and listens while `listening_` holds.
+    void Listen() {
+        broker_.SetNotify(
+            [this](std::int32_t userData) {
+                lastUserData_ = userData;
+                ++notifications_;
+                return listening_.load() ? 1 : 0;
+            },
+            77);
+    }
+
+    CPromptBroker broker_{300ms, 50ms};
+    std::atomic<int> notifications_{0};
+    std::atomic<std::int32_t> lastUserData_{0};
+    std::atomic<bool> listening_{true};
+};
+
+TEST_F(PromptBrokerTest, WithoutAListenerAskGivesUpAtOnceAndLeavesNothing) {
+    for (bool installed : {false, true}) {
+        if (installed) {
+            listening_ = false;  // the callback reports that no window is there
+            Listen();
+        }
+        std::int32_t id = -1;
+        std::string user = "u";
+        std::string password = "p";
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_FALSE(broker_.Ask(id, user, password, "ftp://host/"));
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 50ms);
+        EXPECT_EQ(id, 0);
+        EXPECT_EQ(user, "u");
+        PromptRequest pending;
+        EXPECT_FALSE(broker_.GetPending(pending));
+    }
+    EXPECT_EQ(notifications_, 1);
+    EXPECT_EQ(lastUserData_, 77);
+}
+
+TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
+    Listen();
+    std::int32_t id = -1;
+    std::string user;
+    std::string password;
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(broker_.Ask(id, user, password, "text"));
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 2000ms);
+    EXPECT_EQ(id, 0);
+    // Once on asking, then once per 50 ms step until the time-out.
+    EXPECT_GE(notifications_, 4);
+    EXPECT_LE(notifications_, 8);
+    PromptRequest pending;
+    EXPECT_FALSE(broker_.GetPending(pending));
+}
+
+TEST_F(PromptBrokerTest, AskEndsWithinAStepWhenTheListenerGoesAway) {
+    CPromptBroker broker(10s, 20ms);
+    broker.SetNotify([this](std::int32_t) { return listening_.load() ? 1 : 0; }, 0);
+    std::thread asker([&broker] {
+        std::int32_t id = 0;
+        std::string user;
+        std::string password;
+        EXPECT_FALSE(broker.Ask(id, user, password, "t"));
+        EXPECT_EQ(id, 0);
+    });
+    PromptRequest request;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (!broker.GetPending(request) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(2ms);
+    }
+    listening_ = false;
+    const auto before = std::chrono::steady_clock::now();
+    asker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
+    EXPECT_FALSE(broker.GetPending(request));
+}
+
+TEST_F(PromptBrokerTest, AnswersFromAnotherThreadReachTheAsker) {
+    struct Case {
+        bool refused;
+        bool expected;
+    };
+    for (const Case c : {Case{false, true}, Case{true, false}}) {
+        CPromptBroker broker(5s, 50ms);
+        broker.SetNotify([](std::int32_t) { return 1; }, 0);
+        std::thread answerer([&] {
+            PromptRequest request;
+            while (!broker.GetPending(request))
+                std::this_thread::sleep_for(2ms);
+            EXPECT_GT(request.id, 0);
+            EXPECT_EQ(request.text, "ftp://host/");
+            EXPECT_EQ(request.userName, "anonymous");
+            EXPECT_FALSE(request.refused);
+            EXPECT_FALSE(request.answered);
+            request.userName = "alice";
+            request.password = "secret";
+            request.refused = c.refused;
+            EXPECT_TRUE(broker.Answer(request));
+        });
+        std::int32_t id = 0;
+        std::string user = "anonymous";
+        std::string password;
+        EXPECT_EQ(broker.Ask(id, user, password, "ftp://host/"), c.expected);
+        answerer.join();
+        EXPECT_EQ(id, 0);
+        EXPECT_EQ(user, "alice");
+        EXPECT_EQ(password, "secret");
+        PromptRequest pending;
+        EXPECT_FALSE(broker.GetPending(pending));
+    }
+}
+
+TEST_F(PromptBrokerTest, CancelRefusesTheRequestAndLaterAnswersAreRejected) {
+    CPromptBroker broker(5s, 50ms);
+    std::atomic<int> notifications{0};
+    broker.SetNotify(
+        [&](std::int32_t) {
+            ++notifications;
+            return 1;
+        },
+        0);
+    std::thread canceller([&] {
+        PromptRequest request;
+        while (!broker.GetPending(request))
+            std::this_thread::sleep_for(2ms);
+        const int before = notifications;
+        EXPECT_TRUE(broker.Cancel(request.id));
+        EXPECT_GT(notifications, before);
+        EXPECT_FALSE(broker.Cancel(request.id));  // refused already, or gone
+        request.userName = "late";
+        EXPECT_FALSE(broker.Answer(request));
+    });
+    std::int32_t id = 0;
+    std::string user = "bob";
+    std::string password;
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(broker.Ask(id, user, password, "text"));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
+    canceller.join();
+    EXPECT_EQ(user, "bob");
+
+    PromptRequest unknown;
+    unknown.id = 12345;
+    EXPECT_FALSE(broker.Answer(unknown));
+    EXPECT_FALSE(broker.Cancel(12345));
+}
+
+}  // namespace
+}  // namespace tellweir

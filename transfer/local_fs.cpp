@@ -1,0 +1,114 @@
+// Existence, deletion, directory creation, sizes, the read-only attribute, percent decoding.
+#include "transfer/local_fs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "transfer/file_path.h"
+#include "transfer/local_file.h"
+
+namespace tellweir {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StatPath(std::string_view path, struct stat& st) {
+    if (path.empty()) return false;
+    return ::stat(NativePath(path).c_str(), &st) == 0;
+}
+
+}  // namespace
+
+PathKind GetPathKind(std::string_view path) {
+    struct stat st {};
+    if (!StatPath(path, st)) return PathKind::Missing;
+    return S_ISDIR(st.st_mode) ? PathKind::Directory : PathKind::File;
+}
+
+bool IsFile(std::string_view path) {
+    return GetPathKind(path) == PathKind::File;
+}
+
+bool IsDirectory(std::string_view path) {
+    return GetPathKind(path) == PathKind::Directory;
+}
+
+bool DeleteFile(std::string_view path) {
+    if (path.empty()) return false;
+    const std::string native = NativePath(path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (!S_ISLNK(st.st_mode)) SetReadOnly(path, false);
+    return ::unlink(native.c_str()) == 0;
+}
+
+bool MakeDirectories(std::string_view path) {
+    const std::string native = NativePath(path);
+    if (native.empty()) return false;
+    // Each level is the text up to a separator; leading separators (root, "//server") stay in
+    // the first level.
+    std::size_t pos = native.find_first_not_of('/');
+    while (pos != std::string::npos) {
+        const std::size_t end = native.find('/', pos);
+        const std::string level = native.substr(0, end);
+        // A level that exists already is fine only as a directory.
+        struct stat st {};
+        if (::mkdir(level.c_str(), 0777) != 0 &&
+            (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+            return false;
+        pos = end == std::string::npos ? end : native.find_first_not_of('/', end);
+    }
+    return IsDirectory(native);
+}
+
+std::int64_t GetFileSize(std::string_view path) {
+    struct stat st {};
+    if (!StatPath(path, st)) return -1;
+    return S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
+}
+
+bool SetFileSize(std::string_view path, std::int64_t size) {
+    if (size < 0) return false;
+    CLocalFile file;
+    if (file.Open(path, O_RDWR | O_CREAT) != result::kOk) return false;
+    if (file.Length() != size) file.SetLength(size);
+    const bool ok = file.Length() == size;
+    return file.Close() && ok;
+}
+
+bool IsReadOnly(std::string_view path) {
+    struct stat st {};
+    return StatPath(path, st) && (st.st_mode & S_IWUSR) == 0;
+}
+
+bool SetReadOnly(std::string_view path, bool readOnly) {
+    struct stat st {};
+    if (!StatPath(path, st)) return false;
+    mode_t mode = st.st_mode & 07777;
+    mode = readOnly ? (mode & ~mode_t{S_IWUSR}) : (mode | S_IWUSR);
+    if (mode == (st.st_mode & 07777)) return true;
+    return ::chmod(NativePath(path).c_str(), mode) == 0;
+}
+
+std::string PercentDecode(std::string_view text, char escape) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == escape && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace tellweir

@@ -1,0 +1,109 @@
+// Credential requests: asking and waiting on the worker side, answering and refusing elsewhere.
+#include "transfer/prompt_broker.h"
+
+#include <algorithm>
+
+#include "store/id_counter.h"
+
+namespace tellweir {
+
+CPromptBroker::CPromptBroker(std::chrono::milliseconds timeout, std::chrono::milliseconds step)
+    : timeout_(timeout), step_(step) {}
+
+CPromptBroker::~CPromptBroker() = default;
+
+CPromptBroker& CPromptBroker::Instance() {
+    static CPromptBroker broker;
+    return broker;
+}
+
+bool CPromptBroker::Ask(std::int32_t& id, std::string& userName, std::string& password,
+                        std::string_view text) {
+    const auto started = std::chrono::steady_clock::now();
+    std::unique_lock lock(mutex_);
+    auto owned = std::make_unique<Pending>();
+    Pending* pending = owned.get();
+    pending->request.id = PromptRequestIds().Next();
+    pending->request.userName = userName;
+    pending->request.password = password;
+    pending->request.text = text;
+    id = pending->request.id;
+    pending_.push_back(std::move(owned));
+    bool listening = NotifyLocked();
+    // The request stays in the array until this thread removes it, so `pending` stays valid.
+    while (listening) {
+        lock.unlock();
+        pending->wake.Wait(step_);
+        lock.lock();
+        // The flags, not the wait's result, decide: an answer given just as a step timed out
+        // still counts.
+        if (pending->request.answered || pending->request.refused) {
+            const bool answered = !pending->request.refused;
+            userName = pending->request.userName;
+            password = pending->request.password;
+            RemoveLocked(pending);
+            id = 0;
+            return answered;
+        }
+        listening = std::chrono::steady_clock::now() - started <= timeout_ && NotifyLocked();
+    }
+    RemoveLocked(pending);
+    id = 0;
+    return false;
+}
+
+bool CPromptBroker::Cancel(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    Pending* pending = FindLocked(id);
+    if (pending == nullptr || pending->request.refused) return false;
+    pending->request.refused = true;
+    pending->wake.Set();
+    NotifyLocked();
+    return true;
+}
+
+bool CPromptBroker::GetPending(PromptRequest& out) {
+    std::lock_guard lock(mutex_);
+    for (const auto& pending : pending_) {
+        if (!pending->request.refused && !pending->request.answered) {
+            out = pending->request;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CPromptBroker::Answer(const PromptRequest& answer) {
+    std::lock_guard lock(mutex_);
+    Pending* pending = FindLocked(answer.id);
+    if (pending == nullptr || pending->request.refused) return false;
+    pending->request.refused = answer.refused;
+    pending->request.answered = true;
+    pending->request.userName = answer.userName;
+    pending->request.password = answer.password;
+    pending->wake.Set();
+    return true;
+}
+
+void CPromptBroker::SetNotify(NotifyFunc callback, std::int32_t userData) {
+    std::lock_guard lock(mutex_);
+    notify_ = std::move(callback);
+    notifyData_ = userData;
+}
+
+bool CPromptBroker::NotifyLocked() {
+    if (!notify_) return kAssumedAnswer != 0;
+    return notify_(notifyData_) != 0;
+}
+
+CPromptBroker::Pending* CPromptBroker::FindLocked(std::int32_t id) {
+    const auto it = std::find_if(pending_.begin(), pending_.end(),
+                                 [id](const auto& pending) { return pending->request.id == id; });
+    return it == pending_.end() ? nullptr : it->get();
+}
+
+void CPromptBroker::RemoveLocked(const Pending* pending) {
+    std::erase_if(pending_, [pending](const auto& owned) { return owned.get() == pending; });
+}
+
+}  // namespace tellweir

@@ -1,0 +1,89 @@
+// CPromptBroker: the queue through which a worker thread asks for a user name and password and
+// waits, for a bounded time, for another thread to answer or refuse the request.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transfer/sync_event.h"
+
+namespace tellweir {
+
+// A request as GetPending hands it out and Answer takes it back.
+struct PromptRequest {
+    std::int32_t id = 0;
+    bool refused = false;
+    bool answered = false;
+    std::string userName;
+    std::string password;
+    std::string text;  // what the request is about
+};
+
+class CPromptBroker {
+  public:
+    // Tells a listener that the requests changed; returns non-zero while someone listens.
+    // Called with the broker's lock held, on the thread that changed the requests: it may only
+    // hand the news on (post a message), never call the broker.
+    using NotifyFunc = std::function<int(std::int32_t userData)>;
+
+    static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
+    static constexpr std::chrono::milliseconds kDefaultStep{1000};
+
+    // Ask gives up after `timeout`; while waiting it checks every `step` that a listener is still
+    // there.
+    explicit CPromptBroker(std::chrono::milliseconds timeout = kDefaultTimeout,
+                           std::chrono::milliseconds step = kDefaultStep);
+    // No Ask may still be waiting.
+    virtual ~CPromptBroker();
+    CPromptBroker(const CPromptBroker&) = delete;
+    CPromptBroker& operator=(const CPromptBroker&) = delete;
+
+    // The broker of the process, on which the application installs its notification.
+    static CPromptBroker& Instance();
+
+    // Blocks a worker thread until the request is answered, refused or timed out, or until no
+    // listener is left. `id` holds the request's id while it is pending and 0 afterwards. True
+    // only when the request was answered; the user name and password are then the answer's.
+    virtual bool Ask(std::int32_t& id, std::string& userName, std::string& password,
+                     std::string_view text);
+    // Refuses the request and wakes its asker; true when a pending request was refused.
+    virtual bool Cancel(std::int32_t id);
+    // A copy of the first request neither refused nor answered, with both flags clear.
+    virtual bool GetPending(PromptRequest& out);
+    // Takes the answer (refused flag, user name, password) for the request with the copy's id
+    // and wakes its asker; false when the id is unknown or the request was already refused.
+    virtual bool Answer(const PromptRequest& answer);
+    virtual void SetNotify(NotifyFunc callback, std::int32_t userData);
+
+  protected:
+    // Whether a listener took notice: the callback's result, or without one the assumed answer
+    // (none, so Ask gives up at once). Caller holds the lock.
+    virtual bool NotifyLocked();
+
+  private:
+    struct Pending {
+        PromptRequest request;
+        CSyncEvent wake{CSyncEvent::Mode::AutoReset};
+    };
+
+    // The answer assumed while no callback is installed: nobody listens.
+    static constexpr int kAssumedAnswer = 0;
+
+    Pending* FindLocked(std::int32_t id);
+    void RemoveLocked(const Pending* pending);
+
+    const std::chrono::milliseconds timeout_;
+    const std::chrono::milliseconds step_;
+    std::vector<std::unique_ptr<Pending>> pending_;
+    std::mutex mutex_;
+    NotifyFunc notify_;
+    std::int32_t notifyData_ = 0;
+};
+
+}  // namespace tellweir
