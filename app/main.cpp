@@ -17,10 +17,14 @@ void PrintStatus() {
     std::printf(
         "Tellweir %s\n"
         "In place so far:\n"
-        "  - typed property sets with conversions, change stamps and their own locks\n"
-        "  - transfer result codes, the status message table and the log interface\n"
-        "  - item logs with tagged lines, trimming, listeners and the log registry\n"
-        "Not yet: monitor tasks, the engine, network clients and the desktop shell.\n",
+        "  - property sets, item logs, transfer result codes and status messages\n"
+        "  - the XML document, settings (registry file, Settings.xml export, autostart entry)\n"
+        "  - the URL model, proxy selection, local file access, gzip unpacking, the info cache\n"
+        "  - password store (Blowfish), cookie store, MD4/MD5 one-time passwords\n"
+        "  - work scheduler, worker pool, prompt broker, message pulser\n"
+        "  - sockets with HTTP, HTTPS, SOCKS4 and SOCKS5 proxies, and TLS\n"
+        "Not yet: the transfer manager, monitor tasks and engine, HTTP and FTP clients, the\n"
+        "desktop shell.\n",
         kVersion);
 }
 
