@@ -104,7 +104,10 @@ bool ReadQuoted(std::string_view& s, std::string& out) {
 bool ParseValue(std::string_view text, RegValue& value) {
     if (!text.empty() && text.front() == '"') {
         value.type = RegType::String;
-        return ReadQuoted(text, value.data);
+        if (!ReadQuoted(text, value.data)) return false;
+        // A string value ends at its terminating zero, however it was written.
+        value.data.resize(std::min(value.data.size(), value.data.find('\0')));
+        return true;
     }
     const auto colon = text.find(':');
     if (colon == std::string_view::npos) return false;

@@ -108,6 +108,16 @@ TEST_F(RegistryTest, ReadsHandWrittenAndDamagedFiles) {
     EXPECT_FALSE(file.KeyExists("X"));
     EXPECT_TRUE(file.GetValue("A\\B\\C", "", v));
 
+    // A string ends at its zero byte, so it formats and reads back the same.
+    static constexpr char kWithZero[] = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n@=\"a\0b\"\n";
+    EXPECT_TRUE(file.Parse(std::string(kWithZero, sizeof kWithZero - 1)));
+    EXPECT_TRUE(file.GetValue("K", "", v));
+    EXPECT_EQ(v.data, "a");
+    const std::string formatted = file.Format();
+    CRegistryFile again;
+    ASSERT_TRUE(again.Parse(formatted));
+    EXPECT_EQ(again.Format(), formatted);
+
     EXPECT_FALSE(file.Parse("not a registry file"));
     EXPECT_FALSE(file.KeyExists("A"));
 }
