@@ -22,13 +22,14 @@ function(tellweir_add_library name)
     target_link_libraries(${name} PUBLIC tellweir_flags ${ARG_DEPENDS})
 endfunction()
 
-# Defines a GoogleTest executable whose cases ctest lists one by one.
+# Defines a GoogleTest executable whose cases ctest lists one by one. LABELS "threads" marks
+# the tests of threaded code, which scripts/tsan-tests.sh runs under ThreadSanitizer.
 function(tellweir_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;ENVIRONMENT;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE tellweir_flags ${ARG_DEPENDS} GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" LABELS "${ARG_LABELS}")
 endfunction()
 
 # Coverage instrumentation for every library when the fuzzers are built (clang only).

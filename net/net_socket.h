@@ -13,7 +13,7 @@
 
 #include "net/raw_transport.h"
 #include "net/resolve.h"
-#include "net/traffic_observer.h"
+#include "transfer/traffic_observer.h"
 #include "net/url/protocol.h"
 #include "transfer/result/log.h"
 #include "transfer/result/transfer_result.h"

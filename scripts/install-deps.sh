@@ -5,13 +5,13 @@
 set -euo pipefail
 
 declare -A GROUP
-GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev"
+GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev"
 GROUP[test]="libgtest-dev libgmock-dev"
 GROUP[bench]="libbenchmark-dev"
 GROUP[fuzz]="clang libclang-rt-14-dev"
 GROUP[format]="clang-format"
 # Real servers the protocol tests start on 127.0.0.1 (never as system services).
-GROUP[servers]="openssl tinyproxy microsocks dante-server"
+GROUP[servers]="openssl tinyproxy microsocks dante-server nginx-light python3-pyftpdlib curl"
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)

@@ -17,7 +17,7 @@ CPromptBroker& CPromptBroker::Instance() {
     return broker;
 }
 
-bool CPromptBroker::Ask(std::int32_t& id, std::string& userName, std::string& password,
+bool CPromptBroker::Ask(std::atomic<std::int32_t>& id, std::string& userName, std::string& password,
                         std::string_view text) {
     const auto started = std::chrono::steady_clock::now();
     std::unique_lock lock(mutex_);

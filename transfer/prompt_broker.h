@@ -2,6 +2,7 @@
 // waits, for a bounded time, for another thread to answer or refuse the request.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -50,7 +51,7 @@ class CPromptBroker {
     // Blocks a worker thread until the request is answered, refused or timed out, or until no
     // listener is left. `id` holds the request's id while it is pending and 0 afterwards. True
     // only when the request was answered; the user name and password are then the answer's.
-    virtual bool Ask(std::int32_t& id, std::string& userName, std::string& password,
+    virtual bool Ask(std::atomic<std::int32_t>& id, std::string& userName, std::string& password,
                      std::string_view text);
     // Refuses the request and wakes its asker; true when a pending request was refused.
     virtual bool Cancel(std::int32_t id);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "net/net_socket.h"
-#include "net/traffic_observer.h"
+#include "transfer/traffic_observer.h"
 
 namespace tellweir::testing {
 

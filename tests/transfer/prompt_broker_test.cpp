@@ -40,13 +40,13 @@ TEST_F(PromptBrokerTest, WithoutAListenerAskGivesUpAtOnceAndLeavesNothing) {
             listening_ = false;  // the callback reports that no window is there
             Listen();
         }
-        std::int32_t id = -1;
+        std::atomic<std::int32_t> id{-1};
         std::string user = "u";
         std::string password = "p";
         const auto before = std::chrono::steady_clock::now();
         EXPECT_FALSE(broker_.Ask(id, user, password, "ftp://host/"));
         EXPECT_LT(std::chrono::steady_clock::now() - before, 50ms);
-        EXPECT_EQ(id, 0);
+        EXPECT_EQ(id.load(), 0);
         EXPECT_EQ(user, "u");
         PromptRequest pending;
         EXPECT_FALSE(broker_.GetPending(pending));
@@ -57,7 +57,7 @@ TEST_F(PromptBrokerTest, WithoutAListenerAskGivesUpAtOnceAndLeavesNothing) {
 
 TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
     Listen();
-    std::int32_t id = -1;
+    std::atomic<std::int32_t> id{-1};
     std::string user;
     std::string password;
     const auto before = std::chrono::steady_clock::now();
@@ -65,7 +65,7 @@ TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
     const auto took = std::chrono::steady_clock::now() - before;
     EXPECT_GE(took, 300ms);
     EXPECT_LT(took, 2000ms);
-    EXPECT_EQ(id, 0);
+    EXPECT_EQ(id.load(), 0);
     // Once on asking, then once per 50 ms step until the time-out.
     EXPECT_GE(notifications_, 4);
     EXPECT_LE(notifications_, 8);
@@ -77,11 +77,11 @@ TEST_F(PromptBrokerTest, AskEndsWithinAStepWhenTheListenerGoesAway) {
     CPromptBroker broker(10s, 20ms);
     broker.SetNotify([this](std::int32_t) { return listening_.load() ? 1 : 0; }, 0);
     std::thread asker([&broker] {
-        std::int32_t id = 0;
+        std::atomic<std::int32_t> id{0};
         std::string user;
         std::string password;
         EXPECT_FALSE(broker.Ask(id, user, password, "t"));
-        EXPECT_EQ(id, 0);
+        EXPECT_EQ(id.load(), 0);
     });
     PromptRequest request;
     const auto deadline = std::chrono::steady_clock::now() + 3s;
@@ -117,12 +117,12 @@ TEST_F(PromptBrokerTest, AnswersFromAnotherThreadReachTheAsker) {
             request.refused = c.refused;
             EXPECT_TRUE(broker.Answer(request));
         });
-        std::int32_t id = 0;
+        std::atomic<std::int32_t> id{0};
         std::string user = "anonymous";
         std::string password;
         EXPECT_EQ(broker.Ask(id, user, password, "ftp://host/"), c.expected);
         answerer.join();
-        EXPECT_EQ(id, 0);
+        EXPECT_EQ(id.load(), 0);
         EXPECT_EQ(user, "alice");
         EXPECT_EQ(password, "secret");
         PromptRequest pending;
@@ -150,7 +150,7 @@ TEST_F(PromptBrokerTest, CancelRefusesTheRequestAndLaterAnswersAreRejected) {
         request.userName = "late";
         EXPECT_FALSE(broker.Answer(request));
     });
-    std::int32_t id = 0;
+    std::atomic<std::int32_t> id{0};
     std::string user = "bob";
     std::string password;
     const auto before = std::chrono::steady_clock::now();

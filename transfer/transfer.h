@@ -1,0 +1,69 @@
+// CTransfer: one transfer of the transfer manager — a thread-safe copy of the caller's request,
+// its status record and the bookkeeping the manager keeps for it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "store/ref_ptr.h"
+#include "transfer/transfer_request.h"
+#include "transfer/transfer_status.h"
+
+namespace tellweir {
+
+class CTransfer;
+class CTransferSession;
+
+// Told of every status change of a watched transfer, on the thread that made it, with no lock
+// of the transfer held.
+class ITransferWatcher {
+  public:
+    virtual void OnWatchedTransferChanged(CTransfer& transfer) = 0;
+
+  protected:
+    ~ITransferWatcher() = default;
+};
+
+class CTransfer final : public CTransferRequest {
+  public:
+    CTransfer(std::int32_t id, const CTransferRequest& request, ITransferWatcher* watcher);
+    CTransfer(const CTransfer&) = delete;
+    CTransfer& operator=(const CTransfer&) = delete;
+
+    std::int32_t Id() const { return id_; }
+
+    // The status, copied under the transfer's lock.
+    TransferStatus GetStatus() const;
+    std::uint32_t GetChangeStamp() const;
+    // Changes the status under the transfer's lock, moves the change stamp on, and tells the
+    // watcher when the transfer is watched.
+    void UpdateStatus(const std::function<void(TransferStatus&)>& change);
+
+    // The manager's bookkeeping, guarded by the manager's lock (the watched flag is also read
+    // by workers, hence atomic).
+    struct Placement {
+        TransferState list = kTransferNew;
+        std::list<CTransfer*>::iterator position;
+        std::uint32_t notBefore = 0;  // process milliseconds
+        CTransferSession* session = nullptr;
+        std::thread::id worker;
+    };
+    Placement& placement() { return placement_; }
+    const Placement& placement() const { return placement_; }
+    bool IsWatched() const { return watched_.load(); }
+    void SetWatched(bool watched) { watched_.store(watched); }
+
+  private:
+    const std::int32_t id_;
+    ITransferWatcher* const watcher_;
+    mutable std::mutex statusLock_;
+    TransferStatus status_;
+    std::uint32_t changeStamp_ = 0;
+    std::atomic<bool> watched_{false};
+    Placement placement_;
+};
+
+}  // namespace tellweir

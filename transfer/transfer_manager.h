@@ -1,0 +1,183 @@
+// CTransferManager: the one object of the process that runs transfers. It keeps every transfer
+// in one of five state lists, places queued transfers on protocol sessions within the global and
+// per-site connection limits (reusing idle sessions to the same site), runs each on a worker
+// thread, pumps once a second, and owns the info cache.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "store/property_set.h"
+#include "transfer/info_cache.h"
+#include "transfer/periodic_hook.h"
+#include "transfer/task_scheduler.h"
+#include "transfer/transfer.h"
+#include "transfer/transfer_session.h"
+#include "transfer/worker_pool.h"
+
+namespace tellweir {
+
+class CLogRegistry;
+
+struct TransferManagerOptions {
+    CPropertySet* settings = nullptr;  // null: the application settings
+    CLogRegistry* logs = nullptr;      // null: the process's log registry
+    // Loaded at creation and saved at shutdown; empty: the cache lives in memory only.
+    std::string infoCachePath;
+    std::chrono::milliseconds workerIdleTime = CWorkerPool::kDefaultIdleTime;
+};
+
+// "InfoCache.txt" in the user's data folder; empty when there is no data folder.
+std::string DefaultInfoCachePath();
+
+// Codes of the manager's operations.
+inline constexpr int kManagerOk = 0;
+inline constexpr int kManagerUnknownId = 1;
+inline constexpr int kManagerBusy = 2;  // running, or a wait timed out
+inline constexpr int kManagerRunning = 3;
+
+// Kinds of callbacks, of SetForTransfers and of QueryTransfers.
+inline constexpr int kCallbackAdded = 0;
+inline constexpr int kCallbackRemoved = 1;
+inline constexpr int kCallbackChanged = 2;
+inline constexpr int kKindExists = 0;
+inline constexpr int kKindLogId = 1;
+inline constexpr int kKindWatched = 2;
+// The pseudo id of QueryTransfers and SetForTransfers.
+inline constexpr std::int32_t kPseudoTransferId = 1;
+
+class CTransferManager final : private ITransferWatcher {
+  public:
+    // Called with the user value; from any thread. It may only hand the news on.
+    using Callback = void (*)(std::int32_t userValue);
+
+    // The running manager, or null.
+    static CTransferManager* Get();
+    // Makes and starts the manager unless one exists: loads the info cache, starts the worker
+    // pool, the scheduler and the once-a-second pump.
+    static CTransferManager& Create(const TransferManagerOptions& options = {});
+    // Stops every transfer and waits for the runs to end, stops the workers and the pump, saves
+    // the info cache, then deletes all transfers, sessions and the manager. Never call it from
+    // a worker or a callback.
+    static void Shutdown();
+
+    int AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start);
+    int RemoveTransfer(std::int32_t id);
+    int StopTransfer(std::int32_t id);
+    int StartTransfer(std::int32_t id);
+    int RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    int StopTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    int StartTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    // Time-outs in milliseconds: 0 one look, negative no limit.
+    int WaitTransfer(std::int32_t id, TransferStatus& status, std::int32_t timeoutMs);
+    // As WaitTransfer for all the ids; -2 returns as soon as one of them has ended.
+    int WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs);
+    int GetStatus(std::int32_t id, TransferStatus& status);
+    int GetRequest(std::int32_t id, CTransferRequest& request);
+    int GetRequestAndStatus(std::int32_t id, CTransferRequest& request, TransferStatus& status);
+    int SetRequest(std::int32_t id, const CTransferRequest& request);
+    int QueryTransfers(std::span<const std::int32_t> ids, int kind, std::span<std::int32_t> values);
+    int SetForTransfers(std::span<const std::int32_t> ids, int kind, std::int32_t value);
+    int SetEachTransfer(std::span<const std::int32_t> ids, int kind,
+                        std::span<std::int32_t> values);
+    int GetTransferText(std::int32_t id, std::int32_t ignored, std::string& text);
+    int TransferExists(std::int32_t id);
+    int ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids);
+    int ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp);
+    int WatchTransfers(std::span<std::int32_t> ids, bool watched);
+    int SetCallback(Callback callback, std::int32_t userValue, int kind);
+
+    // Objects refreshed by the pump once a second. Unregistering waits for a refresh under way.
+    void RegisterPeriodicHook(IPeriodicHook* hook);
+    void UnregisterPeriodicHook(IPeriodicHook* hook);
+
+    // One pass of the pump: the periodic hooks, then a dispatch. Runs once a second on the
+    // scheduler thread; tests call it directly.
+    void Pump();
+
+    CInfoCache& InfoCache() { return infoCache_; }
+    const CPropertySet& Settings() const { return settings_; }
+    CLogRegistry& Logs() { return logs_; }
+
+    struct SessionCounts {
+        int open = 0;
+        int inUse = 0;
+    };
+    SessionCounts GetSessionCounts();
+
+  private:
+    struct SiteEntry {
+        std::vector<SessionPtr> sessions;
+        int inUse = 0;
+    };
+    using Lock = std::unique_lock<std::mutex>;
+
+    explicit CTransferManager(const TransferManagerOptions& options);
+    ~CTransferManager();
+    void Start();
+    void Stop();
+
+    static std::int32_t PumpThunk(std::int32_t);
+    static void RunThunk(std::int32_t transferId);
+    void RunOnWorker(std::int32_t transferId);
+    void OnWatchedTransferChanged(CTransfer& transfer) override;
+    void Notify(int kind);
+
+    CTransfer* FindLocked(std::int32_t id) const;
+    void MoveToListLocked(CTransfer& transfer, TransferState list);
+    bool QueueLocked(CTransfer& transfer, std::uint32_t delayMs);
+    void StopOneLocked(CTransfer& transfer);
+    void WaitWhileRunning(Lock& lock, std::int32_t id);
+    void DeleteTransferLocked(CTransfer& transfer);
+    void DispatchLocked();
+    TransferResult AcquireSessionLocked(CTransfer& transfer);
+    void ReleaseSessionLocked(CTransfer& transfer);
+    void DestroySessionLocked(const SessionPtr& session);
+    void CleanUpIdleSessionsLocked(std::int32_t idleSeconds);
+    bool IsBusyLocked(std::int32_t id) const;
+
+    CPropertySet& settings_;
+    CLogRegistry& logs_;
+    const std::string infoCachePath_;
+    CInfoCache infoCache_;
+    CWorkerPool pool_;
+    CTaskScheduler scheduler_;
+    std::int32_t pumpEntry_ = 0;
+
+    std::mutex lock_;  // the manager lock: transfers, lists, sessions
+    std::condition_variable runEnded_;
+    std::map<std::int32_t, std::unique_ptr<CTransfer>> transfers_;
+    std::list<CTransfer*> lists_[kTransferStateCount];
+    std::map<std::string, SiteEntry> sites_;
+    int sessionsOpen_ = 0;
+    int sessionsInUse_ = 0;
+    bool stopping_ = false;
+    std::int32_t lastAdded_ = 0;
+    std::int32_t lastRemoved_ = 0;
+    int additions_ = 0;
+    std::uint32_t lastAdditionMs_ = 0;
+
+    std::mutex callbackLock_;  // a leaf: taken last, never held while calling out
+    struct CallbackSlot {
+        Callback callback = nullptr;
+        std::int32_t userValue = 0;
+    };
+    CallbackSlot callbacks_[3];
+
+    std::mutex hookLock_;
+    std::vector<IPeriodicHook*> hooks_;
+};
+
+// Connects the session for the transfer, repeating failed connection attempts as the transfer's
+// retry properties say; 3 when the session is stopped.
+TransferResult ConnectWithRetries(CTransferSession& session, CTransfer& transfer, ILog* log);
+
+}  // namespace tellweir
