@@ -3,7 +3,10 @@
 #include <atomic>
 #include <thread>
 
+#include "store/date_time.h"
+#include "tests/support/temp_dir.h"
 #include "tests/transfer/manager_fixture.h"
+#include "transfer/file_info.h"
 
 namespace tellweir::testing {
 namespace {
@@ -259,6 +262,25 @@ TEST_F(ManagerTest, CallbacksReportAdditionsOnceAndRemovalsAndWatchedChanges) {
 
     Manager().RemoveTransfers(ids);
     EXPECT_EQ(g_calls[kCallbackRemoved], 1);
+}
+
+TEST_F(ManagerTest, InfoCacheIsLoadedAtCreationAndSavedAtShutdown) {
+    TempDir dir("manager");
+    const std::string added = DateTime::Now().Format(kFileTimeFormat);
+    const std::string line = "URL=\"http://site.test/a.txt\" Added=\"" + added +
+                             "\" Size=\"5\" Time=\"\" Type=\"TEXT\"\r\n";
+    const std::string path = dir.WriteFile("InfoCache.txt", line);
+    TransferManagerOptions options;
+    options.settings = &settings_;
+    options.logs = &logs_;
+    options.infoCachePath = path;
+    int entries = 0;
+    CTransferManager::Create(options).InfoCache().Enumerate(
+        [&](const InfoCacheEntry&) { ++entries; });
+    EXPECT_EQ(entries, 1);
+    CTransferManager::Get()->InfoCache().Clear();
+    CTransferManager::Shutdown();
+    EXPECT_EQ(dir.ReadFile("InfoCache.txt"), "");
 }
 
 TEST_F(ManagerTest, ShutdownEndsRunningTransfers) {
