@@ -1,0 +1,66 @@
+// Action names, action line parsing and the line form of action texts.
+#include "core/action_line.h"
+
+#include "net/url/ascii_text.h"
+
+namespace tellweir {
+namespace {
+
+constexpr std::string_view kActionNames[kActionCount] = {
+    "None",          "Prompt",         "Beep",          "Light Icon",
+    "Play Sound",    "Create Process", "Open in Shell", "Stop Monitor Task",
+    "Cleanup cache", "Save queue",     "Display queue",
+};
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsLeadingBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+std::string_view ActionName(int code) {
+    return code >= 0 && code < kActionCount ? kActionNames[code] : std::string_view();
+}
+
+int ParseActionLine(std::string_view line, std::string& parameter) {
+    parameter.clear();
+    for (int code = 0; code < kActionCount; ++code) {
+        if (!StartsWithIgnoreCase(line, kActionNames[code])) continue;
+        std::string_view rest = line.substr(kActionNames[code].size());
+        while (!rest.empty() && IsLeadingBlank(rest.front()))
+            rest.remove_prefix(1);
+        parameter.assign(rest);
+        return code;
+    }
+    return kActionNone;
+}
+
+std::vector<std::string> SplitActionLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find("\r\n");
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text);
+            break;
+        }
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end + 2);
+    }
+    return lines;
+}
+
+std::string JoinActionLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+}  // namespace tellweir

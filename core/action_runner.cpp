@@ -1,0 +1,80 @@
+// RunActionLine and the action test.
+#include "core/action_runner.h"
+
+#include "core/action_callbacks.h"
+#include "core/action_line.h"
+#include "core/beep_action.h"
+#include "core/log/item_log.h"
+#include "core/shell_actions.h"
+#include "core/sound_output.h"
+#include "net/url/ascii_text.h"
+
+namespace tellweir {
+namespace {
+
+void PlaySoundAction(const std::string& path, ILog* log) {
+    const bool played = SoundOutput().PlayFile(path);
+    if (!log) return;
+    if (played) {
+        log->WriteFormat(0, "Playing sound: \"%s\".", path);
+    } else {
+        log->WriteFormat(1, "Cannot play sound: \"%s\".", path);
+    }
+}
+
+void OpenInShellAction(const std::string& target, ILog* log) {
+    // The main window opens it on its own thread when it is there; otherwise, or when it
+    // declines, it is opened here.
+    const std::optional<int> reply = CallShellOpenCallback(target, log);
+    if (reply && *reply == kShellOpenHandled) return;
+    ShellOpenAction(target, log);
+}
+
+}  // namespace
+
+bool RunActionLine(std::string_view line, ILog* log, std::string_view taskName) {
+    std::string parameter;
+    const int code = ParseActionLine(line, parameter);
+    const std::string name(taskName);
+    switch (code) {
+        case kActionPrompt:
+            CallPromptCallback(name, parameter);
+            return false;
+        case kActionBeep:
+            SoundBeep(ParseBeepParameter(parameter));
+            return false;
+        case kActionLightIcon:
+            CallLightIconCallback(name, parameter);
+            return false;
+        case kActionPlaySound:
+            PlaySoundAction(parameter, log);
+            return false;
+        case kActionCreateProcess:
+            CreateProcessAction(parameter, log);
+            return false;
+        case kActionOpenInShell:
+            OpenInShellAction(parameter, log);
+            return false;
+        default:
+            return IsEngineAction(code);
+    }
+}
+
+std::string RunActionTest(std::string_view line) {
+    ItemLogPtr log = MakeRef<CItemLog>();
+    log->SetForcedLevel(kLevelRaw);
+    RunActionLine(line, log.get(), kActionTestTaskName);
+    const std::string raw = log->GetText();
+    std::string_view text = TrimAsciiSpace(raw);
+    std::string shown;
+    if (text.empty()) {
+        shown = " None.";
+    } else {
+        const std::size_t lastBreak = text.find_last_of("\r\n");
+        if (lastBreak != std::string_view::npos) text = TrimAsciiSpace(text.substr(lastBreak + 1));
+        shown = std::string(text);
+    }
+    return "Action test results:\r\n" + shown;
+}
+
+}  // namespace tellweir

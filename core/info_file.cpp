@@ -1,0 +1,102 @@
+// The INFO file table and format, and the block-wise comparison and copy of file contents.
+#include "core/info_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/task_properties.h"
+#include "store/atomic_file.h"
+#include "transfer/local_file.h"
+
+namespace tellweir {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 65536;
+// An INFO file is one short line; anything far larger is not one of ours.
+constexpr std::int64_t kMaxInfoFileSize = 1 << 20;
+
+CSettingTable BuildInfoFileTable() {
+    CSettingTable table;
+    table.AddSetting("URL", task::kUri, PropertyValue::String(""));
+    table.AddSetting("ETag", task::kETag, PropertyValue::String(""));
+    table.AddSetting("ContentType", task::kContentType, PropertyValue::String(""));
+    table.AddSetting("Size", task::kSize, PropertyValue::Int64(0));
+    table.AddSetting("TimeModified", task::kTimeModified, PropertyValue::String(""));
+    table.AddSetting("TimeCreated", task::kTimeCreated, PropertyValue::String(""));
+    return table;
+}
+
+// Reads exactly `size` bytes unless the file ends first; -1 on failure.
+std::int64_t ReadBlock(int fd, char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+}  // namespace
+
+const CSettingTable& InfoFileTable() {
+    static const CSettingTable table = BuildInfoFileTable();
+    return table;
+}
+
+bool ReadInfoFile(const std::string& path, CPropertySet& info) {
+    CLocalFile file;
+    if (file.Open(path, O_RDONLY) != 0) return false;
+    const std::int64_t length = std::min(file.Length(), kMaxInfoFileSize);
+    if (length < 0) return false;
+    std::string text(static_cast<std::size_t>(length), '\0');
+    if (ReadBlock(file.Descriptor(), text.data(), text.size()) < 0) return false;
+    InfoFileTable().ApplyDefaults(info);
+    InfoFileTable().ApplyValueList(text, info, true);
+    return true;
+}
+
+bool WriteInfoFile(const std::string& path, const CPropertySet& info) {
+    return WriteFileAtomically(path, InfoFileTable().FormatNonDefaults(info));
+}
+
+int CompareFileContents(int fileA, int fileB, std::int64_t size) {
+    if (::lseek(fileA, 0, SEEK_SET) < 0 || ::lseek(fileB, 0, SEEK_SET) < 0) return -1;
+    const std::size_t block = static_cast<std::size_t>(std::min<std::int64_t>(size, kBlockSize));
+    std::vector<char> a(block), b(block);
+    for (std::int64_t left = size; left > 0;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, block));
+        const std::int64_t readA = ReadBlock(fileA, a.data(), want);
+        const std::int64_t readB = ReadBlock(fileB, b.data(), want);
+        if (readA < 0 || readB < 0) return -1;
+        if (readA != readB) return 1;
+        if (readA == 0) break;
+        if (!std::equal(a.begin(), a.begin() + readA, b.begin())) return 1;
+        left -= readA;
+    }
+    return 0;
+}
+
+int CopyFileContents(int source, int target, std::int64_t size) {
+    if (::lseek(source, 0, SEEK_SET) < 0 || ::lseek(target, 0, SEEK_SET) < 0) return -1;
+    std::vector<char> buffer(kBlockSize);
+    for (std::int64_t left = size; left > 0;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlockSize));
+        const std::int64_t got = ReadBlock(source, buffer.data(), want);
+        if (got <= 0) return -1;
+        for (std::int64_t written = 0; written < got;) {
+            const ssize_t n = ::write(target, buffer.data() + written, got - written);
+            if (n <= 0) return -1;
+            written += n;
+        }
+        left -= got;
+    }
+    return 0;
+}
+
+}  // namespace tellweir

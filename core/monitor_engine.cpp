@@ -1,0 +1,363 @@
+// The monitor engine: its pass over the task list, the task list operations, the queue file and
+// the cache clean-up.
+#include "core/monitor_engine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <thread>
+
+#include "core/log/log_registry.h"
+#include "core/transfer_link.h"
+#include "net/url/name_pattern.h"
+#include "store/app_settings.h"
+#include "store/atomic_file.h"
+#include "store/date_time.h"
+#include "store/setting_ids.h"
+#include "store/xml_parser.h"
+#include "transfer/file_path.h"
+#include "transfer/local_file.h"
+#include "transfer/local_fs.h"
+#include "transfer/result/status_message.h"
+
+namespace tellweir {
+
+namespace {
+
+constexpr auto kPassPeriod = std::chrono::milliseconds(100);
+// Engine-level action codes.
+constexpr int kActionStopTask = 7;
+constexpr int kActionCleanupCache = 8;
+constexpr int kActionSaveQueue = 9;
+constexpr int kActionDisplayQueue = 10;
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void TrimTaskLog(CMonitorTask& task, std::int32_t maxLines) {
+    if (ItemLogPtr log = task.GetLog()) TrimToMax(*log, maxLines);
+}
+
+}  // namespace
+
+CMonitorEngine::CMonitorEngine(CPropertySet* settings)
+    : settings_(settings ? *settings : AppSettings()) {}
+
+CMonitorEngine::~CMonitorEngine() {
+    Stop();
+    DeleteAllTasks();
+}
+
+std::int32_t CMonitorEngine::MaxLogLines() const {
+    return settings_.Int(setting::kMaxLogLines);
+}
+
+void CMonitorEngine::AnnounceStart() {
+    Lock lock(lock_);
+    if (engineLogId_ == 0) engineLogId_ = CLogRegistry::Instance().CreateLog();
+    if (ItemLogPtr log = CLogRegistry::Instance().GetLog(engineLogId_))
+        log->WriteFormat(kLevelStatus, "Monitor engine started: [%s].",
+                         DateTime::Now().Format("%x %X"));
+}
+
+ItemLogPtr CMonitorEngine::GetEngineLog() {
+    Lock lock(lock_);
+    return engineLogId_ == 0 ? ItemLogPtr() : CLogRegistry::Instance().GetLog(engineLogId_);
+}
+
+void CMonitorEngine::SetWindowCallback(WindowCallback callback) {
+    Lock lock(lock_);
+    windowCallback_ = std::move(callback);
+}
+
+void CMonitorEngine::SetDisplayQueueCallback(DisplayQueueCallback callback) {
+    Lock lock(lock_);
+    displayQueue_ = std::move(callback);
+}
+
+void CMonitorEngine::NotifyWindow() {
+    Lock lock(lock_);
+    if (windowCallback_) windowCallback_();
+}
+
+int CMonitorEngine::Run() {
+    if (!IsStopRequested()) {
+        NotifyWindow();
+        for (;;) {
+            RunPass();
+            if (IsStopRequested()) break;
+            std::this_thread::sleep_for(kPassPeriod);
+        }
+    }
+    NotifyWindow();
+    return 0;
+}
+
+void CMonitorEngine::RunPass() {
+    const std::int32_t maxLines = MaxLogLines();
+    std::vector<MonitorTaskPtr> finished;
+    {
+        Lock lock(lock_);
+        for (const MonitorTaskPtr& task : tasks_) {
+            if (task->GetState() == TaskState::Working) {
+                if (task->PollRun()) finished.push_back(task);
+                TrimTaskLog(*task, maxLines);
+            } else if (task->GetState() == TaskState::Waiting && task->IsDue()) {
+                task->StartRun();
+            }
+        }
+    }
+    bool cleanup = false, save = false, display = false;
+    for (const MonitorTaskPtr& task : finished) {
+        task->ClassifyOutcome();
+        task->RunActions();
+        task->ScheduleNext();
+        std::vector<int> codes;
+        task->TakeEngineActions(codes);
+        bool stopTask = false;
+        for (int code : codes) {
+            stopTask |= code == kActionStopTask;
+            cleanup |= code == kActionCleanupCache;
+            save |= code == kActionSaveQueue;
+            display |= code == kActionDisplayQueue;
+        }
+        if (stopTask) task->StopAndCancel();
+        TrimTaskLog(*task, maxLines);
+    }
+    if (!finished.empty()) {
+        if (cleanup) CleanupCache();
+        if (save) SaveQueue();
+        if (display) {
+            Lock lock(lock_);
+            if (displayQueue_) displayQueue_();
+        }
+    }
+    if (ItemLogPtr log = GetEngineLog()) TrimToMax(*log, maxLines);
+}
+
+bool CMonitorEngine::AddTask(CMonitorTask& task) {
+    if (task.GetName().empty()) return false;
+    Lock lock(lock_);
+    MakeUniqueNameLocked(task);
+    if (NameExistsLocked(task.GetName())) return false;
+    if (!task.Prepare(true)) return false;
+    tasks_.push_back(MonitorTaskPtr::Share(&task));
+    task.Resume(true);
+    ReindexLocked();
+    return true;
+}
+
+void CMonitorEngine::RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog) {
+    if (ids.empty()) return;
+    if (detachLog) TransferLink().SetTransfersLog(ids, 0);
+    TransferLink().RemoveTransfers(ids);
+}
+
+void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
+    Lock lock(lock_);
+    std::vector<std::int32_t> ids;
+    for (const MonitorTaskPtr& task : tasks) {
+        const std::int32_t index = task->GetListIndex();
+        if (index < 0 || index >= static_cast<std::int32_t>(tasks_.size()) ||
+            tasks_[index].get() != task.get())
+            continue;  // not (or no longer) in the list
+        { const auto wait = task->LockTask(); }
+        task->StopRun(ids);
+        if (ItemLogPtr log = task->GetLog()) log->Write(kLevelStatus, "Monitor task deleted.");
+        task->ReleaseLog();
+        tasks_[index] = nullptr;
+    }
+    ReindexLocked();
+    RemoveTransfers(ids, false);
+}
+
+void CMonitorEngine::DeleteAllTasks() {
+    Lock lock(lock_);
+    DeleteAllTasksLocked();
+}
+
+void CMonitorEngine::DeleteAllTasksLocked() {
+    std::vector<std::int32_t> ids;
+    for (const MonitorTaskPtr& task : tasks_) {
+        task->StopRun(ids);
+        task->ReleaseLog();
+    }
+    tasks_.clear();
+    RemoveTransfers(ids, false);
+}
+
+void CMonitorEngine::StopTasks(const std::vector<MonitorTaskPtr>& tasks) {
+    Lock lock(lock_);
+    std::vector<std::int32_t> ids;
+    for (const MonitorTaskPtr& task : tasks) {
+        { const auto wait = task->LockTask(); }
+        task->StopRun(ids);
+    }
+    RemoveTransfers(ids, true);
+}
+
+void CMonitorEngine::ResumeTasks(const std::vector<MonitorTaskPtr>& tasks) {
+    Lock lock(lock_);
+    for (const MonitorTaskPtr& task : tasks) {
+        { const auto wait = task->LockTask(); }
+        task->Resume(false);
+    }
+}
+
+void CMonitorEngine::ReindexLocked() {
+    std::erase_if(tasks_, [](const MonitorTaskPtr& task) { return !task; });
+    for (std::size_t i = 0; i < tasks_.size(); ++i)
+        tasks_[i]->SetListIndex(static_cast<std::int32_t>(i));
+}
+
+bool CMonitorEngine::NameExists(std::string_view name) {
+    Lock lock(lock_);
+    return NameExistsLocked(name);
+}
+
+bool CMonitorEngine::NameExistsLocked(std::string_view name) const {
+    for (const MonitorTaskPtr& task : tasks_)
+        if (EqualsNoCase(task->GetName(), name)) return true;
+    return false;
+}
+
+MonitorTaskPtr CMonitorEngine::FindTaskByName(std::string_view name) {
+    Lock lock(lock_);
+    for (const MonitorTaskPtr& task : tasks_)
+        if (EqualsNoCase(task->GetName(), name)) return task;
+    return nullptr;
+}
+
+void CMonitorEngine::MakeUniqueName(CMonitorTask& task) {
+    Lock lock(lock_);
+    MakeUniqueNameLocked(task);
+}
+
+void CMonitorEngine::MakeUniqueNameLocked(CMonitorTask& task) {
+    std::string name = task.GetName();
+    if (!NameExistsLocked(name)) return;
+    std::erase_if(name, [](char c) { return c == '<' || c == '>'; });
+    CNamePattern pattern;
+    pattern.Parse(name + "(<1-10000>)");
+    std::string candidate = name;
+    while (std::optional<std::string> next = pattern.Next()) {
+        candidate = *next;
+        if (!NameExistsLocked(candidate)) break;
+    }
+    task.SetName(candidate);
+}
+
+int CMonitorEngine::CountActiveTasks() {
+    Lock lock(lock_);
+    int count = 0;
+    for (const MonitorTaskPtr& task : tasks_) {
+        const TaskState state = task->GetState();
+        count += state == TaskState::Waiting || state == TaskState::Working;
+    }
+    return count;
+}
+
+void CMonitorEngine::SnapshotTasks(std::vector<MonitorTaskPtr>& tasks) {
+    Lock lock(lock_);
+    tasks = tasks_;
+}
+
+TransferResult CMonitorEngine::LoadQueue() {
+    const std::string path = settings_.String(setting::kMonitorQueueFile);
+    if (path.empty()) return result::kInvalidParameter;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         std::fclose);
+    if (!file) return ResultFromErrno(errno);
+    Lock lock(lock_);
+    DeleteAllTasksLocked();
+    CXmlNode root;
+    CFileSource source(file.get());
+    CXmlParser().ParseDocument(root, source);
+    CXmlNode* top = nullptr;
+    for (CXmlNode* node = root.NextInDocument(); node; node = node->NextInDocument()) {
+        if (node->Type() >= XML_START_TAG && node->Type() <= XML_EMPTY_ELEMENT) {
+            top = node;
+            break;
+        }
+    }
+    if (top != nullptr && top->Name() == "Monitors") {
+        for (const auto& child : top->GetChildren()) {
+            if (child->Name() != "Monitor") continue;
+            MonitorTaskPtr task = CMonitorTask::Create();
+            if (!task->Restore(*child)) {
+                task->ReleaseLog();
+                continue;
+            }
+            MakeUniqueNameLocked(*task);
+            tasks_.push_back(std::move(task));
+        }
+    }
+    ReindexLocked();
+    return result::kOk;
+}
+
+TransferResult CMonitorEngine::SaveQueue() {
+    const std::string path = settings_.String(setting::kMonitorQueueFile);
+    if (path.empty()) return result::kInvalidParameter;
+    const std::string_view folder = PathDirectory(path);
+    if (!folder.empty()) MakeDirectories(folder);
+    CXmlNode root;
+    {
+        Lock lock(lock_);
+        CXmlNode* declaration = root.AddChild("", "", "", XML_DECLARATION);
+        CXmlNode* top = declaration->AddChild("Monitors", "", "", XML_ELEMENT);
+        top->AddChild("", "", "X-Monitors", XML_TEXT);
+        for (const MonitorTaskPtr& task : tasks_)
+            task->Save(*top->AddChild("Monitor", "", "", XML_ELEMENT));
+    }
+    CStringSink sink;
+    root.WriteDocument(sink);
+    if (!WriteFileAtomically(path, sink.Text())) return ResultFromErrno(errno ? errno : EACCES);
+    return result::kOk;
+}
+
+CacheCleanupResult CMonitorEngine::CleanupCache() {
+    CacheCleanupResult outcome;
+    const std::string folder = settings_.String(setting::kCacheFolder);
+    if (folder.empty()) return outcome;
+    Lock lock(lock_);
+    std::set<std::string> keep;
+    for (const MonitorTaskPtr& task : tasks_) {
+        if (task->GetUri().starts_with("<null")) continue;
+        for (const std::string& path :
+             {task->GetObjectPath(), task->GetSamplePath(), task->GetInfoPath()})
+            if (!path.empty()) keep.insert(path);
+    }
+    const auto count = [&outcome](bool deleted, std::int64_t size) {
+        (deleted ? outcome.deleted : outcome.skipped) += 1;
+        (deleted ? outcome.deletedBytes : outcome.skippedBytes) += size;
+    };
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        const std::string directory = std::move(pending.back());
+        pending.pop_back();
+        std::vector<std::string> files, directories;
+        ListDirectory(directory, "*", &files, &directories);
+        for (const std::string& name : directories)
+            pending.push_back(JoinPath(directory, name));
+        for (const std::string& name : files) {
+            const std::string path = JoinPath(directory, name);
+            const std::int64_t size = std::max<std::int64_t>(GetFileSize(path), 0);
+            const bool kept = keep.contains(path);
+            count(!kept && (DeleteFile(path) || GetPathKind(path) == PathKind::Missing), size);
+        }
+    }
+    RemoveDirectoryTree(folder, false);
+    return outcome;
+}
+
+}  // namespace tellweir

@@ -1,0 +1,85 @@
+// CMonitorEngine: owns every monitor task of the process in one ordered list and drives them
+// from its own thread, one pass every 100 ms: it starts due tasks, polls running ones, and lets
+// each finished run classify its outcome, run its actions and reschedule. It also loads and
+// saves the queue file, keeps task names unique and cleans the cache folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/log/item_log.h"
+#include "core/monitor_task.h"
+#include "core/thread_object.h"
+#include "store/property_set.h"
+#include "transfer/result/transfer_result.h"
+
+namespace tellweir {
+
+struct CacheCleanupResult {
+    std::int32_t skipped = 0;
+    std::int64_t skippedBytes = 0;
+    std::int32_t deleted = 0;
+    std::int64_t deletedBytes = 0;
+};
+
+class CMonitorEngine final : public CThreadObject {
+  public:
+    // Called on the engine thread when the thread starts or ends; only hands the news on.
+    using WindowCallback = std::function<void()>;
+    // The "Display queue" action: every running instance shows its main window.
+    using DisplayQueueCallback = std::function<void()>;
+
+    // `settings` gives the queue file, the cache folder and the log limit; null: the
+    // application settings.
+    explicit CMonitorEngine(CPropertySet* settings = nullptr);
+    ~CMonitorEngine() override;
+
+    // Creates the engine log when there is none and writes the start line into it.
+    void AnnounceStart();
+    ItemLogPtr GetEngineLog();
+    void SetWindowCallback(WindowCallback callback);
+    void SetDisplayQueueCallback(DisplayQueueCallback callback);
+
+    TransferResult LoadQueue();
+    TransferResult SaveQueue();
+    // True when the task was accepted: a non-empty, unique name and a usable URI.
+    bool AddTask(CMonitorTask& task);
+    void DeleteTasks(const std::vector<MonitorTaskPtr>& tasks);
+    void DeleteAllTasks();
+    void ResumeTasks(const std::vector<MonitorTaskPtr>& tasks);
+    void StopTasks(const std::vector<MonitorTaskPtr>& tasks);
+    bool NameExists(std::string_view name);
+    MonitorTaskPtr FindTaskByName(std::string_view name);
+    void MakeUniqueName(CMonitorTask& task);
+    int CountActiveTasks();
+    void SnapshotTasks(std::vector<MonitorTaskPtr>& tasks);
+    CacheCleanupResult CleanupCache();
+
+    // One pass over the task list; the thread runs it every 100 ms, tests call it directly.
+    void RunPass();
+
+  protected:
+    int Run() override;
+
+  private:
+    using Lock = std::unique_lock<std::recursive_mutex>;
+    void NotifyWindow();
+    void DeleteAllTasksLocked();
+    void ReindexLocked();
+    bool NameExistsLocked(std::string_view name) const;
+    void MakeUniqueNameLocked(CMonitorTask& task);
+    void RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog);
+    std::int32_t MaxLogLines() const;
+
+    CPropertySet& settings_;
+    mutable std::recursive_mutex lock_;  // the engine lock
+    WindowCallback windowCallback_;
+    DisplayQueueCallback displayQueue_;
+    std::int32_t engineLogId_ = 0;
+    std::vector<MonitorTaskPtr> tasks_;
+};
+
+}  // namespace tellweir

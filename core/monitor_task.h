@@ -1,0 +1,163 @@
+// CMonitorTask: one watched resource (a URL, a local file or folder, or a "<null" placeholder)
+// with the user's choices, its run state and counters, its event table, and the paths of the
+// files it keeps between runs. Shared by the engine thread and the main thread, so it is
+// reference-counted and guards itself with its own lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/log/item_log.h"
+#include "core/task_properties.h"
+#include "store/date_time.h"
+#include "store/property_set.h"
+#include "store/ref_ptr.h"
+#include "store/xml_node.h"
+#include "transfer/result/transfer_result.h"
+
+namespace tellweir {
+
+enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
+
+// Receive DescribeEvents' report of one event: with actions (its action text and the names of its
+// actions joined by "; "), or without.
+using EventWithActionsSink =
+    std::function<void(int event, std::string_view actions, std::string_view summary)>;
+using EventWithoutActionsSink = std::function<void(int event)>;
+
+// Lock order: the engine lock, then a task's lock, then a log's lock. Every operation below takes
+// the task lock itself; actions run outside it.
+class CMonitorTask : public CPropertySet {
+  public:
+    using TaskLock = std::unique_lock<std::recursive_mutex>;
+    using EventTable = std::map<std::string, std::string>;  // handler name -> action text
+
+    // A new task with one reference: table defaults, state New, "NextStartTime" now.
+    static RefPtr<CMonitorTask> Create();
+
+    virtual std::int32_t AddRef();
+    virtual std::int32_t Release();
+
+    // The task lock, for the engine's "wait until nobody holds it" and for the run steps.
+    TaskLock LockTask() const { return TaskLock(lock_); }
+
+    // Accessors.
+    std::string GetName() const { return String(task::kName); }
+    void SetName(std::string_view name);
+    std::string GetUri() const { return String(task::kUri); }
+    std::string GetObjectPath() const { return String(task::kObjectPath); }
+    std::string GetSamplePath() const { return String(task::kSamplePath); }
+    std::string GetInfoPath() const { return String(task::kInfoPath); }
+    TaskState GetState() const;
+    TransferResult GetLastResult() const;
+    // -2 "<null" URI, -1 local path, else the URI's protocol id (1 HTTP, 2 HTTPS, 3 FTP, ...).
+    int GetKind() const;
+    // "NextStartTime" while Waiting or Working, else 0 (not set).
+    DateTime GetNextStartTimeShown() const;
+    DateTime GetFirstStartTime() const { return GetTime(task::kFirstStartTime); }
+    DateTime GetLastStartTime() const { return GetTime(task::kLastStartTime); }
+
+    // Date-time properties (0 = not set).
+    DateTime GetTime(PropertyId id) const;
+    void SetTime(PropertyId id, DateTime time);
+
+    // Position in the engine's list and row of the list window; -1 when none.
+    std::int32_t GetListIndex() const;
+    void SetListIndex(std::int32_t index);
+    std::int32_t GetListRow() const;
+    void SetListRow(std::int32_t row);
+
+    // Run state, for the run steps (start, poll, classify).
+    void SetState(TaskState state);
+    void SetLastResult(TransferResult result);
+    TransferResult GetPreviousResult() const;
+    void SetPreviousResult(TransferResult result);
+    int GetChosenEvent() const;
+    // Forgets the chosen event and the pending engine actions: a new run begins.
+    void ResetRunEvents();
+    // Marks the task as changed for the list window.
+    void RenewStamp();
+
+    // The event table, keyed by handler name.
+    void SetEventActions(int event, std::string_view text);
+    bool GetEventActions(int event, std::string& text) const;
+    void RemoveEvent(int event);
+    EventTable GetEventTable() const;
+    // True when some event that applies to the task's kind has no entry.
+    bool HasUnsetEvents() const;
+
+    // The task's item log with a reference, or null when it has none.
+    ItemLogPtr GetLog() const;
+    // Deletes the task's log from the log registry; the task writes no more lines after it.
+    void ReleaseLog();
+
+    // Lifecycle.
+    bool Prepare(bool create);
+    void Save(CXmlNode& element) const;
+    bool Restore(CXmlNode& element);
+    bool Resume(bool initial);
+    bool StopRun(std::vector<std::int32_t>& transferIds);
+    void StopAndCancel();
+    void Assign(const CMonitorTask& source);
+    RefPtr<CMonitorTask> Clone() const;
+
+    void AddBytesDownloaded(std::int64_t amount);
+    void AddBytesSent(std::int64_t amount);
+    void AddBytesRecv(std::int64_t amount);
+
+    // Events and actions.
+    void HandleEvent(int event);
+    void RunActions();
+    void TakeEngineActions(std::vector<int>& codes);
+    void ApplyDefaultEvents();
+    void DescribeEvents(const EventWithActionsSink& withActions,
+                        const EventWithoutActionsSink& withoutActions) const;
+
+    // Schedule.
+    bool IsDue() const;
+    void ScheduleNext();
+
+    // One run: start, poll until it has ended, classify the outcome into events. Defined with
+    // the run itself; the engine thread calls them in this order.
+    void StartRun();
+    bool PollRun();
+    void ClassifyOutcome();
+    void CompareWithKept();
+    void HandleLocalFolder();
+
+  protected:
+    CMonitorTask();
+    ~CMonitorTask() override;
+
+  private:
+    template <class... Args>
+    void WriteLog(int level, std::string_view format, const Args&... args) const {
+        if (ItemLogPtr log = GetLog()) log->WriteFormat(level, format, args...);
+    }
+    // Writes the blank separator line that ends a group of lines.
+    void WriteSeparator() const;
+    static int KindOfUri(std::string_view uri);
+    // The schedule step of a periodic task, starting from "NextStartTime".
+    void ScheduleNextPeriodic();
+
+    mutable std::recursive_mutex lock_;
+    std::atomic<std::int32_t> refs_{1};
+    std::int32_t listIndex_ = -1;
+    std::int32_t listRow_ = -1;
+    TaskState state_ = TaskState::New;
+    TransferResult lastResult_ = 0;
+    TransferResult previousResult_ = 0;
+    int chosenEvent_ = -1;
+    EventTable events_;
+    std::vector<int> pendingEngineActions_;
+};
+
+using MonitorTaskPtr = RefPtr<CMonitorTask>;
+
+}  // namespace tellweir

@@ -1,0 +1,33 @@
+// The "Create Process" and "Open in Shell" actions: start a program by its path, or have the
+// desktop open a document or URL with its default program, writing what happens into a log.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "transfer/result/log.h"
+
+namespace tellweir {
+
+// Starts `program` (its path, not searched for) with no arguments, the current directory "/" and
+// the parent's environment, and does not wait for it. Writes "Creating process" and then the
+// success or failure line into `log` (which may be null). False when it could not be started.
+bool CreateProcessAction(std::string_view program, ILog* log);
+
+// Opens `target` with the desktop's "open" (xdg-open). The opener's outcome is mapped onto the
+// shell results the log lines are made for: success, 2 target missing, 31 no program for it (or
+// no opener at all), anything else the opener's own code. False on failure.
+bool ShellOpenAction(std::string_view target, ILog* log);
+
+// The error line (with CR LF) for a shell result of 32 or less; any code the shell table does
+// not name gives the "failed, error code" line.
+std::string ShellResultText(int result);
+
+// How long ShellOpenAction waits for the opener's verdict before it counts the open as done.
+inline constexpr std::chrono::seconds kShellOpenWait{10};
+
+// The program that opens targets; empty restores "xdg-open". Tests put a script there.
+void SetShellOpenProgram(std::string program);
+
+}  // namespace tellweir

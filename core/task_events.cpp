@@ -1,0 +1,85 @@
+// CMonitorTask events and actions: choosing the event of a run, running its actions, the default
+// event table and the description of the table for the dialogs.
+#include "core/action_line.h"
+#include "core/action_runner.h"
+#include "core/default_events.h"
+#include "core/event_table.h"
+#include "core/monitor_task.h"
+
+namespace tellweir {
+
+void CMonitorTask::HandleEvent(int event) {
+    if (!IsEventIndex(event)) return;
+    TaskLock g = LockTask();
+    WriteLog(kLevelDetail, "HandleEvent: %s.", EventDisplayName(event));
+    if (!EventAppliesToKind(event, GetKind())) return;
+    // The last raised event that has actions wins; until one has, the first one raised stands.
+    if (chosenEvent_ < 0 || events_.count(std::string(EventHandlerName(event))))
+        chosenEvent_ = event;
+}
+
+void CMonitorTask::RunActions() {
+    std::vector<std::string> lines;
+    ItemLogPtr log;
+    std::string name;
+    {
+        TaskLock g = LockTask();
+        if (chosenEvent_ < 0) return;
+        const auto it = events_.find(std::string(EventHandlerName(chosenEvent_)));
+        lines = SplitActionLines(it == events_.end() ? ActionName(kActionNone) : it->second);
+        pendingEngineActions_.clear();
+        const char* format = lines.size() == 1 ? "Last monitor event: %s (%s), %d action."
+                                               : "Last monitor event: %s (%s), %d actions.";
+        WriteLog(0, format, EventDisplayName(chosenEvent_), ResultName(lastResult_), lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            WriteLog(0, "Action %d: %s.", i + 1, lines[i]);
+        log = GetLog();
+        name = GetName();
+    }
+    // Actions may block (a tone, the shell's reply), so they run outside the task lock.
+    for (const std::string& line : lines) {
+        if (!RunActionLine(line, log.get(), name)) continue;
+        std::string parameter;
+        const int code = ParseActionLine(line, parameter);
+        TaskLock g = LockTask();
+        pendingEngineActions_.push_back(code);
+    }
+}
+
+void CMonitorTask::TakeEngineActions(std::vector<int>& codes) {
+    TaskLock g = LockTask();
+    codes.insert(codes.end(), pendingEngineActions_.begin(), pendingEngineActions_.end());
+    pendingEngineActions_.clear();
+}
+
+void CMonitorTask::ApplyDefaultEvents() {
+    TaskLock g = LockTask();
+    events_.clear();
+    for (int event : EventsForKind(GetKind())) {
+        std::string text = DefaultEventActions(event);
+        if (!text.empty()) events_[std::string(EventHandlerName(event))] = std::move(text);
+    }
+    RenewStamp();
+}
+
+void CMonitorTask::DescribeEvents(const EventWithActionsSink& withActions,
+                                  const EventWithoutActionsSink& withoutActions) const {
+    const int kind = GetKind();
+    const EventTable events = GetEventTable();
+    for (int event : EventsForKind(kind)) {
+        const auto it = events.find(std::string(EventHandlerName(event)));
+        if (it == events.end()) {
+            if (withoutActions) withoutActions(event);
+            continue;
+        }
+        std::string summary;
+        for (const std::string& line : SplitActionLines(it->second)) {
+            std::string parameter;
+            if (!summary.empty()) summary += "; ";
+            summary += ActionName(ParseActionLine(line, parameter));
+        }
+        if (withActions) withActions(event, it->second, summary);
+    }
+}
+
+}  // namespace tellweir

@@ -1,0 +1,178 @@
+// One run of a monitor task: starting it (a transfer for a URL), polling it until it ends, and
+// turning its outcome into events.
+#include <string>
+
+#include "core/event_table.h"
+#include "core/local_clock.h"
+#include "core/monitor_task.h"
+#include "net/url/local_path.h"
+#include "net/url/protocol.h"
+#include "store/app_settings.h"
+#include "store/byte_count.h"
+#include "transfer/file_info.h"
+#include "transfer/local_fs.h"
+#include "transfer/request_props.h"
+#include "transfer/result/status_message.h"
+#include "transfer/transfer_manager.h"
+
+namespace tellweir {
+
+namespace {
+
+bool IsNullUri(std::string_view uri) {
+    return uri.starts_with("<null");
+}
+
+}  // namespace
+
+void CMonitorTask::StartRun() {
+    const TaskLock guard = LockTask();
+    const DateTime now = LocalNow();
+    SetState(TaskState::Working);
+    SetInt(task::kStopped, 0);
+    RenewStamp();
+    ResetRunEvents();
+    SetInt64(task::kRunBytesDone, 0);
+    SetInt64(task::kRunBytesTotal, -1);
+    if (Int(task::kCount) == 0) SetTime(task::kFirstStartTime, now);
+    SetTime(task::kLastStartTime, now);
+    SetInt(task::kCount, Int(task::kCount) + 1);
+    WriteLog(kLevelStatus, "Started (#%d): %s, scheduled: %s.", Int(task::kCount),
+             FormatTaskTime(now), FormatTaskTime(GetNextStartTimeShown()));
+
+    const std::string uri = GetUri();
+    if (IsLocalPath(uri) || IsNullUri(uri)) return;
+    CTransferRequest request;
+    request.SetUrl(uri, false);
+    request.SetString(prop::kLocalFile, GetObjectPath());
+    CopySettingsIntoRequest(AppSettings(), request);
+    const bool download = Int(task::kDownload) == 1;
+    request.SetInt(prop::kOperation,
+                   download ? prop::kOperationDownload : prop::kOperationFileInfo);
+    request.SetInt(prop::kOptions, 0);
+    WriteLog(
+        kLevelStatus,
+        download ? "Transfer started: %s (DOWNLOAD)." : "Transfer started: %s (GET FILE INFO).",
+        FormatTaskTime(now));
+    CTransferManager* manager = CTransferManager::Get();
+    std::int32_t id = 0;
+    // Without a manager the run ends at the next poll as a transfer that went away.
+    if (manager == nullptr || manager->AddTransfer(request, id, false) != kManagerOk) return;
+    SetInt(task::kTransferId, id);
+    std::int32_t logId = Int(task::kLogId);
+    manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
+    manager->StartTransfer(id);
+}
+
+bool CMonitorTask::PollRun() {
+    const TaskLock guard = LockTask();
+    const std::string uri = GetUri();
+    if (IsNullUri(uri)) {
+        SetLastResult(result::kOk);
+        RenewStamp();
+        return true;
+    }
+    if (IsLocalPath(uri)) {
+        const std::int64_t size = GetFileSize(GetObjectPath());
+        if (size >= 0) {
+            SetInt64(task::kRunBytesDone, size);
+            SetInt64(task::kRunBytesTotal, size);
+        }
+        SetLastResult(result::kOk);
+        RenewStamp();
+        return true;
+    }
+    std::int32_t id = Int(task::kTransferId);
+    CTransferManager* manager = CTransferManager::Get();
+    TransferStatus status;
+    const bool known = manager != nullptr && id != 0 && manager->GetStatus(id, status) == 0;
+    if (known) {
+        SetInt64(task::kRunBytesDone, status.done);
+        SetInt64(task::kRunBytesTotal, status.total);
+        if (status.state == kTransferQueued || status.state == kTransferRunning) return false;
+    }
+    const DateTime now = LocalNow();
+    if (!known) {
+        WriteLog(kLevelStatus, "Download stopped: %s.", FormatTaskTime(now));
+        SetLastResult(result::kStopped);
+    } else {
+        WriteLog(kLevelStatus, "Downloaded: %s.", FormatTaskTime(now));
+        CTransferRequest request;
+        manager->GetRequest(id, request);
+        SetString(task::kObjectPath, request.String(prop::kLocalFile));
+        SetLastResult(status.result);
+        SetInt64(task::kSize, request.Int64(prop::kSize));
+        SetString(task::kTimeModified, request.String(prop::kTimeModified));
+        SetString(task::kETag, request.String(prop::kETag));
+        SetString(task::kContentType, request.String(prop::kContentType));
+        const std::int64_t sent = request.Int64(prop::kBytesSent);
+        const std::int64_t received = request.Int64(prop::kBytesReceived);
+        AddBytesSent(sent);
+        AddBytesRecv(received);
+        AddBytesDownloaded(status.done);
+        WriteLog(kLevelStatus, "Bytes sent: %s, bytes received: %s.", FormatByteCount(sent),
+                 FormatByteCount(received));
+    }
+    SetInt(task::kTransferId, 0);
+    if (manager != nullptr && id != 0) {
+        std::int32_t none = 0;
+        manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&none, 1));
+        manager->RemoveTransfer(id);
+    }
+    return true;
+}
+
+void CMonitorTask::ClassifyOutcome() {
+    const TaskLock guard = LockTask();
+    ResetRunEvents();
+    const std::string uri = GetUri();
+    const auto firstOrOk = [this] {
+        HandleEvent(Int(task::kCount) == 1 ? kEventFirstTime : kEventOk);
+    };
+    if (IsNullUri(uri)) {
+        firstOrOk();
+    } else if (!IsLocalPath(uri)) {
+        const ProtocolId protocol = DetectProtocol(uri, false).id;
+        if (protocol != ProtocolId::Http && protocol != ProtocolId::Https &&
+            protocol != ProtocolId::Ftp) {
+            firstOrOk();
+        } else {
+            if (GetLastResult() == result::kOk && GetPreviousResult() != result::kOk)
+                HandleEvent(kEventUp);
+            SetPreviousResult(GetLastResult());
+            for (std::string_view name : EventsForResult(GetLastResult()))
+                HandleEvent(FindEvent(name));
+            if (GetLastResult() == result::kOk) CompareWithKept();
+        }
+    } else {
+        const PathKind kind = GetPathKind(GetObjectPath());
+        if (kind == PathKind::Missing) SetLastResult(result::kNotFound);
+        if (kind == PathKind::Directory) SetLastResult(result::kNotSupported);
+        if (kind != PathKind::File) RenewStamp();
+        if (GetLastResult() == result::kOk && GetPreviousResult() != result::kOk)
+            HandleEvent(kEventUp);
+        SetPreviousResult(GetLastResult());
+        if (kind == PathKind::Missing) {
+            HandleEvent(kEventError);
+            HandleEvent(kEventNotExists);
+        } else if (kind == PathKind::Directory) {
+            HandleEvent(kEventOk);
+            HandleEvent(kEventLocalDirExists);
+            HandleLocalFolder();
+        } else {
+            HandleEvent(kEventOk);
+            HandleEvent(kEventLocalFileExists);
+            CompareWithKept();
+        }
+    }
+    if (GetLastResult() != result::kOk) SetInt(task::kErrors, Int(task::kErrors) + 1);
+    RenewStamp();
+}
+
+void CMonitorTask::HandleLocalFolder() {
+    HandleEvent(kEventError);
+    if (ItemLogPtr log = GetLog())
+        log->WriteMessage(kLevelError, msg::kNotSupported, "Local folder monitoring");
+}
+
+}  // namespace tellweir

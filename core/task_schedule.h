@@ -1,0 +1,35 @@
+// Schedule arithmetic of monitor tasks: repeat units, the weekday filter and the step from one
+// start time to the next.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "store/date_time.h"
+
+namespace tellweir {
+
+enum class RepeatUnit : int {
+    Seconds = 0,
+    Minutes = 1,
+    Hours = 2,
+    Days = 3,
+    Weeks = 4,
+    Months = 5,
+    Years = 6,
+};
+
+// The unit of a stored unit name, trimmed and compared without regard to case; any name not in
+// the table ("hours" among them) is Hours.
+RepeatUnit ParseRepeatUnit(std::string_view name);
+
+// The weekday digit of a time: 1 Sunday to 7 Saturday.
+int WeekdayDigit(DateTime time);
+
+// `time` one step of `count` units later (a count below 1 counts as 1). Steps of seconds or
+// minutes shorter than an hour, and steps of at most five hours, repeat until they land on a day
+// whose digit is in `weekDays`; an empty string, or one without any digit 1 to 7, allows every
+// day. Months and years keep the day, lowered to the last day of a shorter month.
+DateTime AddInterval(DateTime time, std::int32_t count, RepeatUnit unit, std::string_view weekDays);
+
+}  // namespace tellweir

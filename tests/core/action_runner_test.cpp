@@ -1,0 +1,202 @@
+// Running action lines: beeps and sounds through a recording output, prompts and the tray icon
+// through the shell callbacks, programs and shell opens for real, and the action test.
+#include "core/action_runner.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "core/action_callbacks.h"
+#include "core/log/item_log.h"
+#include "core/shell_actions.h"
+#include "tests/core/core_fakes.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellweir {
+namespace {
+
+using testing::RecordingSound;
+using testing::TempDir;
+
+class ActionRunnerTest : public ::testing::Test {
+  protected:
+    ~ActionRunnerTest() override {
+        SetPromptCallback({});
+        SetLightIconCallback({});
+        SetShellOpenCallback({});
+        SetShellOpenProgram({});
+    }
+
+    bool Run(std::string_view line) { return RunActionLine(line, log_.get(), "Task A"); }
+    std::string Text() const { return log_->GetText(); }
+
+    // A shell opener that records its argument into "opened" and ends with `exitCode`.
+    std::string MakeOpener(int exitCode) {
+        const std::string path = dir_.WriteFile(
+            "opener",
+            Format("#!/bin/sh\nprintf '%%s' \"$1\" > '%s'\nexit %d\n", dir_ / "opened", exitCode));
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    RecordingSound sound_;
+    ItemLogPtr log_ = MakeRef<CItemLog>();
+    TempDir dir_{"core-actions"};
+};
+
+TEST_F(ActionRunnerTest, BeepSoundsToneOrSystemSound) {
+    struct Case {
+        const char* line;
+        const char* call;
+    };
+    const Case cases[] = {
+        {"Beep Freq=20 Duration=300", "tone 37 300"},
+        {"Beep Duration=10 Freq=500", "tone 500 10"},
+        {"Beep Freq=40000 Duration=10", "tone 32767 10"},
+        {"Beep Freq=-5 Duration=50", "tone 32767 50"},  // negative counts as too high
+        {"beep freq=500 duration=100", "tone 40 100"},  // names are case-sensitive
+        {"Beep SystemHand", "system dialog-error"},
+        {"Beep  systemasterisk ", "system dialog-information"},
+        {"Beep SystemExclamation", "system dialog-warning"},
+        {"Beep SystemQuestion", "system dialog-question"},
+        {"Beep SystemDefault", "system bell"},
+        {"Beep", "system bell"},
+        {"Beep xyz", "system bell"},
+        {"Beep Freq=440", "system bell"},                   // one pair is no tone
+        {"Beep Freq=1 Duration=2 Extra=3", "system bell"},  // neither are three
+    };
+    for (const Case& c : cases) {
+        RecordingSound sound;
+        EXPECT_FALSE(Run(c.line));
+        EXPECT_EQ(sound.Calls(), std::vector<std::string>{c.call}) << c.line;
+    }
+    EXPECT_EQ(Text(), "");
+}
+
+TEST_F(ActionRunnerTest, PlaySoundLogsOutcome) {
+    EXPECT_FALSE(Run("Play Sound /sounds/ding.wav"));
+    sound_.succeed = false;
+    Run("Play Sound /sounds/missing.wav");
+    EXPECT_EQ(sound_.Calls(),
+              (std::vector<std::string>{"file /sounds/ding.wav", "file /sounds/missing.wav"}));
+    EXPECT_EQ(Text(),
+              "S:\tPlaying sound: \"/sounds/ding.wav\".\r\n"
+              "E:\tCannot play sound: \"/sounds/missing.wav\".\r\n");
+}
+
+TEST_F(ActionRunnerTest, PromptAndLightIconGoThroughCallbacksWhenSet) {
+    EXPECT_FALSE(Run("Prompt before the window"));
+    EXPECT_FALSE(Run("Light Icon before the window"));
+
+    std::vector<std::string> calls;
+    SetPromptCallback([&](const std::string& task, const std::string& text) {
+        calls.push_back("prompt " + task + ": " + text);
+    });
+    SetLightIconCallback([&](const std::string& task, const std::string& text) {
+        calls.push_back("icon " + task + ": " + text);
+    });
+    EXPECT_FALSE(Run("Prompt Monitored resource was changed."));
+    EXPECT_FALSE(Run("Light Icon changed"));
+    EXPECT_EQ(calls, (std::vector<std::string>{"prompt Task A: Monitored resource was changed.",
+                                               "icon Task A: changed"}));
+    EXPECT_TRUE(sound_.Calls().empty());
+    EXPECT_EQ(Text(), "");
+}
+
+TEST_F(ActionRunnerTest, OnlyEngineActionsReturnTrue) {
+    EXPECT_TRUE(Run("Stop Monitor Task"));
+    EXPECT_TRUE(Run("Cleanup cache"));
+    EXPECT_TRUE(Run("save queue"));
+    EXPECT_TRUE(Run("Display queue"));
+    EXPECT_FALSE(Run("None"));
+    EXPECT_FALSE(Run("Something else"));
+    EXPECT_FALSE(Run(""));
+    EXPECT_EQ(Text(), "");
+    EXPECT_TRUE(sound_.Calls().empty());
+}
+
+TEST_F(ActionRunnerTest, CreateProcessStartsProgramByPath) {
+    Run("Create Process /bin/true");
+    Run("Create Process /no/such/program");
+    Run("Create Process");
+    Run("Create Process true");  // not searched for on PATH
+    EXPECT_EQ(Text(),
+              "S:\tCreating process: \"/bin/true\".\r\n"
+              "S:\tCreated process: \"/bin/true\" (OK).\r\n"
+              "S:\tCreating process: \"/no/such/program\".\r\n"
+              "E:\tCreate process failed: \"/no/such/program\".\r\n"
+              "E:\tEmpty process name.\r\n"
+              "S:\tCreating process: \"true\".\r\n"
+              "E:\tCreate process failed: \"true\".\r\n");
+}
+
+TEST_F(ActionRunnerTest, OpenInShellMapsOpenerOutcomes) {
+    struct Case {
+        int exitCode;
+        const char* line;
+    };
+    const Case cases[] = {
+        {0, "S:\tShellExecute open: \"doc.txt\" OK.\r\n"},
+        {2, "E:\tThe specified file was not found.\r\n"},
+        {3, "E:\tThere is no application associated with the given file name extension.\r\n"},
+        {4, "E:\tShellExecute failed, error code: 4.\r\n"},
+        {5, "E:\tShellExecute failed, error code: 5.\r\n"},
+    };
+    for (const Case& c : cases) {
+        SetShellOpenProgram(MakeOpener(c.exitCode));
+        ItemLogPtr log = MakeRef<CItemLog>();
+        RunActionLine("Open in Shell doc.txt", log.get(), "Task A");
+        EXPECT_EQ(log->GetText(),
+                  std::string("S:\tShellExecute opening: \"doc.txt\".\r\n") + c.line)
+            << c.exitCode;
+        EXPECT_EQ(dir_.ReadFile("opened"), "doc.txt");
+    }
+}
+
+TEST_F(ActionRunnerTest, OpenInShellWithoutOpenerOrTarget) {
+    SetShellOpenProgram(dir_ / "no-opener");
+    Run("Open in Shell doc.txt");
+    Run("Open in Shell");
+    EXPECT_EQ(Text(),
+              "S:\tShellExecute opening: \"doc.txt\".\r\n"
+              "E:\tThere is no application associated with the given file name extension.\r\n"
+              "E:\tEmpty parameter(s) for shell execute command.\r\n");
+}
+
+TEST_F(ActionRunnerTest, OpenInShellGoesToTheWindowFirst) {
+    SetShellOpenProgram(MakeOpener(0));
+    int reply = kShellOpenHandled;
+    std::vector<std::string> asked;
+    SetShellOpenCallback([&](const std::string& target, ILog* log) {
+        asked.push_back(target);
+        EXPECT_EQ(log, log_.get());
+        return reply;
+    });
+    Run("Open in Shell http://site.test/");
+    EXPECT_EQ(Text(), "");
+    EXPECT_EQ(dir_.ReadFile("opened"), "");
+
+    reply = 0;  // the window declined: opened here
+    Run("Open in Shell http://site.test/");
+    EXPECT_EQ(asked, (std::vector<std::string>(2, "http://site.test/")));
+    EXPECT_EQ(dir_.ReadFile("opened"), "http://site.test/");
+    EXPECT_NE(Text().find("ShellExecute open: \"http://site.test/\" OK."), std::string::npos);
+}
+
+TEST_F(ActionRunnerTest, ActionTestShowsLastLineOfRawLog) {
+    EXPECT_EQ(RunActionTest("Create Process"), "Action test results:\r\nEmpty process name.");
+    EXPECT_EQ(RunActionTest("Create Process /bin/true"),
+              "Action test results:\r\nCreated process: \"/bin/true\" (OK).");
+    EXPECT_EQ(RunActionTest("None"), "Action test results:\r\n None.");
+    EXPECT_EQ(RunActionTest("Save queue"), "Action test results:\r\n None.");
+
+    std::string promptedFor;
+    SetPromptCallback([&](const std::string& task, const std::string&) { promptedFor = task; });
+    RunActionTest("Prompt hello");
+    EXPECT_EQ(promptedFor, "ACTION TEST");
+}
+
+}  // namespace
+}  // namespace tellweir
