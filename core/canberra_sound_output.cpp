@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "core/tone_wave.h"
@@ -77,15 +78,35 @@ std::string CCanberraSoundOutput::DefaultToneFolder() {
     return base + "/" + company + "/" + product + "/Tones";
 }
 
-ca_context* CCanberraSoundOutput::ContextLocked() {
-    if (context_) return context_;
+namespace {
+
+ca_context* OpenContext(const char* driver) {
     ca_context* context = nullptr;
     if (ca_context_create(&context) != CA_SUCCESS) return nullptr;
-    if (ca_context_open(context) != CA_SUCCESS) {
+    if ((driver != nullptr && ca_context_set_driver(context, driver) != CA_SUCCESS) ||
+        ca_context_open(context) != CA_SUCCESS) {
         ca_context_destroy(context);
         return nullptr;
     }
-    context_ = context;
+    return context;
+}
+
+// A playback device of the kernel's sound layer ("/dev/snd/pcmC0D0p").
+bool HasSoundCard() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/snd", error))
+        if (entry.path().filename().string().starts_with("pcmC")) return true;
+    return false;
+}
+
+}  // namespace
+
+ca_context* CCanberraSoundOutput::ContextLocked() {
+    if (context_) return context_;
+    // The sound server first: the direct backend writes its own complaints to standard error
+    // on a machine without a sound card, so it is only tried when there is one.
+    context_ = OpenContext("pulse");
+    if (context_ == nullptr && HasSoundCard()) context_ = OpenContext(nullptr);
     return context_;
 }
 

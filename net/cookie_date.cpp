@@ -1,19 +1,10 @@
-// The expires forms of Set-Cookie values, the month table and the expiry text of the file.
+// The expires forms of Set-Cookie values and the expiry text of the file.
 #include "net/cookie_date.h"
 
-#include <array>
-
 #include "net/cookie_key.h"
-#include "store/date_time.h"
 
 namespace tellweir {
 namespace {
-
-constexpr std::array<std::string_view, 15> kMonthNames = {
-    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug",
-    "Sep", "Oct", "Nov", "Dec", "Fev", "Avr", "Mai",
-};
-constexpr std::array<int, 15> kMonthNumbers = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 2, 4, 5};
 
 // Numbers read by a "%d" stop growing here: any larger field is invalid as a date anyway, and
 // a saturated value keeps arithmetic on hostile digit runs defined.
@@ -21,15 +12,6 @@ constexpr int kNumberCeiling = 1'000'000'000;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 // Reads `text` as sscanf would with a pattern of "%d", "%3s", "%*s", blanks (any run of white
@@ -94,24 +76,8 @@ bool ScanExpiresForm(std::string_view text, std::string_view pattern, CivilTime&
 
 }  // namespace
 
-bool IsValidCivilTime(const CivilTime& t) {
-    return t.year >= 100 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
-           t.minute <= 59 && t.second >= 0 && t.second <= 59;
-}
-
-std::time_t CivilTimeToUtc(const CivilTime& t) {
-    const std::int64_t days =
-        DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-    return static_cast<std::time_t>(days * 86400 + t.hour * 3600 + t.minute * 60 + t.second);
-}
-
 int CookieMonthFromName(std::string_view name) {
-    if (name.size() != 3) return 0;
-    for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
-        if (CookieTextEquals(name, kMonthNames[i])) return kMonthNumbers[i];
-    }
-    return 0;
+    return MonthFromAbbreviation(name);
 }
 
 bool ParseCookieExpires(std::string_view text, std::time_t& utc) {

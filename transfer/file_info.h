@@ -59,9 +59,10 @@ bool HasKnownFileType(const CPropertySet& info);
 // the age counts whole seconds.
 bool IsAddedTimeFresh(std::string_view added, DateTime now);
 
-// Reads the date texts the transfer engine writes: "M/D/Y" with an optional "H:M" or "H:M:S"
-// (two-digit years below 30 are 20xx, others 19xx), and "Y-M-D" with the same optional time.
-// Surrounding blanks are allowed. False for anything else or an impossible date.
+// Reads a date text as local time with the general date parser (store/date_text.h), two-digit
+// years widened (below 30 are 20xx, others 19xx): the texts the transfer engine writes ("M/D/Y"
+// with an optional "H:M" or "H:M:S", and "Y-M-D") and the other common forms. False for anything
+// else or an impossible date.
 bool ParseDateText(std::string_view text, DateTime& out);
 
 }  // namespace tellweir

@@ -1,6 +1,7 @@
 // The transfer manager's placing of transfers: the pump, dispatching within the connection
 // limits, the session pool, the run on a worker, and connecting with retries.
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/log/log_registry.h"
 #include "net/url/ascii_text.h"
@@ -58,10 +59,14 @@ void CTransferManager::DispatchLocked() {
     if (stopping_) return;
     const int limit = std::clamp(settings_.Int(setting::kMaxConnects), 1, kMaxSessionsInUse);
     std::vector<CTransfer*> aside;
-    const std::list<CTransfer*> queued = lists_[kTransferQueued];
-    for (CTransfer* transfer : queued) {
-        if (sessionsInUse_ >= limit) break;
+    // Sites found at their limit in this pass stay full until it ends: the lock is held.
+    std::unordered_set<std::string> fullSites;
+    std::list<CTransfer*>& queued = lists_[kTransferQueued];
+    for (auto next = queued.begin(); next != queued.end() && sessionsInUse_ < limit;) {
+        CTransfer* transfer = *next++;  // moving the transfer leaves `next` valid
         if (!HasCome(transfer->placement().notBefore, TickCountMs())) continue;
+        const std::string siteUser = transfer->SiteKey() + '\n' + transfer->Address().user;
+        if (fullSites.contains(siteUser)) continue;
         const TransferResult acquired = AcquireSessionLocked(*transfer);
         if (acquired == result::kNotSupported) {
             if (LogPtr log = logs_.GetLog(transfer->Int(prop::kLogId)))
@@ -70,7 +75,10 @@ void CTransferManager::DispatchLocked() {
             aside.push_back(transfer);
             continue;
         }
-        if (acquired != result::kOk) continue;  // the site is at its limit
+        if (acquired != result::kOk) {
+            fullSites.insert(siteUser);
+            continue;
+        }
         const std::thread::id worker =
             pool_.RunOnWorker(&CTransferManager::RunThunk, transfer->Id());
         if (worker == std::thread::id()) {

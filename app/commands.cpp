@@ -1,0 +1,214 @@
+// The commands of the program without windows. They follow the start-up and exit order of the
+// desktop program, minus its windows.
+#include "app/commands.h"
+
+#include <signal.h>
+
+#include <cstdio>
+
+#include "app/instance_lock.h"
+#include "app/log_echo.h"
+#include "app/services.h"
+#include "core/action_callbacks.h"
+#include "core/monitor_engine.h"
+#include "core/task_properties.h"
+#include "store/app_settings.h"
+#include "store/date_time.h"
+#include "store/setting_ids.h"
+#include "transfer/result/status_message.h"
+
+namespace tellweir {
+
+namespace {
+
+const char* StateName(TaskState state) {
+    switch (state) {
+        case TaskState::New:
+            return "new";
+        case TaskState::Idle:
+            return "idle";
+        case TaskState::Waiting:
+            return "waiting";
+        case TaskState::Working:
+            return "working";
+    }
+    return "?";
+}
+
+std::string ScheduleText(const CMonitorTask& task) {
+    switch (task.Int(task::kSchedule)) {
+        case task::kScheduleOnce:
+            return "once";
+        case task::kScheduleManual:
+            return "manually";
+        default:
+            break;
+    }
+    std::string text = "every " + std::to_string(task.Int(task::kScheduleRepeatValue)) + " " +
+                       task.String(task::kScheduleRepeatUnit);
+    const std::string days = task.String(task::kScheduleWeekDays);
+    if (!days.empty() && days != "1234567") text += " on days " + days;
+    return text;
+}
+
+// The name the new-task wizard proposes: the file name of the URI, or the whole URI when it
+// ends with a separator.
+std::string NameFromUri(const std::string& uri) {
+    std::string path = uri.substr(0, uri.find_first_of("?#"));
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    return last.empty() ? uri : last;
+}
+
+// The settings and the queue file, without the network or the transfer manager.
+void LoadSettingsOnly() {
+    SetProgramIdentity();
+    LoadSettings(AppSettingTable(), AppSettings());
+}
+
+// Prompts and lit icons go into the engine log, where the windows would show them.
+void InstallWindowlessCallbacks(CMonitorEngine& engine) {
+    SetPromptCallback([&engine](const std::string& name, const std::string& text) {
+        if (name.empty() && text.empty()) return;
+        ItemLogPtr log = engine.GetEngineLog();
+        if (!log) return;
+        const std::string now = DateTime::Now().Format("%x %X");
+        if (name.empty())
+            log->WriteFormat(kLevelStatus, "Prompt action: [%s] < name not specified>.", now);
+        else
+            log->WriteFormat(kLevelStatus, "Prompt action: [%s] \"%s\".", now, name);
+        log->Write(kLevelDetail, text);
+    });
+    SetLightIconCallback([&engine](const std::string& name, const std::string& text) {
+        if (ItemLogPtr log = engine.GetEngineLog())
+            log->WriteFormat(kLevelStatus, "Light Icon action: [%s] \"%s\": %s.",
+                             DateTime::Now().Format("%x %X"), name, text);
+    });
+}
+
+void ClearWindowlessCallbacks() {
+    SetPromptCallback(nullptr);
+    SetLightIconCallback(nullptr);
+}
+
+// Blocks SIGINT and SIGTERM in every thread started from now on, so that only the main thread
+// receives them, through sigwait.
+sigset_t BlockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+}  // namespace
+
+int RunHeadless() {
+    const sigset_t signals = BlockStopSignals();
+    SetProgramIdentity();
+    CInstanceLock lock;
+    if (!lock.Acquire()) {
+        std::fprintf(stderr, "tellweir: another instance is running (%s)\n",
+                     CInstanceLock::LockPath().c_str());
+        return 1;
+    }
+    if (!StartServices()) {
+        std::fprintf(stderr, "tellweir: the network layer could not be started\n");
+        return 1;
+    }
+    {
+        CMonitorEngine engine;
+        CLogEcho echo(stdout);
+        engine.AnnounceStart();
+        echo.Watch(engine.GetEngineLog(), "engine");
+        InstallWindowlessCallbacks(engine);
+        engine.LoadQueue();
+        std::vector<MonitorTaskPtr> tasks;
+        engine.SnapshotTasks(tasks);
+        for (const MonitorTaskPtr& task : tasks)
+            echo.Watch(task->GetLog(), task->GetName());
+        engine.Start();
+        int received = 0;
+        sigwait(&signals, &received);
+        ClearWindowlessCallbacks();
+        engine.SaveQueue();
+        engine.DeleteAllTasks();
+        engine.Stop();
+    }
+    StopServices();
+    return 0;
+}
+
+int AddTaskCommand(const ProgramOptions& options) {
+    LoadSettingsOnly();
+    if (CInstanceLock::IsHeldElsewhere()) {
+        std::fprintf(stderr,
+                     "tellweir: another instance is running; stop it before adding a task\n");
+        return 1;
+    }
+    CMonitorEngine engine;
+    engine.LoadQueue();
+    MonitorTaskPtr task = CMonitorTask::Create();
+    task->SetString(task::kUri, options.uri);
+    task->SetName(options.name.empty() ? NameFromUri(options.uri) : options.name);
+    task->SetInt(task::kDownload, options.download ? 1 : 0);
+    if (options.schedule) task->SetInt(task::kSchedule, *options.schedule);
+    if (options.repeatValue > 0) {
+        task->SetInt(task::kScheduleRepeatValue, options.repeatValue);
+        task->SetString(task::kScheduleRepeatUnit, options.repeatUnit);
+    }
+    if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
+    task->ApplyDefaultEvents();
+    if (!engine.AddTask(*task)) {
+        std::fprintf(stderr, "tellweir: Invalid URL: \"%s\".\n", options.uri.c_str());
+        return 1;
+    }
+    const TransferResult saved = engine.SaveQueue();
+    if (saved != 0) {
+        std::fprintf(stderr, "tellweir: cannot save the queue file \"%s\" (%s)\n",
+                     AppSettings().String(setting::kMonitorQueueFile).c_str(),
+                     ResultName(saved).c_str());
+        return 1;
+    }
+    std::printf("%s\n", task->GetName().c_str());
+    return 0;
+}
+
+int ListTasksCommand() {
+    LoadSettingsOnly();
+    CMonitorEngine engine;
+    engine.LoadQueue();
+    std::vector<MonitorTaskPtr> tasks;
+    engine.SnapshotTasks(tasks);
+    for (const MonitorTaskPtr& task : tasks)
+        std::printf("%s\t%s\t%s\t%s\n", task->GetName().c_str(), StateName(task->GetState()),
+                    ScheduleText(*task).c_str(), task->GetUri().c_str());
+    return 0;
+}
+
+int RemoveTaskCommand(const std::string& name) {
+    LoadSettingsOnly();
+    if (CInstanceLock::IsHeldElsewhere()) {
+        std::fprintf(stderr,
+                     "tellweir: another instance is running; stop it before removing a task\n");
+        return 1;
+    }
+    CMonitorEngine engine;
+    engine.LoadQueue();
+    MonitorTaskPtr task = engine.FindTaskByName(name);
+    if (!task) {
+        std::fprintf(stderr, "tellweir: no task named \"%s\"\n", name.c_str());
+        return 1;
+    }
+    engine.DeleteTasks({task});
+    const TransferResult saved = engine.SaveQueue();
+    if (saved != 0) {
+        std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
+                     ResultName(saved).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tellweir

@@ -1,0 +1,78 @@
+// Start-up and exit of the program's services, in the fixed order both sequences need: nothing
+// a later service uses is saved or stopped before it.
+#include "app/services.h"
+
+#include "core/task_properties.h"
+#include "net/cookie_store.h"
+#include "net/net_clients.h"
+#include "net/net_startup.h"
+#include "store/app_identity.h"
+#include "store/app_settings.h"
+#include "store/password_store.h"
+#include "store/url_history.h"
+#include "transfer/local_fs.h"
+#include "transfer/transfer_manager.h"
+
+namespace tellweir {
+
+namespace {
+
+// A store whose file could not be read because it belongs to another key must not be
+// overwritten by an empty one at exit.
+bool g_passwordsReadable = true;
+bool g_started = false;
+
+}  // namespace
+
+std::string DataFilePath(std::string_view name) {
+    std::string path;
+    if (!CAppIdentity::Instance().GetDataFilePath(name, false, path)) return {};
+    return path;
+}
+
+void SetProgramIdentity() {
+    CAppIdentity& identity = CAppIdentity::Instance();
+    identity.SetIdentity(CAppIdentity::kCompany, "Quandor Software");
+    identity.SetIdentity(CAppIdentity::kProduct, "Tellweir");
+    identity.SetIdentity(CAppIdentity::kVersion, "1.1");
+    identity.SetIdentity(CAppIdentity::kHomePageLink, "https://tellweir.example/");
+    identity.SetIdentity(CAppIdentity::kSupportLink, "mailto:support@tellweir.example");
+    identity.SetIdentity(CAppIdentity::kOrderLink, "https://tellweir.example/order");
+    identity.SetIdentity(CAppIdentity::kOrderLink2, "https://tellweir.example/order");
+    task::TaskPropertyTable();
+}
+
+bool StartServices() {
+    if (!Startup(true)) return false;
+    std::string folder;
+    if (CAppIdentity::Instance().GetDataFilePath("", false, folder)) MakeDirectories(folder);
+    bool wrongKey = false;
+    const std::string passwords = DataFilePath("Passwords.bf");
+    if (!passwords.empty()) CPasswordStore::Instance().Load(passwords, "", wrongKey);
+    g_passwordsReadable = !wrongKey;
+    const std::string cookies = DataFilePath("Cookies.txt");
+    if (!cookies.empty()) CCookieStore::Instance().Load(cookies);
+    const std::string history = DataFilePath("History.xml");
+    if (!history.empty()) ReadHistoryFile(history, CUrlHistory::Instance());
+    LoadSettings(AppSettingTable(), AppSettings());
+    TransferManagerOptions options;
+    options.infoCachePath = DefaultInfoCachePath();
+    RegisterNetworkClients(CTransferManager::Create(options));
+    g_started = true;
+    return true;
+}
+
+void StopServices() {
+    if (!g_started) return;
+    g_started = false;
+    CTransferManager::Shutdown();
+    const std::string passwords = DataFilePath("Passwords.bf");
+    if (!passwords.empty() && (g_passwordsReadable || CPasswordStore::Instance().IsDirty()))
+        CPasswordStore::Instance().Save(passwords, "");
+    const std::string cookies = DataFilePath("Cookies.txt");
+    if (!cookies.empty()) CCookieStore::Instance().Save(cookies);
+    SaveSettings(AppSettingTable(), AppSettings());
+    Startup(false);
+}
+
+}  // namespace tellweir

@@ -1,0 +1,22 @@
+// The program's services in their start-up and exit order: identity and data folders, the task
+// property table, the network layer, the password and cookie stores, the URL history, the
+// settings and the transfer manager.
+#pragma once
+
+#include <string>
+
+namespace tellweir {
+
+// Sets the identity strings of the program (company, product, version, links).
+void SetProgramIdentity();
+
+// Starts every service after the single-instance test. Stores whose files are missing start
+// empty; false only when the network layer cannot start.
+bool StartServices();
+// Stops the transfer manager (saving the info cache), then saves the stores and the settings.
+void StopServices();
+
+// A file in the per-user data folder; empty when there is no data folder.
+std::string DataFilePath(std::string_view name);
+
+}  // namespace tellweir

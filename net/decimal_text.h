@@ -1,0 +1,17 @@
+// Reading the decimal numbers that servers send (lengths, sizes, byte positions), with overflow
+// refused rather than wrapped.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tellweir {
+
+// Reads a signed decimal at the start of `text` after white space, as atoll does (characters
+// after the digits are ignored). False when no digit comes or the value does not fit 64 bits.
+bool ReadDecimal64(std::string_view text, std::int64_t& value);
+
+// A byte count as ReadDecimal64 reads it; -1 (unknown) when it cannot be read or is negative.
+std::int64_t ParseByteCount(std::string_view text);
+
+}  // namespace tellweir

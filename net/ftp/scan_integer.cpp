@@ -1,0 +1,43 @@
+// scanf's "%i" for reply texts.
+#include "net/ftp/scan_integer.h"
+
+#include "net/url/ascii_text.h"
+
+namespace tellweir {
+namespace {
+
+int DigitValue(char c, int base) {
+    int value = 99;
+    if (c >= '0' && c <= '9') value = c - '0';
+    if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    return value < base ? value : -1;
+}
+
+}  // namespace
+
+bool ScanInteger(std::string_view text, std::size_t& pos, std::int64_t& value) {
+    std::size_t p = pos;
+    while (p < text.size() && IsAsciiSpace(text[p]))
+        ++p;
+    const bool negative = p < text.size() && text[p] == '-';
+    if (p < text.size() && (text[p] == '-' || text[p] == '+')) ++p;
+    int base = 10;
+    if (p < text.size() && text[p] == '0') {
+        base = 8;
+        if (p + 2 < text.size() && (text[p + 1] == 'x' || text[p + 1] == 'X') &&
+            DigitValue(text[p + 2], 16) >= 0) {
+            base = 16;
+            p += 2;
+        }
+    }
+    if (p >= text.size() || DigitValue(text[p], base) < 0) return false;
+    std::int64_t magnitude = 0;
+    for (int digit; p < text.size() && (digit = DigitValue(text[p], base)) >= 0; ++p)
+        magnitude = magnitude >= kScanCeiling / base ? kScanCeiling : magnitude * base + digit;
+    value = negative ? -magnitude : magnitude;
+    pos = p;
+    return true;
+}
+
+}  // namespace tellweir

@@ -1,0 +1,97 @@
+// The program without windows, run as a user would: add a task for a local file, run the tasks,
+// change the file, stop with SIGTERM, and list and remove tasks.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace tellweir::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class HeadlessTest : public ::testing::Test {
+  protected:
+    HeadlessTest() {
+        // The program finds its folders through these; the test's own folders stay untouched.
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            setenv(name, (home_ / name).c_str(), 1);
+        std::system(("mkdir -p '" + (home_ / "XDG_RUNTIME_DIR") + "'").c_str());
+    }
+
+    // Runs the program to its end; its exit status and, in `output`, what it printed.
+    int Run(const std::vector<std::string>& args, std::string& output) {
+        std::vector<std::string> argv{TELLWEIR_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string log = home_ / "run.txt";
+        std::remove(log.c_str());
+        std::string error;
+        const int status = RunProgram(argv, log, error);
+        output = home_.ReadFile("run.txt");
+        return status;
+    }
+
+    // Waits (bounded) until the running program has printed `text`.
+    bool WaitForOutput(ChildProcess& program, std::string_view text) {
+        for (int i = 0; i < 200; ++i) {
+            if (program.Output().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    TempDir home_{"headless"};
+};
+
+TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
+    const std::string watched = home_.WriteFile("page.txt", "first");
+    std::string output;
+    ASSERT_EQ(Run({"--add", watched, "--every", "1", "seconds"}, output), 0) << output;
+    EXPECT_EQ(output, "page.txt\n");
+    ASSERT_EQ(Run({"--add", watched}, output), 0);
+    EXPECT_EQ(output, "page.txt(1)\n") << "names stay unique";
+    EXPECT_EQ(Run({"--add", "ftp://"}, output), 1);
+    EXPECT_NE(output.find("Invalid URL: \"ftp://\"."), std::string::npos) << output;
+    EXPECT_EQ(Run({"--frobnicate"}, output), 2);
+
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home_ / "headless.txt"))
+        << program.Error();
+    ASSERT_TRUE(WaitForOutput(program, "[page.txt] D:\tHandleEvent: First Time.\n"))
+        << program.Output();
+    EXPECT_NE(program.Output().find("[engine] S:\tMonitor engine started: ["), std::string::npos);
+    EXPECT_NE(program.Output().find("[engine] D:\tThis is a first time action prompt message.\n"),
+              std::string::npos)
+        << program.Output();
+
+    // A second copy may not change the queue while this one runs.
+    EXPECT_EQ(Run({"--add", watched}, output), 1);
+    EXPECT_NE(output.find("another instance is running"), std::string::npos);
+
+    std::this_thread::sleep_for(1100ms);  // a new modification time, whole seconds apart
+    std::ofstream(watched, std::ios::app) << " and more";
+    ASSERT_TRUE(WaitForOutput(program, "[page.txt] D:\tHandleEvent: Content Changed.\n"))
+        << program.Output();
+    EXPECT_TRUE(WaitForOutput(program, "[engine] D:\tMonitored resource was changed.\n"));
+
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+
+    ASSERT_EQ(Run({"--list"}, output), 0);
+    EXPECT_NE(output.find("page.txt\twaiting\tevery 1 seconds\t" + watched + "\n"),
+              std::string::npos)
+        << output;
+    ASSERT_EQ(Run({"--remove", "page.txt"}, output), 0);
+    ASSERT_EQ(Run({"--list"}, output), 0);
+    EXPECT_EQ(output, "page.txt(1)\twaiting\tevery 10 seconds\t" + watched + "\n");
+    EXPECT_EQ(Run({"--remove", "nothing"}, output), 1);
+}
+
+}  // namespace
+}  // namespace tellweir::testing
