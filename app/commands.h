@@ -11,5 +11,6 @@ int RunHeadless();
 int AddTaskCommand(const ProgramOptions& options);
 int ListTasksCommand();
 int RemoveTaskCommand(const std::string& name);
+int CheckCommand(const ProgramOptions& options);
 
 }  // namespace tellweir

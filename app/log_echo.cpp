@@ -36,7 +36,7 @@ void CLogEcho::Watch(const ItemLogPtr& log, std::string name) {
     if (!log) return;
     Slot& slot = slots_.emplace_back();
     slot.log = log;
-    slot.prefix = "[" + std::move(name) + "] ";
+    slot.prefix = name.empty() ? std::string() : "[" + std::move(name) + "] ";
     // Lines already in the log are echoed first; nothing else writes to it yet when the
     // program watches it, and a line written meanwhile is caught by the listener.
     EchoNewLines(slot);
@@ -87,7 +87,8 @@ void CLogEcho::EchoNewLines(Slot& slot) {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\t' || line.back() == ' '))
             line.remove_suffix(1);
         std::fprintf(out_, "%.*s%.*s\n",
-                     static_cast<int>(line.empty() ? slot.prefix.size() - 1 : slot.prefix.size()),
+                     static_cast<int>(line.empty() && !slot.prefix.empty() ? slot.prefix.size() - 1
+                                                                           : slot.prefix.size()),
                      slot.prefix.data(), static_cast<int>(line.size()), line.data());
         start = lineEnd + 1;
     }

@@ -21,7 +21,7 @@ class CLogEcho {
     CLogEcho& operator=(const CLogEcho&) = delete;
 
     // Echoes the lines of `log`, those already there and every one written later, prefixed
-    // with "[name] ".
+    // with "[name] " (no prefix for an empty name).
     void Watch(const ItemLogPtr& log, std::string name);
 
   private:

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
             return tellweir::ListTasksCommand();
         case ProgramOptions::Command::Remove:
             return tellweir::RemoveTaskCommand(options->name);
+        case ProgramOptions::Command::Check:
+            return tellweir::CheckCommand(*options);
         case ProgramOptions::Command::Headless:
             break;
     }

@@ -78,6 +78,8 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
     };
     ArgReader reader(args);
     bool taskOptions = false;
+    bool checkOptions = false;
+    bool downloadOption = false;
     while (!reader.Done()) {
         const std::string option = reader.NextOption();
         using C = ProgramOptions::Command;
@@ -92,13 +94,19 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
             ok = setCommand(C::Help, option);
         } else if (option == "--add") {
             ok = setCommand(C::Add, option) && needValue(reader, option, options.uri);
+        } else if (option == "--check") {
+            ok = setCommand(C::Check, option) && needValue(reader, option, options.uri);
+        } else if (option == "--output") {
+            ok = needValue(reader, option, options.output);
+            checkOptions = true;
         } else if (option == "--remove") {
             ok = setCommand(C::Remove, option) && needValue(reader, option, options.name);
         } else if (option == "--name") {
             ok = needValue(reader, option, options.name);
             taskOptions = true;
         } else if (option == "--download") {
-            options.download = taskOptions = true;
+            options.download = true;
+            downloadOption = true;
         } else if (option == "--once" || option == "--manual") {
             options.schedule = option == "--once" ? 0 : 2;
             taskOptions = true;
@@ -139,8 +147,14 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
         if (!ok) return std::nullopt;
     }
     options.command = command.value_or(ProgramOptions::Command::Headless);
-    if (taskOptions && options.command != ProgramOptions::Command::Add) {
+    using C = ProgramOptions::Command;
+    if ((taskOptions || downloadOption) && options.command != C::Add &&
+        !(options.command == C::Check && !taskOptions)) {
         error = "task options need '--add URI'";
+        return std::nullopt;
+    }
+    if (checkOptions && options.command != C::Check) {
+        error = "'--output' needs '--check URI --download'";
         return std::nullopt;
     }
     return options;
@@ -156,6 +170,8 @@ std::string UsageText() {
            "  --add URI            add a monitor task for URI (a URL or a local path)\n"
            "  --list               list the tasks: name, state, schedule, URI\n"
            "  --remove NAME        remove the task NAME\n"
+           "  --check URI          get the file information of URI now, as a task run would;\n"
+           "                       the transfer's log goes to standard error\n"
            "  --version            print the version\n"
            "  --help               print this help\n"
            "\n"
@@ -166,7 +182,11 @@ std::string UsageText() {
            "  --manual             run only when started by hand\n"
            "  --every N UNIT       run every N seconds, minutes, hours, days, weeks, months\n"
            "                       or years (default: every 10 seconds)\n"
-           "  --weekdays DIGITS    only on these days: 1 Sunday, 2 Monday ... 7 Saturday\n";
+           "  --weekdays DIGITS    only on these days: 1 Sunday, 2 Monday ... 7 Saturday\n"
+           "\n"
+           "Options of --check:\n"
+           "  --download           fetch the whole content\n"
+           "  --output FILE        where the content goes (default: the URI's file name)\n";
 }
 
 }  // namespace tellweir

@@ -8,10 +8,11 @@
 namespace tellweir {
 
 struct ProgramOptions {
-    enum class Command { Headless, Add, List, Remove, Version, Help };
+    enum class Command { Headless, Add, List, Remove, Check, Version, Help };
     Command command = Command::Headless;
-    std::string uri;   // --add
-    std::string name;  // --name, or the task to remove
+    std::string uri;     // --add, --check
+    std::string output;  // --check --download: where the content goes
+    std::string name;    // --name, or the task to remove
     bool download = false;
     std::optional<int> schedule;  // 0 once, 1 periodically, 2 manually
     int repeatValue = 0;          // --every N UNIT

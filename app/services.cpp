@@ -21,6 +21,7 @@ namespace {
 // overwritten by an empty one at exit.
 bool g_passwordsReadable = true;
 bool g_started = false;
+bool g_persistent = true;
 
 }  // namespace
 
@@ -42,7 +43,7 @@ void SetProgramIdentity() {
     task::TaskPropertyTable();
 }
 
-bool StartServices() {
+bool StartServices(bool persistent) {
     if (!Startup(true)) return false;
     std::string folder;
     if (CAppIdentity::Instance().GetDataFilePath("", false, folder)) MakeDirectories(folder);
@@ -56,7 +57,8 @@ bool StartServices() {
     if (!history.empty()) ReadHistoryFile(history, CUrlHistory::Instance());
     LoadSettings(AppSettingTable(), AppSettings());
     TransferManagerOptions options;
-    options.infoCachePath = DefaultInfoCachePath();
+    if (persistent) options.infoCachePath = DefaultInfoCachePath();
+    g_persistent = persistent;
     RegisterNetworkClients(CTransferManager::Create(options));
     g_started = true;
     return true;
@@ -66,6 +68,10 @@ void StopServices() {
     if (!g_started) return;
     g_started = false;
     CTransferManager::Shutdown();
+    if (!g_persistent) {
+        Startup(false);
+        return;
+    }
     const std::string passwords = DataFilePath("Passwords.bf");
     if (!passwords.empty() && (g_passwordsReadable || CPasswordStore::Instance().IsDirty()))
         CPasswordStore::Instance().Save(passwords, "");

@@ -11,8 +11,9 @@ namespace tellweir {
 void SetProgramIdentity();
 
 // Starts every service after the single-instance test. Stores whose files are missing start
-// empty; false only when the network layer cannot start.
-bool StartServices();
+// empty; false only when the network layer cannot start. Services started not `persistent`
+// write none of their files back (another copy of the program may own them).
+bool StartServices(bool persistent = true);
 // Stops the transfer manager (saving the info cache), then saves the stores and the settings.
 void StopServices();
 

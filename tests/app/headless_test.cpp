@@ -66,8 +66,8 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     ASSERT_TRUE(WaitForOutput(program, "[page.txt] D:\tHandleEvent: First Time.\n"))
         << program.Output();
     EXPECT_NE(program.Output().find("[engine] S:\tMonitor engine started: ["), std::string::npos);
-    EXPECT_NE(program.Output().find("[engine] D:\tThis is a first time action prompt message.\n"),
-              std::string::npos)
+    EXPECT_TRUE(
+        WaitForOutput(program, "[engine] D:\tThis is a first time action prompt message.\n"))
         << program.Output();
 
     // A second copy may not change the queue while this one runs.
@@ -91,6 +91,24 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     ASSERT_EQ(Run({"--list"}, output), 0);
     EXPECT_EQ(output, "page.txt(1)\twaiting\tevery 10 seconds\t" + watched + "\n");
     EXPECT_EQ(Run({"--remove", "nothing"}, output), 1);
+}
+
+TEST_F(HeadlessTest, CheckReportsFileInformationOrTheResultName) {
+    const std::string file = home_.WriteFile("a \"b\".txt", "12345");
+    std::string output;
+    ASSERT_EQ(Run({"--check", file, "--download", "--output", home_ / "copy.txt"}, output), 0);
+    EXPECT_TRUE(output.starts_with("URL=\"" + home_.Path() +
+                                   "/a &quot;b&quot;.txt\" Size=\"5\" "
+                                   "TimeModified=\""))
+        << output;
+    EXPECT_EQ(home_.ReadFile("copy.txt"), "12345");
+    EXPECT_EQ(Run({"--check", home_ / "missing.txt"}, output), 1);
+    EXPECT_TRUE(output.ends_with("\nnot found\n")) << output;
+    // A protocol without a client: the transfer's log, then the result's name last.
+    EXPECT_EQ(Run({"--check", "sftp://127.0.0.1/x"}, output), 1);
+    EXPECT_EQ(output,
+              "S:\tProtocol or operation is not supported or implemented: \"sftp://\".\n"
+              "not supported\n");
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ TEST(ProgramOptions, CommandsAndTaskOptions) {
     EXPECT_EQ(add->repeatUnit, "minutes");
     EXPECT_EQ(add->weekdays, "23456");
     EXPECT_EQ(ParseOptions({"--add", "x", "--manual"}, error)->schedule, 2);
+    const auto check = ParseOptions({"--check", "http://h/", "--download", "--output=f"}, error);
+    ASSERT_TRUE(check) << error;
+    EXPECT_EQ(check->command, C::Check);
+    EXPECT_TRUE(check->download);
+    EXPECT_EQ(check->output, "f");
 }
 
 TEST(ProgramOptions, MistakesAreNamed) {
@@ -43,6 +48,8 @@ TEST(ProgramOptions, MistakesAreNamed) {
         {{"--add", "u", "--every", "0", "seconds"}, "positive whole number"},
         {{"--add", "u", "--every", "3", "fortnights"}, "unknown unit 'fortnights'"},
         {{"--add", "u", "--weekdays", "8"}, "digits 1 (Sunday)"},
+        {{"--check", "u", "--every", "1", "days"}, "task options need '--add URI'"},
+        {{"--list", "--output", "f"}, "'--output' needs '--check URI --download'"},
     };
     for (const auto& c : cases) {
         std::string error;
