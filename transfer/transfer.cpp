@@ -8,6 +8,11 @@ namespace tellweir {
 CTransfer::CTransfer(std::int32_t id, const CTransferRequest& request, ITransferWatcher* watcher)
     : CTransferRequest(Locking::ThreadSafe), id_(id), watcher_(watcher) {
     Assign(request);
+    RefreshSiteAndUser();
+}
+
+void CTransfer::RefreshSiteAndUser() {
+    siteAndUser_ = SiteKey() + '\n' + Address().user;
 }
 
 TransferStatus CTransfer::GetStatus() const {

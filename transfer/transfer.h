@@ -6,6 +6,7 @@
 #include <functional>
 #include <list>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "store/ref_ptr.h"
@@ -34,6 +35,10 @@ class CTransfer final : public CTransferRequest {
     CTransfer& operator=(const CTransfer&) = delete;
 
     std::int32_t Id() const { return id_; }
+    // The site key and user name, kept from the last time the address was set, so that a
+    // dispatch can tell transfers of a full site apart without composing URLs.
+    const std::string& SiteAndUser() const { return siteAndUser_; }
+    void RefreshSiteAndUser();
 
     // The status, copied under the transfer's lock.
     TransferStatus GetStatus() const;
@@ -64,6 +69,7 @@ class CTransfer final : public CTransferRequest {
     std::uint32_t changeStamp_ = 0;
     std::atomic<bool> watched_{false};
     Placement placement_;
+    std::string siteAndUser_;
 };
 
 }  // namespace tellweir

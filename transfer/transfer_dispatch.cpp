@@ -65,8 +65,7 @@ void CTransferManager::DispatchLocked() {
     for (auto next = queued.begin(); next != queued.end() && sessionsInUse_ < limit;) {
         CTransfer* transfer = *next++;  // moving the transfer leaves `next` valid
         if (!HasCome(transfer->placement().notBefore, TickCountMs())) continue;
-        const std::string siteUser = transfer->SiteKey() + '\n' + transfer->Address().user;
-        if (fullSites.contains(siteUser)) continue;
+        if (fullSites.contains(transfer->SiteAndUser())) continue;
         const TransferResult acquired = AcquireSessionLocked(*transfer);
         if (acquired == result::kNotSupported) {
             if (LogPtr log = logs_.GetLog(transfer->Int(prop::kLogId)))
@@ -76,7 +75,7 @@ void CTransferManager::DispatchLocked() {
             continue;
         }
         if (acquired != result::kOk) {
-            fullSites.insert(siteUser);
+            fullSites.insert(transfer->SiteAndUser());
             continue;
         }
         const std::thread::id worker =

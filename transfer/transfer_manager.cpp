@@ -347,6 +347,7 @@ int CTransferManager::SetRequest(std::int32_t id, const CTransferRequest& reques
     const std::int32_t logId = transfer->Int(prop::kLogId);
     transfer->Assign(request);
     transfer->SetInt(prop::kLogId, logId);
+    transfer->RefreshSiteAndUser();
     return kManagerOk;
 }
 
