@@ -1,6 +1,7 @@
 // CompareWithKept: compares the state a run found with the INFO file or the sample copy the
 // task kept, raises the change events, and rewrites the INFO file.
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include "core/event_table.h"
 #include "core/info_file.h"
@@ -28,6 +29,27 @@ struct ChangeFlags {
 
 std::string TimeText(DateTime time) {
     return time.Format(kFileTimeFormat);
+}
+
+// The folder part of a file path, empty when the path names no folder: a bare file name lives in
+// the current folder, and making its "folder" would create a directory in the file's place.
+std::string_view FolderOf(std::string_view path) {
+    return path.find_last_of("/\\") == std::string_view::npos ? std::string_view()
+                                                              : PathDirectory(path);
+}
+
+// Creates the folder of `path` when it names one; false when that fails.
+bool MakeFolderOf(std::string_view path) {
+    const std::string_view folder = FolderOf(path);
+    return folder.empty() || MakeDirectories(folder);
+}
+
+// Gives the sample the access and last write times of the content it copies (creation times
+// cannot be set here).
+void CopyFileTimes(const std::string& target, const CFindFile& source) {
+    const timespec times[2] = {{source.LastAccessTime().ToUnixTime(), 0},
+                               {source.LastWriteTime().ToUnixTime(), 0}};
+    ::utimensat(AT_FDCWD, NativePath(target).c_str(), times, 0);
 }
 
 }  // namespace
@@ -136,13 +158,14 @@ void CMonitorTask::CompareWithKept() {
                     WriteLog(kLevelError, "Error on creating sample copy of monitored object.");
                     HandleEvent(kEventError);
                 }
-                if (timesKnown) sample.SetCloseTime(found.LastWriteTime());
                 sample.Close();
+                if (timesKnown) CopyFileTimes(samplePath, found);
             }
         } else if (samplePath.empty()) {
             WriteLog(kLevelError, "Sample file path is not specified.");
             HandleEvent(kEventError);
-        } else if (MakeDirectories(PathDirectory(samplePath)) && CopyFile(objectPath, samplePath)) {
+        } else if (MakeFolderOf(samplePath) && CopyFile(objectPath, samplePath)) {
+            // The copy carries the content's access and last write times with it.
             WriteLog(kLevelStatus, "Sample file created: \"%s\" from \"%s\".", samplePath,
                      objectPath);
         } else {
@@ -156,9 +179,9 @@ void CMonitorTask::CompareWithKept() {
     if (infoPath.empty()) {
         WriteLog(kLevelError, "INFO file path is not specified.");
         HandleEvent(kEventError);
-    } else if (!MakeDirectories(PathDirectory(infoPath))) {
+    } else if (!MakeFolderOf(infoPath)) {
         if (ItemLogPtr log = GetLog())
-            log->WriteMessage(kLevelError, msg::kCannotCreateDir, PathDirectory(infoPath));
+            log->WriteMessage(kLevelError, msg::kCannotCreateDir, FolderOf(infoPath));
         HandleEvent(kEventError);
     } else if (!WriteInfoFile(infoPath, current)) {
         WriteLog(kLevelError, "Cannot access INFO file for writing: \"%s\".", infoPath);

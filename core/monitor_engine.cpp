@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 #include <thread>
+#include <unordered_set>
 
 #include "core/log/log_registry.h"
 #include "core/transfer_link.h"
@@ -41,6 +42,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
             std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
+}
+
+std::string LowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
 }
 
 void TrimTaskLog(CMonitorTask& task, std::int32_t maxLines) {
@@ -147,8 +155,7 @@ void CMonitorEngine::RunPass() {
 bool CMonitorEngine::AddTask(CMonitorTask& task) {
     if (task.GetName().empty()) return false;
     Lock lock(lock_);
-    MakeUniqueNameLocked(task);
-    if (NameExistsLocked(task.GetName())) return false;
+    if (!MakeUniqueNameLocked(task)) return false;
     if (!task.Prepare(true)) return false;
     tasks_.push_back(MonitorTaskPtr::Share(&task));
     task.Resume(true);
@@ -242,18 +249,34 @@ void CMonitorEngine::MakeUniqueName(CMonitorTask& task) {
     MakeUniqueNameLocked(task);
 }
 
-void CMonitorEngine::MakeUniqueNameLocked(CMonitorTask& task) {
+bool CMonitorEngine::MakeUniqueNameLocked(CMonitorTask& task) {
+    if (!NameExistsLocked(task.GetName())) return true;
+    return MakeUniqueAmong(task, TakenNamesLocked());
+}
+
+std::unordered_set<std::string> CMonitorEngine::TakenNamesLocked() const {
+    std::unordered_set<std::string> taken;
+    for (const MonitorTaskPtr& task : tasks_)
+        taken.insert(LowerCase(task->GetName()));
+    return taken;
+}
+
+bool CMonitorEngine::MakeUniqueAmong(CMonitorTask& task,
+                                     const std::unordered_set<std::string>& taken) {
     std::string name = task.GetName();
-    if (!NameExistsLocked(name)) return;
+    if (!taken.contains(LowerCase(name))) return true;
     std::erase_if(name, [](char c) { return c == '<' || c == '>'; });
     CNamePattern pattern;
     pattern.Parse(name + "(<1-10000>)");
     std::string candidate = name;
+    bool free = false;
     while (std::optional<std::string> next = pattern.Next()) {
         candidate = *next;
-        if (!NameExistsLocked(candidate)) break;
+        free = !taken.contains(LowerCase(candidate));
+        if (free) break;
     }
     task.SetName(candidate);
+    return free;
 }
 
 int CMonitorEngine::CountActiveTasks() {
@@ -277,6 +300,8 @@ TransferResult CMonitorEngine::LoadQueue() {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          std::fclose);
     if (!file) return ResultFromErrno(errno);
+    // A folder opens for reading here but holds no queue: refuse it before the tasks are gone.
+    if (IsDirectory(path)) return ResultFromErrno(EACCES);
     Lock lock(lock_);
     DeleteAllTasksLocked();
     CXmlNode root;
@@ -290,6 +315,9 @@ TransferResult CMonitorEngine::LoadQueue() {
         }
     }
     if (top != nullptr && top->Name() == "Monitors") {
+        // Only the tasks restored here are in the list, and no other thread knows them yet, so
+        // their names can be kept up to date here instead of being gathered for every task.
+        std::unordered_set<std::string> taken;
         for (const auto& child : top->GetChildren()) {
             if (child->Name() != "Monitor") continue;
             MonitorTaskPtr task = CMonitorTask::Create();
@@ -297,7 +325,8 @@ TransferResult CMonitorEngine::LoadQueue() {
                 task->ReleaseLog();
                 continue;
             }
-            MakeUniqueNameLocked(*task);
+            MakeUniqueAmong(*task, taken);
+            taken.insert(LowerCase(task->GetName()));
             tasks_.push_back(std::move(task));
         }
     }
@@ -308,8 +337,8 @@ TransferResult CMonitorEngine::LoadQueue() {
 TransferResult CMonitorEngine::SaveQueue() {
     const std::string path = settings_.String(setting::kMonitorQueueFile);
     if (path.empty()) return result::kInvalidParameter;
-    const std::string_view folder = PathDirectory(path);
-    if (!folder.empty()) MakeDirectories(folder);
+    // A bare file name has no folder to create (making one would take the file's place).
+    if (path.find_last_of("/\\") != std::string::npos) MakeDirectories(PathDirectory(path));
     CXmlNode root;
     {
         Lock lock(lock_);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/log/item_log.h"
@@ -70,7 +71,12 @@ class CMonitorEngine final : public CThreadObject {
     void DeleteAllTasksLocked();
     void ReindexLocked();
     bool NameExistsLocked(std::string_view name) const;
-    void MakeUniqueNameLocked(CMonitorTask& task);
+    // Renames a task whose name is taken; true when its name is then free.
+    bool MakeUniqueNameLocked(CMonitorTask& task);
+    // The names of the listed tasks in lower case.
+    std::unordered_set<std::string> TakenNamesLocked() const;
+    // As MakeUniqueNameLocked, against the lower-case names in `taken`.
+    static bool MakeUniqueAmong(CMonitorTask& task, const std::unordered_set<std::string>& taken);
     void RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog);
     std::int32_t MaxLogLines() const;
 

@@ -1,0 +1,235 @@
+// FTP data connections: opening them passively (PASV, the command sent before or after
+// connecting) or actively (PORT and accept), receiving a file or a listing into the local file,
+// and reading the reply that ends the transfer.
+#include <algorithm>
+#include <vector>
+
+#include "net/ftp/ftp_session.h"
+#include "net/ftp/pasv_reply.h"
+#include "net/net_log.h"
+#include "store/text_format.h"
+#include "transfer/file_info.h"
+#include "transfer/local_file.h"
+#include "transfer/progress_meter.h"
+#include "transfer/request_props.h"
+#include "transfer/transfer.h"
+
+namespace tellweir {
+namespace {
+
+constexpr int kLogLevelContinuation = 5;
+constexpr std::int64_t kPieceSize = 65536;
+
+TransferResult ResultForClass(int code) {
+    switch (code / 100) {
+        case 4:
+            return result::kFtp4xx;
+        case 5:
+            return result::kFtp5xx;
+        default:
+            return result::kFtpError;
+    }
+}
+
+}  // namespace
+
+TransferResult CFtpSession::SendRestart(std::int64_t restartOffset, ILog* log) {
+    if (restartOffset < 0) return result::kOk;
+    int code = 0;
+    const TransferResult step = CommandExpect(Format("REST %I64d", restartOffset), log, code, 3);
+    // Some servers refuse REST in ASCII mode; a transfer from the start needs no marker, so
+    // only a refused resume is a failure.
+    if (restartOffset == 0 && step >= result::kFtp4xx && step <= result::kFtpError)
+        return result::kOk;
+    return step;
+}
+
+TransferResult CFtpSession::OpenDataConnection(CTransfer& transfer, std::string_view command,
+                                               std::int64_t restartOffset, ILog* log) {
+    if (IsAborted()) return result::kStopped;
+    const int type = transfer.Int(prop::kFtpDataConnection);
+    if (type == kFtpDataActive) return OpenActive(command, restartOffset, log);
+    return OpenPassive(transfer, command, restartOffset, log);
+}
+
+TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view command,
+                                        std::int64_t restartOffset, ILog* log) {
+    int code = 0;
+    std::string reply;
+    TransferResult step = Command("PASV", log, code, reply);
+    if (step != result::kOk) return step;
+    if (code / 100 != 2) return ResultForClass(code);
+    Ipv4Address address = 0;
+    int port = 0;
+    if (!ParsePasvReply(reply, address, port)) {
+        LogMessage(log, kLevelError, msg::kProtocolError, "unreadable PASV reply");
+        return result::kProtocolError;
+    }
+    Ipv4Address peer = 0;
+    int peerPort = 0;
+    if (control_.GetPeerAddress(peer, peerPort) && peer != address)
+        LogFormat(log, kLevelStatus,
+                  "PASV reply names %s, not the server's address %s; connecting as told.",
+                  FormatAddress(address), FormatAddress(peer));
+    step = SendRestart(restartOffset, log);
+    if (step != result::kOk) return step;
+
+    const bool sendFirst = transfer.Int(prop::kFtpDataConnection) == kFtpDataPassive;
+    if (sendFirst) {
+        step = SendCommand(command, log);
+        if (step != result::kOk) return step;
+    }
+    // The data connection goes straight to the address the server named: a proxy URL would
+    // lead to the proxy's own port, where no data is served.
+    if (!data_.ConnectViaAddress(address, port, "", log) || IsAborted()) {
+        const TransferResult error = SocketFailure(data_);
+        data_.Close();
+        // The command's reply would still be on its way; the connection cannot be trusted.
+        if (sendFirst) Disconnect();
+        return error;
+    }
+    LogText(log, kLevelStatus, "PASV - data connection established.");
+    if (!sendFirst) {
+        step = SendCommand(command, log);
+        if (step != result::kOk) {
+            data_.Close();
+            return step;
+        }
+    }
+    step = ReadFtpReply(log, reply, code);
+    if (step == result::kOk && code / 100 != 1) step = ResultForClass(code);
+    if (step != result::kOk) data_.Close();
+    return step;
+}
+
+TransferResult CFtpSession::OpenActive(std::string_view command, std::int64_t restartOffset,
+                                       ILog* log) {
+    Ipv4Address local = 0;
+    int localPort = 0;
+    if (!control_.GetLocalAddress(local, localPort)) {
+        const TransferResult error = SocketFailure(control_);
+        return error != result::kOk ? error : result::kInvalidHandle;
+    }
+    TransferResult step = result::kOk;
+    if (!listener_.BindAndListen(local, 0, 1, log) || IsAborted()) {
+        step = SocketFailure(listener_);
+    } else {
+        Ipv4Address bound = 0;
+        int port = 0;
+        listener_.GetLocalAddress(bound, port);
+        int code = 0;
+        step = CommandExpect(
+            Format("PORT %d,%d,%d,%d,%d,%d", (local >> 24) & 0xFF, (local >> 16) & 0xFF,
+                   (local >> 8) & 0xFF, local & 0xFF, port / 256, port % 256),
+            log, code, 2);
+        if (step == result::kOk) step = SendRestart(restartOffset, log);
+        if (step == result::kOk) step = CommandExpect(command, log, code, 1);
+        if (step == result::kOk && !listener_.Accept(data_, log)) {
+            step = SocketFailure(listener_);
+            // The server has announced the transfer; its final reply would follow.
+            Disconnect();
+        }
+    }
+    listener_.Close();
+    if (step == result::kOk && IsAborted()) step = result::kStopped;
+    if (step != result::kOk) data_.Close();
+    return step;
+}
+
+TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t length, ILog* log,
+                                        bool listing, CProgressMeter* meter) {
+    const std::int64_t piece = length >= 1 && length <= 65535 ? length : kPieceSize;
+    data_.SetBufferSize(false, static_cast<std::int32_t>(piece));
+    std::vector<char> buffer(static_cast<std::size_t>(piece));
+    std::int64_t received = 0;
+    for (;;) {
+        if (IsAborted()) {
+            data_.Close();
+            return result::kStopped;
+        }
+        std::int64_t ask = piece;
+        if (length >= 0) ask = std::min(ask, length - received);
+        const std::int32_t count =
+            ask > 0 ? data_.Receive(buffer.data(), static_cast<std::int32_t>(ask)) : 0;
+        if (count == 0) break;
+        if (count < 0) {
+            const TransferResult error = SocketFailure(data_);
+            if (error == result::kTimeout) {
+                LogMessage(log, kLevelError, msg::kTimeoutOn, "FTP recv body");
+            } else {
+                LogMessage(log, kLevelError, msg::kDataClosedCode, error);
+            }
+            data_.Close();
+            return error;
+        }
+        const std::size_t size = static_cast<std::size_t>(count);
+        if (file.Write(buffer.data(), size) != size) {
+            data_.Close();
+            LogText(log, kLevelError, "Transfer aborted: cannot write to file, no disk space.");
+            return result::kNoDiskSpace;
+        }
+        received += count;
+        if (meter) meter->Advance(count);
+        if (listing) LogText(log, kLogLevelContinuation, std::string_view(buffer.data(), size));
+        if (length >= 0 && received >= length) break;
+    }
+    data_.Close();
+    if (length < 0 || received >= length) {
+        if (meter) meter->SetTotal(meter->Position());
+        return result::kOk;
+    }
+    LogFormat(log, kLevelError,
+              "Transfer aborted: connection closed by server, bytes expected %I64d, received "
+              "%I64d.",
+              length, received);
+    return result::kDataClosed;
+}
+
+TransferResult CFtpSession::ReadTransferEnd(ILog* log, TransferResult received) {
+    if (IsAborted()) return result::kStopped;
+    if (!control_.IsOpen()) return received;
+    std::string reply;
+    int code = 0;
+    const TransferResult read = ReadFtpReply(log, reply, code);
+    if (received != result::kOk) return received;
+    if (read != result::kOk) return read;
+    // A server that gave up mid-way closes the data connection as at the end and says so only
+    // here ("426 Connection closed; transfer aborted"): the data is incomplete.
+    if (code / 100 == 4 || code / 100 == 5) {
+        LogFormat(log, kLevelError, "Transfer aborted: the server ended the transfer with %d.",
+                  code);
+        return result::kDataClosed;
+    }
+    return result::kOk;
+}
+
+TransferResult CFtpSession::ListToFile(CTransfer& transfer, CLocalFile& file, ILog* log,
+                                       CProgressMeter* meter) {
+    const std::string path = transfer.String(prop::kPath);
+    int code = 0;
+    std::string reply;
+    TransferResult step = CommandExpect(Format("CWD %s", path), log, code, 2);
+    if (step == result::kOk) step = Command("TYPE A", log, code, reply);
+    if (step == result::kOk) step = OpenDataConnection(transfer, "LIST", 0, log);
+    if (step != result::kOk) return step;
+    LogText(log, kLevelStatus, "Starting read from data socket.");
+    const TransferResult received = ReceiveData(file, -1, log, true, meter);
+    if (received == result::kOk) LogText(log, kLevelStatus, "Read from data socket finished.");
+    return ReadTransferEnd(log, received);
+}
+
+TransferResult CFtpSession::RetrieveToFile(CTransfer& transfer, CLocalFile& file,
+                                           std::int64_t offset, std::int64_t length, ILog* log,
+                                           CProgressMeter* meter) {
+    int code = 0;
+    const bool ascii = transfer.Int(prop::kTransferType) != 0;
+    TransferResult step = CommandExpect(ascii ? "TYPE A" : "TYPE I", log, code, 2);
+    if (step == result::kOk)
+        step = OpenDataConnection(transfer, Format("RETR %s", transfer.String(prop::kPath)),
+                                  std::max<std::int64_t>(offset, 0), log);
+    if (step != result::kOk) return step;
+    const TransferResult received = ReceiveData(file, length, log, false, meter);
+    return ReadTransferEnd(log, received);
+}
+
+}  // namespace tellweir

@@ -1,0 +1,123 @@
+// The request head and the POST body forms.
+#include "net/http/http_request.h"
+
+#include <algorithm>
+
+#include "net/url/ascii_text.h"
+#include "store/text_format.h"
+#include "transfer/file_info.h"
+#include "transfer/request_props.h"
+
+namespace tellweir {
+namespace {
+
+constexpr std::string_view kVersions[] = {"1.0", "1.1", "1.2"};
+constexpr std::string_view kConnections[] = {"Keep-Alive", "Close"};
+
+std::string UpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// Blanks are the one character a target is escaped for; the rest goes as the user wrote it.
+std::string RequestTarget(const CPropertySet& transfer, const CUrlAddress& address, bool viaProxy) {
+    const std::string path = RequestPath(transfer);
+    std::string target =
+        viaProxy ? ComposeUrl(address, path, UrlParts{.path = true, .user = true, .password = true})
+                 : path;
+    if (target.empty()) target = "/";
+    std::string escaped;
+    for (char c : target) {
+        if (c == ' ')
+            escaped += "%20";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+std::string HostValue(const CUrlAddress& address) {
+    if (address.port == 80 || address.port == 0) return address.host;
+    return Format("%s:%d", address.host, address.port);
+}
+
+}  // namespace
+
+std::string RequestPath(const CPropertySet& transfer) {
+    std::string path = transfer.String(prop::kRedirPath);
+    return path.empty() ? transfer.String(prop::kPath) : path;
+}
+
+std::string BuildRequest(const CPropertySet& transfer, const CUrlAddress& address,
+                         std::string_view method, bool viaProxy, std::int64_t start,
+                         std::int64_t end) {
+    const std::string verb = UpperAscii(method);
+    const int version = std::clamp(transfer.Int(prop::kHttpVersion), 0, 2);
+    std::string head =
+        Format("%s %s HTTP/%s\r\nHost: %s\r\n", verb, RequestTarget(transfer, address, viaProxy),
+               kVersions[version], HostValue(address));
+    const bool get = verb == "GET";
+    const bool post = verb == "POST";
+    if (get && end == -1 && start != 0) head += Format("Range: bytes=%I64d-\r\n", start);
+    if (get && end != -1) head += Format("Range: bytes=%I64d-%I64d\r\n", start, end);
+    if (post) {
+        head += Format("Content-Length: %I64d\r\n", end);
+        const std::string type = transfer.String(prop::kLocalReserved);
+        head += Format("Content-Type: %s\r\n",
+                       type.empty() ? std::string("application/x-www-form-urlencoded") : type);
+    }
+    if (transfer.TestBit(prop::kFlags, prop::kFlagSendAccept)) head += "Accept: *.*, */*\r\n";
+    if (viaProxy && transfer.TestBit(prop::kFlags, prop::kFlagPragmaNoCache))
+        head += "Pragma: no-cache\r\n";
+    const std::string referrer = transfer.String(prop::kReferrer);
+    if (transfer.TestBit(prop::kFlags, prop::kFlagSendReferrer) && !referrer.empty())
+        head += "Referer: " + referrer + "\r\n";
+    if (get || post) head += "Accept-Encoding: gzip, deflate\r\n";
+    const std::string agent = transfer.String(prop::kUserAgent);
+    if (transfer.TestBit(prop::kFlags, prop::kFlagSendUserAgent) && !agent.empty())
+        head += "User-Agent: " + agent + "\r\n";
+    if (transfer.TestBit(prop::kFlags, prop::kFlagSendConnection)) {
+        const std::string_view connection =
+            kConnections[std::clamp(transfer.Int(prop::kConnection), 0, 1)];
+        head += Format("Connection: %s\r\n", connection);
+        if (viaProxy) head += Format("Proxy-Connection: %s\r\n", connection);
+    }
+    const std::string cookie = transfer.String(prop::kCookie);
+    if (transfer.TestBit(prop::kFlags, prop::kFlagCookies) && !cookie.empty())
+        head += "Cookie: " + cookie + "\r\n";
+    if (!address.user.empty())
+        head +=
+            "Authorization: Basic " + Base64Encode(address.user + ":" + address.password) + "\r\n";
+    head += "\r\n";
+    return head;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            group = (group << 8) | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
+
+PostBody ParsePostData(std::string_view data) {
+    if (data.size() >= 5 && data.starts_with("data:")) {
+        std::string_view text = data.substr(5);
+        if (!text.empty() && text.front() == '?') text.remove_prefix(1);
+        return PostBody{false, std::string(text)};
+    }
+    if (data.starts_with("file:")) return PostBody{true, std::string(data.substr(5))};
+    return PostBody{false, std::string(data)};
+}
+
+}  // namespace tellweir

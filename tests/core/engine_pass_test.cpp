@@ -1,0 +1,161 @@
+// The monitor engine's pass (starting due tasks, finishing runs, the engine-level actions, log
+// trimming) and its thread.
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "tests/core/engine_fixture.h"
+#include "tests/core/task_run_support.h"
+#include "transfer/local_fs.h"
+#include "transfer/result/status_message.h"
+
+namespace tellweir::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts the files renamed into a folder under a given name: every save of the queue ends with
+// one such rename.
+class RenameCounter {
+  public:
+    RenameCounter(const std::string& folder, std::string name) : name_(std::move(name)) {
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO);
+    }
+    ~RenameCounter() { ::close(fd_); }
+    // The renames seen since the last call.
+    int Take() {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len && name_ == event->name) ++count;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count;
+    }
+
+  private:
+    int fd_ = -1;
+    std::string name_;
+};
+
+TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
+    ASSERT_TRUE(MakeDirectories(dir_ / "1.1"));
+    RenameCounter saves(dir_ / "1.1", "m.xml");
+    std::atomic<int> displays = 0;
+    engine_.SetDisplayQueueCallback([&] { ++displays; });
+    const std::string actions = "Save queue\r\nDisplay queue\r\nCleanup cache\r\nSave queue";
+    MonitorTaskPtr a = NewTask("A"), b = NewTask("B"), stop = NewTask("Stop");
+    a->SetEventActions(kEventFirstTime, actions);
+    b->SetEventActions(kEventFirstTime, actions);
+    stop->SetEventActions(kEventFirstTime, "Stop Monitor Task");
+    for (const MonitorTaskPtr& task : {a, b, stop})
+        ASSERT_TRUE(engine_.AddTask(*task));
+    const std::string stray = cache_.Path() + "/stray.txt";
+    PutFile(stray, "stray", 0);
+
+    engine_.RunPass();  // starts all three
+    for (const MonitorTaskPtr& task : {a, b, stop})
+        EXPECT_EQ(task->GetState(), TaskState::Working);
+    EXPECT_EQ(saves.Take(), 0);
+    EXPECT_TRUE(IsFile(stray));
+
+    engine_.RunPass();  // all three finish
+    EXPECT_EQ(saves.Take(), 1);
+    EXPECT_EQ(displays, 1);
+    EXPECT_FALSE(IsFile(stray));
+    EXPECT_EQ(a->GetState(), TaskState::Waiting);
+    EXPECT_EQ(b->GetState(), TaskState::Waiting);
+    EXPECT_EQ(stop->GetState(), TaskState::Idle);
+    EXPECT_EQ(stop->Int(task::kStopped), 1);
+    EXPECT_TRUE(Contains(stop->GetLog()->GetText(), "S:\tMonitor task stopped.\r\n"));
+
+    // The save came after the stop: the stopped task stays stopped when the queue is loaded.
+    CMonitorEngine loaded;
+    ASSERT_EQ(loaded.LoadQueue(), 0);
+    ASSERT_TRUE(loaded.FindTaskByName("Stop"));
+    EXPECT_EQ(loaded.FindTaskByName("Stop")->GetState(), TaskState::Idle);
+
+    // Nothing due and nothing finished: no engine action.
+    engine_.RunPass();
+    EXPECT_EQ(saves.Take(), 0);
+    EXPECT_EQ(displays, 1);
+
+    // Without a display callback the action does nothing.
+    engine_.SetDisplayQueueCallback(nullptr);
+    engine_.ResumeTasks({stop});
+    stop->SetEventActions(kEventOk, "Display queue");
+    clock_.Set(MakeTime(2004, 3, 3, 14, 6, 0));
+    engine_.RunPass();
+    engine_.RunPass();
+    EXPECT_EQ(stop->GetState(), TaskState::Waiting);
+    EXPECT_EQ(displays, 1);
+}
+
+TEST_F(EngineTest, PassTrimsLogsThatReachedTheLimit) {
+    engine_.AnnounceStart();
+    const ItemLogPtr engineLog = engine_.GetEngineLog();
+    ASSERT_TRUE(engineLog);
+    EXPECT_TRUE(engineLog->GetText().starts_with("S:\tMonitor engine started: ["));
+    for (int i = 2; i <= 2000; ++i)
+        engineLog->WriteFormat(kLevelStatus, "line %d", i);
+    MonitorTaskPtr task = Added("Null");
+    engine_.RunPass();  // starts the task
+    const ItemLogPtr taskLog = task->GetLog();
+    while (taskLog->GetStats().lineCount < 2000)
+        taskLog->Write(kLevelStatus, "filler");
+
+    engine_.RunPass();
+    EXPECT_EQ(engineLog->GetStats().lineCount, 1000u);
+    EXPECT_TRUE(engineLog->GetText().starts_with("S:\tline 1001\r\n"));
+    // Cut to 1000 when polled, then the end of the run adds its lines.
+    EXPECT_GT(taskLog->GetStats().lineCount, 1000u);
+    EXPECT_LT(taskLog->GetStats().lineCount, 1100u);
+}
+
+TEST_F(EngineTest, StopWithoutThreadReturnsAtOnce) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(engine_.Stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
+    EXPECT_FALSE(engine_.IsRunning());
+    EXPECT_TRUE(engine_.IsStopRequested());
+}
+
+TEST_F(EngineTest, ThreadRunsPassesUntilStopped) {
+    std::atomic<int> notified = 0;
+    engine_.SetWindowCallback([&] { ++notified; });
+    MonitorTaskPtr task = Added("Null");
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(engine_.Start());
+        EXPECT_FALSE(engine_.Start()) << "one thread at most";
+        EXPECT_TRUE(engine_.IsRunning());
+        EXPECT_FALSE(engine_.IsStopRequested());
+        // The thread runs the due task to its end; bounded wait.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (task->Int(task::kCount) < round && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        while (task->GetState() != TaskState::Waiting &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(task->Int(task::kCount), round);
+        EXPECT_EQ(task->GetState(), TaskState::Waiting);
+
+        EXPECT_EQ(engine_.Stop(), 0);
+        EXPECT_FALSE(engine_.IsRunning());
+        EXPECT_TRUE(engine_.IsStopRequested());
+        EXPECT_EQ(notified, 2 * round) << "once when the thread starts, once when it ends";
+        clock_.Set(MakeTime(2004, 3, 3, 14, 5 + round, 30));  // due again
+    }
+}
+
+}  // namespace
+}  // namespace tellweir::testing
