@@ -13,10 +13,10 @@
 
 #include "net/raw_transport.h"
 #include "net/resolve.h"
-#include "transfer/traffic_observer.h"
 #include "net/url/protocol.h"
 #include "transfer/result/log.h"
 #include "transfer/result/transfer_result.h"
+#include "transfer/traffic_observer.h"
 
 namespace tellweir {
 
