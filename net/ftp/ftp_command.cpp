@@ -34,17 +34,6 @@ std::string ShortcutKey(std::string_view command) {
     return Upper(TrimLineEnds(command));
 }
 
-TransferResult ResultForClass(int code) {
-    switch (code / 100) {
-        case 4:
-            return result::kFtp4xx;
-        case 5:
-            return result::kFtp5xx;
-        default:
-            return result::kFtpError;
-    }
-}
-
 }  // namespace
 
 TransferResult CFtpSession::ReadFtpReply(ILog* log, std::string& text, int& code) {
@@ -172,7 +161,7 @@ TransferResult CFtpSession::CommandExpect(std::string_view command, ILog* log, i
     const TransferResult step = Command(command, log, code, text);
     if (step != result::kOk) return step;
     const bool matches = expected < 10 ? code / 100 == expected : code == expected;
-    return matches ? result::kOk : ResultForClass(code);
+    return matches ? result::kOk : FtpResultForClass(code);
 }
 
 }  // namespace tellweir

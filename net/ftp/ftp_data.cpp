@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/log/item_log.h"
 #include "net/ftp/ftp_session.h"
 #include "net/ftp/pasv_reply.h"
 #include "net/net_log.h"
@@ -17,19 +18,7 @@
 namespace tellweir {
 namespace {
 
-constexpr int kLogLevelContinuation = 5;
 constexpr std::int64_t kPieceSize = 65536;
-
-TransferResult ResultForClass(int code) {
-    switch (code / 100) {
-        case 4:
-            return result::kFtp4xx;
-        case 5:
-            return result::kFtp5xx;
-        default:
-            return result::kFtpError;
-    }
-}
 
 }  // namespace
 
@@ -58,7 +47,7 @@ TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view co
     std::string reply;
     TransferResult step = Command("PASV", log, code, reply);
     if (step != result::kOk) return step;
-    if (code / 100 != 2) return ResultForClass(code);
+    if (code / 100 != 2) return FtpResultForClass(code);
     Ipv4Address address = 0;
     int port = 0;
     if (!ParsePasvReply(reply, address, port)) {
@@ -97,7 +86,7 @@ TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view co
         }
     }
     step = ReadFtpReply(log, reply, code);
-    if (step == result::kOk && code / 100 != 1) step = ResultForClass(code);
+    if (step == result::kOk && code / 100 != 1) step = FtpResultForClass(code);
     if (step != result::kOk) data_.Close();
     return step;
 }
@@ -170,7 +159,7 @@ TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t length, I
         }
         received += count;
         if (meter) meter->Advance(count);
-        if (listing) LogText(log, kLogLevelContinuation, std::string_view(buffer.data(), size));
+        if (listing) LogText(log, kLevelContinuation, std::string_view(buffer.data(), size));
         if (length >= 0 && received >= length) break;
     }
     data_.Close();

@@ -19,17 +19,6 @@ namespace {
 
 constexpr int kMaxLoginPrompts = 10;
 
-TransferResult ResultForClass(int code) {
-    switch (code / 100) {
-        case 4:
-            return result::kFtp4xx;
-        case 5:
-            return result::kFtp5xx;
-        default:
-            return result::kFtpError;
-    }
-}
-
 // The process-wide lock of one site ("host:port"): logins to a site run one at a time, so that
 // several sessions do not use up a one-time-password sequence number together.
 std::timed_mutex& SiteLoginLock(const std::string& site) {
@@ -43,6 +32,17 @@ std::timed_mutex& SiteLoginLock(const std::string& site) {
 
 }  // namespace
 
+TransferResult FtpResultForClass(int code) {
+    switch (code / 100) {
+        case 4:
+            return result::kFtp4xx;
+        case 5:
+            return result::kFtp5xx;
+        default:
+            return result::kFtpError;
+    }
+}
+
 std::string_view FtpLoginTypeName(int type) {
     static constexpr std::string_view kNames[] = {"anonymous", "normal",   "double",
                                                   "skey auto", "skey md4", "skey md5"};
@@ -54,7 +54,7 @@ TransferResult CFtpSession::LoginWithCredentials(CTransfer& transfer, ILog* log)
     int code = 0;
     const TransferResult read = ReadFtpReply(log, greeting, code);
     if (read != result::kOk) return read;
-    if (code / 100 != 2) return ResultForClass(code);
+    if (code / 100 != 2) return FtpResultForClass(code);
 
     const CUrlAddress& address = transfer.Address();
     std::string user = address.user;
@@ -127,7 +127,7 @@ TransferResult CFtpSession::Login(std::string_view user, std::string_view passwo
     const TransferResult sent = Command(Format("USER %s", user), log, code, reply);
     if (sent != result::kOk) return sent;
     if (code / 100 == 2) return result::kOk;
-    if (code / 100 != 3) return ResultForClass(code);
+    if (code / 100 != 3) return FtpResultForClass(code);
 
     std::string response(password);
     const OtpChallenge challenge = ReadOtpChallenge(reply);
@@ -149,7 +149,7 @@ TransferResult CFtpSession::Login(std::string_view user, std::string_view passwo
     }
     const TransferResult answered = Command(Format("PASS %s", response), log, code, reply);
     if (answered != result::kOk) return answered;
-    return code / 100 == 2 ? result::kOk : ResultForClass(code);
+    return code / 100 == 2 ? result::kOk : FtpResultForClass(code);
 }
 
 }  // namespace tellweir

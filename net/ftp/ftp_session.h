@@ -36,6 +36,8 @@ inline constexpr int kFtpLoginSkeyMd5 = 5;
 
 // The name of a login type as messages show it ("skey md5"); empty for an unknown type.
 std::string_view FtpLoginTypeName(int type);
+// The result of a refusing reply by its class: 4xx 1015, 5xx 1016, any other 1017.
+TransferResult FtpResultForClass(int code);
 
 // Every operation runs on the worker that owns the session, except Stop (any thread) and the
 // manager's Close and CheckAlive while no transfer uses it.
