@@ -45,7 +45,7 @@ made_policy=0
 if [ ! -e "$policy" ]; then
     printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null && $SUDO chmod +x "$policy" && made_policy=1
 fi
-cleanup() { [ "$made_policy" = 1 ] && $SUDO rm -f "$policy"; }
+cleanup() { if [ "$made_policy" = 1 ]; then $SUDO rm -f "$policy"; fi; }
 trap cleanup EXIT
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
