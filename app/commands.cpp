@@ -13,9 +13,9 @@
 #include "core/monitor_engine.h"
 #include "core/task_properties.h"
 #include "store/app_settings.h"
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/setting_ids.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 
 namespace tellweir {
 

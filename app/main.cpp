@@ -6,6 +6,7 @@
 
 #include "app/commands.h"
 #include "app/options.h"
+#include "base/version.h"
 
 int main(int argc, char** argv) {
     using tellweir::ProgramOptions;
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
             std::fputs(tellweir::UsageText().c_str(), stdout);
             return 0;
         case ProgramOptions::Command::Version:
-            std::printf("tellweir 1.1\n");
+            std::printf("tellweir %s\n", tellweir::kProgramVersion);
             return 0;
         case ProgramOptions::Command::Add:
             return tellweir::AddTaskCommand(*options);

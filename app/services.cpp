@@ -1,9 +1,10 @@
 // Start-up and exit of the program's services, in the fixed order both sequences need: nothing
 // a later service uses is saved or stopped before it.
 #include "app/services.h"
+#include "base/version.h"
 
 #include "core/task_properties.h"
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 #include "net/net_clients.h"
 #include "net/net_startup.h"
 #include "store/app_identity.h"
@@ -35,7 +36,7 @@ void SetProgramIdentity() {
     CAppIdentity& identity = CAppIdentity::Instance();
     identity.SetIdentity(CAppIdentity::kCompany, "Quandor Software");
     identity.SetIdentity(CAppIdentity::kProduct, "Tellweir");
-    identity.SetIdentity(CAppIdentity::kVersion, "1.1");
+    identity.SetIdentity(CAppIdentity::kVersion, kProgramVersion);
     identity.SetIdentity(CAppIdentity::kHomePageLink, "https://tellweir.example/");
     identity.SetIdentity(CAppIdentity::kSupportLink, "mailto:support@tellweir.example");
     identity.SetIdentity(CAppIdentity::kOrderLink, "https://tellweir.example/order");

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 
 namespace tellweir {
 namespace {

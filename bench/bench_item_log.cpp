@@ -1,7 +1,7 @@
 // Item log write throughput and trimming of a long log.
 #include <benchmark/benchmark.h>
 
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 
 namespace tellweir {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "store/property_set.h"
 #include "store/setting_ids.h"
 #include "transfer/file_info.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/url/url_address.h"
+#include "url/url_address.h"
 
 namespace {
 

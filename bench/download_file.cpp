@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/log/item_log.h"
-#include "core/log/log_registry.h"
-#include "net/net_socket.h"
+#include "log/item_log.h"
+#include "log/log_registry.h"
+#include "net/socket/net_socket.h"
 #include "net/net_startup.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 #include "store/property_set.h"
 #include "store/setting_ids.h"
 #include "transfer/file_info.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "net/net_clients.h"
 #include "net/net_startup.h"
 #include "store/property_set.h"

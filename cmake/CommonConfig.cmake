@@ -1,8 +1,13 @@
-# Compile settings shared by every target: language level, warnings and the optional sanitizers.
+# Compile settings shared by every target (language level, warnings, the optional sanitizers) and
+# the functions that define libraries, tests, fuzzers and benchmarks.
+#
+# The library graph is enforced here: no target sees the source tree as an include root. Each
+# folder is exposed through a link of its own under the build tree, and a target sees only its
+# own folder and those of the libraries it links, so an include of a library that is not a
+# declared dependency does not compile.
 add_library(tellweir_flags INTERFACE)
 target_compile_features(tellweir_flags INTERFACE cxx_std_20)
 target_compile_options(tellweir_flags INTERFACE -Wall -Wextra -Wpedantic)
-target_include_directories(tellweir_flags INTERFACE ${PROJECT_SOURCE_DIR})
 
 if(TELLWEIR_WERROR)
     target_compile_options(tellweir_flags INTERFACE -Werror)
@@ -15,21 +20,50 @@ if(TELLWEIR_SANITIZE)
     target_link_options(tellweir_flags INTERFACE -fsanitize=${TELLWEIR_SANITIZE})
 endif()
 
-# Defines a static library of one subsystem folder: tellweir_add_library(name SOURCES... DEPENDS...).
+# Makes the current source folder includable as "<folder path>/header.h" by `target` and, with
+# scope PUBLIC or INTERFACE, by whatever links it: the folder gets one include root of its own.
+function(tellweir_expose_folder target scope)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    string(REPLACE "/" "_" root_name ${rel})
+    set(root ${PROJECT_BINARY_DIR}/include/${root_name})
+    get_filename_component(parent ${root}/${rel} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    if(NOT IS_SYMLINK ${root}/${rel})
+        file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${rel} SYMBOLIC)
+    endif()
+    target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# Defines the library of the current folder:
+#   tellweir_add_library(name SOURCES... PUBLIC_DEPENDS... DEPENDS...)
+# PUBLIC_DEPENDS are the libraries its headers include; DEPENDS those only its sources use.
+# Without sources it is a header-only library.
 function(tellweir_add_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_link_libraries(${name} PUBLIC tellweir_flags ${ARG_DEPENDS})
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_DEPENDS;DEPENDS" ${ARGN})
+    if(ARG_SOURCES)
+        add_library(${name} STATIC ${ARG_SOURCES})
+        target_link_libraries(${name} PRIVATE tellweir_flags ${ARG_DEPENDS}
+            PUBLIC ${ARG_PUBLIC_DEPENDS})
+        tellweir_expose_folder(${name} PUBLIC)
+    else()
+        add_library(${name} INTERFACE)
+        target_link_libraries(${name} INTERFACE ${ARG_PUBLIC_DEPENDS} ${ARG_DEPENDS})
+        tellweir_expose_folder(${name} INTERFACE)
+    endif()
 endfunction()
 
 # Defines a GoogleTest executable whose cases ctest lists one by one. LABELS "threads" marks
-# the tests of threaded code, which scripts/tsan-tests.sh runs under ThreadSanitizer.
+# the tests of threaded code, which run under ThreadSanitizer too. Every case has a time-out, so
+# a hang fails fast instead of holding up the run.
+set(TELLWEIR_TEST_TIMEOUT 120 CACHE STRING "Seconds a single test case may take")
 function(tellweir_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;ENVIRONMENT;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE tellweir_flags ${ARG_DEPENDS} GTest::gmock GTest::gtest_main)
+    tellweir_expose_folder(${name} PRIVATE)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" LABELS "${ARG_LABELS}")
+        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" LABELS "${ARG_LABELS}"
+        TIMEOUT ${TELLWEIR_TEST_TIMEOUT})
 endfunction()
 
 # Coverage instrumentation for every library when the fuzzers are built (clang only).

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "transfer/result/log.h"
+#include "log/log.h"
 
 namespace tellweir {
 

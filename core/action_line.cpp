@@ -1,7 +1,7 @@
 // Action names, action line parsing and the line form of action texts.
 #include "core/action_line.h"
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

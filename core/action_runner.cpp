@@ -4,10 +4,10 @@
 #include "core/action_callbacks.h"
 #include "core/action_line.h"
 #include "core/beep_action.h"
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 #include "core/shell_actions.h"
 #include "core/sound_output.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/sound_output.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 #include "store/attribute_list.h"
 
 namespace tellweir {

@@ -6,13 +6,13 @@
 #include "core/event_table.h"
 #include "core/info_file.h"
 #include "core/monitor_task.h"
-#include "net/url/local_path.h"
+#include "url/local_path.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
 #include "transfer/find_file.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 

@@ -3,7 +3,7 @@
 
 #include "core/action_line.h"
 #include "core/event_table.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 
 namespace tellweir {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 
 namespace tellweir {
 

@@ -11,18 +11,18 @@
 #include <thread>
 #include <unordered_set>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "core/transfer_link.h"
-#include "net/url/name_pattern.h"
+#include "url/name_pattern.h"
 #include "store/app_settings.h"
 #include "store/atomic_file.h"
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/setting_ids.h"
 #include "store/xml_parser.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 

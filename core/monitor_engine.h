@@ -11,11 +11,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 #include "core/monitor_task.h"
 #include "core/thread_object.h"
 #include "store/property_set.h"
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

@@ -3,9 +3,9 @@
 
 #include "core/event_table.h"
 #include "core/local_clock.h"
-#include "core/log/log_registry.h"
-#include "net/url/local_path.h"
-#include "net/url/protocol.h"
+#include "log/log_registry.h"
+#include "url/local_path.h"
+#include "url/protocol.h"
 
 namespace tellweir {
 

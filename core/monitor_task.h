@@ -13,13 +13,13 @@
 #include <string_view>
 #include <vector>
 
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 #include "core/task_properties.h"
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/property_set.h"
-#include "store/ref_ptr.h"
+#include "base/ref_ptr.h"
 #include "store/xml_node.h"
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

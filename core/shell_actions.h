@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "transfer/result/log.h"
+#include "log/log.h"
 
 namespace tellweir {
 

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "core/canberra_sound_output.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <atomic>
 
-#include "net/url/download_path.h"
-#include "net/url/local_path.h"
-#include "net/url/url_address.h"
-#include "store/text_format.h"
+#include "url/download_path.h"
+#include "url/local_path.h"
+#include "url/url_address.h"
+#include "base/text_format.h"
 #include "transfer/file_path.h"
 
 namespace tellweir {

@@ -5,14 +5,14 @@
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
-#include "net/url/local_path.h"
-#include "net/url/protocol.h"
+#include "url/local_path.h"
+#include "url/protocol.h"
 #include "store/app_settings.h"
-#include "store/byte_count.h"
+#include "base/byte_count.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 #include "transfer/request_props.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/transfer_manager.h"
 
 namespace tellweir {

@@ -7,7 +7,7 @@
 
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

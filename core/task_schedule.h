@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 
 namespace tellweir {
 

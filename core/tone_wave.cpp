@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "store/atomic_file.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {

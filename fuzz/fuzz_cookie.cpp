@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "net/cookie_date.h"
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_date.h"
+#include "net/cookie/cookie_store.h"
 
 namespace {
 

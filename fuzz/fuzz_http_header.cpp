@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 #include "net/http/header_block.h"
 #include "net/http/header_lookup.h"
 #include "net/http/keep_alive.h"

@@ -10,7 +10,7 @@
 
 #include "net/http/content_range.h"
 #include "net/http/http_date.h"
-#include "store/date_text.h"
+#include "base/date_text.h"
 
 namespace {
 

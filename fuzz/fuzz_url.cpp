@@ -5,13 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "net/url/ascii_text.h"
-#include "net/url/file_type.h"
-#include "net/url/local_path.h"
-#include "net/url/name_pattern.h"
-#include "net/url/protocol.h"
-#include "net/url/url_address.h"
-#include "net/url/url_resolve.h"
+#include "base/ascii_text.h"
+#include "url/file_type.h"
+#include "url/local_path.h"
+#include "url/name_pattern.h"
+#include "url/protocol.h"
+#include "url/url_address.h"
+#include "url/url_resolve.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The result a reader of received bytes gives while what it reads has not fully arrived yet.
 #pragma once
 
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

@@ -1,10 +1,10 @@
 // The network layer's registrations with the transfer manager.
 #include "net/net_clients.h"
 
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 #include "net/ftp/ftp_session.h"
 #include "net/http/http_session.h"
-#include "net/socket_watchdog.h"
+#include "net/socket/socket_watchdog.h"
 #include "store/password_store.h"
 #include "transfer/periodic_hook.h"
 #include "transfer/session_factory.h"

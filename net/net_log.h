@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "transfer/result/log.h"
-#include "transfer/result/status_message.h"
+#include "log/log.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 

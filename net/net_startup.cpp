@@ -4,7 +4,7 @@
 #include <csignal>
 #include <mutex>
 
-#include "net/ssl_connection.h"
+#include "net/tls/ssl_connection.h"
 
 namespace tellweir {
 namespace {

@@ -10,7 +10,7 @@
 #include "store/byte_stream.h"
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "store/xml_node.h"
 
 namespace tellweir {

@@ -11,7 +11,7 @@
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
 #include "store/blowfish.h"
-#include "store/change_stamp.h"
+#include "base/change_stamp.h"
 #include "store/password_scramble.h"
 
 namespace tellweir {

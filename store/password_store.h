@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 
 namespace tellweir {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "store/change_stamp.h"
+#include "base/change_stamp.h"
 
 namespace tellweir {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "store/attribute_list.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "store/xml_escape.h"
 
 namespace tellweir {

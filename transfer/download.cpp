@@ -1,15 +1,15 @@
 // Download: the skip, resume and overwrite rules for an existing local target, then the attempt
 // loop that repeats failed downloads, continuing a partial file where it can.
 
-#include "core/log/log_registry.h"
-#include "net/url/file_type.h"
-#include "store/text_format.h"
+#include "log/log_registry.h"
+#include "url/file_type.h"
+#include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 #include "transfer/request_props.h"
-#include "transfer/result/log_pair.h"
-#include "transfer/result/status_message.h"
+#include "log/log_pair.h"
+#include "log/status_message.h"
 #include "transfer/transfer_manager.h"
 #include "transfer/transfer_operation.h"
 

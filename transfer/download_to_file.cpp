@@ -2,14 +2,14 @@
 // then unpacks a gzip-encoded download next to its compressed copy.
 #include <fcntl.h>
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 #include "transfer/file_info.h"
 #include "transfer/gzip_inflate.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 #include "transfer/request_props.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_session.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "store/date_text.h"
+#include "base/date_text.h"
 
 namespace tellweir {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/property_set.h"
 
 namespace tellweir::prop {

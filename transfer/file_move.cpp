@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"

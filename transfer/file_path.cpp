@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "net/url/local_path.h"
+#include "url/local_path.h"
 
 namespace tellweir {
 namespace {

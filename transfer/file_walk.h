@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "transfer/buffered_file.h"
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

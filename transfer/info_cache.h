@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "net/url/url_address.h"
-#include "store/date_time.h"
+#include "url/url_address.h"
+#include "base/date_time.h"
 #include "store/property_set.h"
 
 namespace tellweir {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "net/url/ascii_text.h"
-#include "net/url/file_type.h"
+#include "base/ascii_text.h"
+#include "url/file_type.h"
 #include "store/attribute_list.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "transfer/file_info.h"
 
 namespace tellweir {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "store/date_time.h"
-#include "transfer/result/transfer_result.h"
+#include "base/date_time.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

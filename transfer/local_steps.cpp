@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "net/url/file_type.h"
+#include "url/file_type.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
 #include "transfer/find_file.h"
 #include "transfer/local_fs.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "store/property_set.h"
-#include "transfer/result/log.h"
-#include "transfer/result/transfer_result.h"
+#include "log/log.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

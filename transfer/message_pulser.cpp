@@ -5,8 +5,8 @@
 #include <chrono>
 #include <system_error>
 
-#include "store/change_stamp.h"
-#include "store/id_counter.h"
+#include "base/change_stamp.h"
+#include "base/id_counter.h"
 #include "transfer/thread_priority.h"
 
 namespace tellweir {

@@ -1,7 +1,7 @@
 // The progress meter of a download or upload attempt.
 #include "transfer/progress_meter.h"
 
-#include "store/change_stamp.h"
+#include "base/change_stamp.h"
 #include "transfer/request_props.h"
 #include "transfer/transfer.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "store/id_counter.h"
+#include "base/id_counter.h"
 
 namespace tellweir {
 

@@ -2,7 +2,7 @@
 // read and write, beside the file information of file_info.h.
 #pragma once
 
-#include "net/url/proxy_select.h"
+#include "url/proxy_select.h"
 #include "store/property_set.h"
 
 namespace tellweir::prop {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "net/url/protocol.h"
+#include "url/protocol.h"
 #include "transfer/transfer_session.h"
 
 namespace tellweir {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "store/id_counter.h"
+#include "base/id_counter.h"
 #include "transfer/thread_priority.h"
 
 namespace tellweir {

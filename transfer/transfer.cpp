@@ -1,7 +1,7 @@
 // The transfer record: status changes under the transfer's own lock, with change stamps.
 #include "transfer/transfer.h"
 
-#include "store/change_stamp.h"
+#include "base/change_stamp.h"
 
 namespace tellweir {
 

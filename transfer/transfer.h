@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "store/ref_ptr.h"
+#include "base/ref_ptr.h"
 #include "transfer/transfer_request.h"
 #include "transfer/transfer_status.h"
 

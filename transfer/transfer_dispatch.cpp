@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "core/log/log_registry.h"
-#include "net/url/ascii_text.h"
-#include "net/url/protocol.h"
-#include "net/url/proxy_select.h"
-#include "store/change_stamp.h"
+#include "log/log_registry.h"
+#include "base/ascii_text.h"
+#include "url/protocol.h"
+#include "url/proxy_select.h"
+#include "base/change_stamp.h"
 #include "store/setting_ids.h"
 #include "transfer/request_props.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"
 #include "transfer/transfer_operation.h"

@@ -5,11 +5,11 @@
 #include <atomic>
 #include <ctime>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "store/app_identity.h"
 #include "store/app_settings.h"
-#include "store/change_stamp.h"
-#include "store/id_counter.h"
+#include "base/change_stamp.h"
+#include "base/id_counter.h"
 #include "transfer/request_props.h"
 
 namespace tellweir {

@@ -3,7 +3,7 @@
 // existing local copy is kept, resumed or replaced, and repeating failed attempts.
 #pragma once
 
-#include "transfer/result/log.h"
+#include "log/log.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_session.h"
 #include "transfer/transfer_status.h"

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "store/id_counter.h"
+#include "base/id_counter.h"
 #include "transfer/local_steps.h"
 #include "transfer/prompt_broker.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

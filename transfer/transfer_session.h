@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "store/ref_ptr.h"
-#include "transfer/result/log.h"
-#include "transfer/result/transfer_result.h"
+#include "base/ref_ptr.h"
+#include "log/log.h"
+#include "log/transfer_result.h"
 #include "transfer/traffic_observer.h"
 
 namespace tellweir {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

@@ -5,7 +5,7 @@
 
 #include "net/ftp/ftp_session.h"
 #include "net/net_log.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

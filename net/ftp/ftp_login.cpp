@@ -8,10 +8,10 @@
 #include "net/ftp/ftp_session.h"
 #include "net/ftp/otp_challenge.h"
 #include "net/net_log.h"
-#include "net/url/url_address.h"
+#include "url/url_address.h"
 #include "store/password_store.h"
 #include "store/setting_ids.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

@@ -5,14 +5,14 @@
 #include <algorithm>
 
 #include "net/ftp/reply_values.h"
-#include "net/idle_connection.h"
+#include "net/socket/idle_connection.h"
 #include "net/net_log.h"
 #include "net/protocol_props.h"
-#include "net/url/file_type.h"
+#include "url/file_type.h"
 #include "store/app_settings.h"
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/setting_ids.h"
-#include "store/text_format.h"
+#include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/progress_meter.h"
 #include "transfer/transfer.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "net/ftp/ftp_reply.h"
-#include "net/net_socket.h"
+#include "net/socket/net_socket.h"
 #include "store/property_set.h"
 #include "transfer/traffic_observer.h"
 #include "transfer/transfer_session.h"

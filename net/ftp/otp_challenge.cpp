@@ -2,7 +2,7 @@
 #include "net/ftp/otp_challenge.h"
 
 #include "net/ftp/scan_integer.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

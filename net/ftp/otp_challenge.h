@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/otp.h"
+#include "net/otp/otp.h"
 
 namespace tellweir {
 

@@ -3,7 +3,7 @@
 #include "net/ftp/pasv_reply.h"
 
 #include "net/ftp/scan_integer.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "net/resolve.h"
+#include "net/socket/resolve.h"
 
 namespace tellweir {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/civil_time.h"
+#include "base/civil_time.h"
 
 namespace tellweir {
 

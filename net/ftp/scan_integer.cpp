@@ -1,7 +1,7 @@
 // scanf's "%i" for reply texts.
 #include "net/ftp/scan_integer.h"
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -3,7 +3,7 @@
 #include "net/http/content_range.h"
 
 #include "net/decimal_text.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -3,7 +3,7 @@
 #include "net/http/header_lookup.h"
 
 #include "net/http/header_block.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -8,10 +8,10 @@
 #include "net/http/http_session.h"
 #include "net/http/keep_alive.h"
 #include "net/net_log.h"
-#include "net/url/ascii_text.h"
-#include "store/text_format.h"
+#include "base/ascii_text.h"
+#include "base/text_format.h"
 #include "transfer/progress_meter.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir {
 namespace {

@@ -5,8 +5,8 @@
 #include <array>
 #include <string>
 
-#include "net/url/ascii_text.h"
-#include "store/date_text.h"
+#include "base/ascii_text.h"
+#include "base/date_text.h"
 
 namespace tellweir {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "store/civil_time.h"
+#include "base/civil_time.h"
 
 namespace tellweir {
 

@@ -8,13 +8,13 @@
 #include "net/http/http_request.h"
 #include "net/http/http_session.h"
 #include "net/http/keep_alive.h"
-#include "net/socket_error.h"
-#include "net/url/ascii_text.h"
-#include "net/url/url_resolve.h"
+#include "net/socket/socket_error.h"
+#include "base/ascii_text.h"
+#include "url/url_resolve.h"
 #include "store/password_store.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

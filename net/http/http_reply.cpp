@@ -1,6 +1,6 @@
 // CHttpSession's reply side: reading a reply's header block, and the two operations the
 // transfer operation calls: file information with HEAD, and a download with GET or POST.
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 #include "net/http/header_block.h"
 #include "net/http/header_lookup.h"
 #include "net/http/http_request.h"
@@ -10,11 +10,11 @@
 #include "net/http/status_line.h"
 #include "net/net_log.h"
 #include "net/protocol_props.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

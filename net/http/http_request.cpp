@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "net/url/ascii_text.h"
-#include "store/text_format.h"
+#include "base/ascii_text.h"
+#include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/request_props.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/url/url_address.h"
+#include "url/url_address.h"
 #include "store/property_set.h"
 
 namespace tellweir::prop {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "net/net_socket.h"
-#include "net/url/url_address.h"
+#include "net/socket/net_socket.h"
+#include "url/url_address.h"
 #include "transfer/transfer_session.h"
 
 namespace tellweir {

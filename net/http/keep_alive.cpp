@@ -4,7 +4,7 @@
 #include <string>
 
 #include "net/http/header_lookup.h"
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 

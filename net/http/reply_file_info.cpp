@@ -8,9 +8,9 @@
 #include "net/http/header_lookup.h"
 #include "net/http/http_date.h"
 #include "net/protocol_props.h"
-#include "net/url/ascii_text.h"
-#include "net/url/file_type.h"
-#include "net/url/url_resolve.h"
+#include "base/ascii_text.h"
+#include "url/file_type.h"
+#include "url/url_resolve.h"
 #include "transfer/file_info.h"
 
 namespace tellweir {

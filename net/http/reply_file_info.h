@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "store/property_set.h"
-#include "transfer/result/transfer_result.h"
+#include "log/transfer_result.h"
 
 namespace tellweir {
 

@@ -1,7 +1,7 @@
 // Reading and recording the status line of a reply.
 #include "net/http/status_line.h"
 
-#include "net/url/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 

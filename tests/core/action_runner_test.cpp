@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "core/action_callbacks.h"
-#include "core/log/item_log.h"
+#include "log/item_log.h"
 #include "core/shell_actions.h"
-#include "tests/core/core_fakes.h"
+#include "tests/support/core_fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellweir {

@@ -9,10 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/core/engine_fixture.h"
-#include "tests/core/task_run_support.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/task_run_support.h"
 #include "transfer/local_fs.h"
-#include "transfer/result/status_message.h"
+#include "log/status_message.h"
 
 namespace tellweir::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "store/byte_stream.h"
-#include "tests/core/engine_fixture.h"
-#include "tests/core/task_run_support.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/task_run_support.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir::testing {

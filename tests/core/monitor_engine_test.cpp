@@ -2,8 +2,8 @@
 // deleting, stopping and resuming them.
 #include <gtest/gtest.h>
 
-#include "core/log/log_registry.h"
-#include "tests/core/engine_fixture.h"
+#include "log/log_registry.h"
+#include "tests/support/engine_fixture.h"
 
 namespace tellweir::testing {
 namespace {

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "core/event_table.h"
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "core/task_cache_path.h"
-#include "tests/core/core_fakes.h"
+#include "tests/support/core_fakes.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {

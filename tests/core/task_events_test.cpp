@@ -4,9 +4,9 @@
 
 #include "core/action_callbacks.h"
 #include "core/event_table.h"
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "core/monitor_task.h"
-#include "tests/core/core_fakes.h"
+#include "tests/support/core_fakes.h"
 
 namespace tellweir {
 namespace {

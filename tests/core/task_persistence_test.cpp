@@ -6,7 +6,7 @@
 #include "core/monitor_task.h"
 #include "store/byte_stream.h"
 #include "store/xml_parser.h"
-#include "tests/core/core_fakes.h"
+#include "tests/support/core_fakes.h"
 
 namespace tellweir {
 namespace {

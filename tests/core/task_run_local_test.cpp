@@ -7,8 +7,8 @@
 
 #include "core/info_file.h"
 #include "core/monitor_task.h"
-#include "tests/core/core_fakes.h"
-#include "tests/core/task_run_support.h"
+#include "tests/support/core_fakes.h"
+#include "tests/support/task_run_support.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "core/monitor_task.h"
-#include "tests/core/core_fakes.h"
-#include "tests/core/task_run_support.h"
-#include "tests/transfer/manager_fixture.h"
+#include "tests/support/core_fakes.h"
+#include "tests/support/task_run_support.h"
+#include "tests/support/manager_fixture.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir::testing {

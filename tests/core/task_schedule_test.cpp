@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cmath>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "core/monitor_task.h"
-#include "tests/core/core_fakes.h"
+#include "tests/support/core_fakes.h"
 
 namespace tellweir {
 namespace {

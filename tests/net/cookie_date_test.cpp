@@ -1,5 +1,5 @@
 // Expiry texts of cookies: the four Set-Cookie forms, the fallback reader and the file form.
-#include "net/cookie_date.h"
+#include "net/cookie/cookie_date.h"
 
 #include <gtest/gtest.h>
 

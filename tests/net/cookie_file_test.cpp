@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
-#include "net/cookie_date.h"
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_date.h"
+#include "net/cookie/cookie_store.h"
 
 namespace tellweir {
 namespace {

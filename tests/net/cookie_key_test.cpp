@@ -1,5 +1,5 @@
 // Cookie keys and the host and path tests of the cookie store.
-#include "net/cookie_key.h"
+#include "net/cookie/cookie_key.h"
 
 #include <gtest/gtest.h>
 

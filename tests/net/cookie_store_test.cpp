@@ -1,6 +1,6 @@
 // The cookie store in memory: Set-Cookie values, the Cookie text of requests, replacement,
 // expiry, removal, limits and the change stamp. The clock is fixed, so nothing sleeps.
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/cookie_date.h"
+#include "net/cookie/cookie_date.h"
 
 namespace tellweir {
 namespace {

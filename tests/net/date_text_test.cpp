@@ -1,6 +1,6 @@
 // The general date parser and the HTTP dates built on it: the forms servers send, two-digit
 // years, Russian month names and the dotted fallback.
-#include "store/date_text.h"
+#include "base/date_text.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "net/md4.h"
-#include "net/md5.h"
+#include "net/otp/md4.h"
+#include "net/otp/md5.h"
 
 namespace tellweir {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "core/monitor_engine.h"
 #include "net/net_clients.h"
-#include "tests/core/core_fakes.h"
-#include "tests/core/task_run_support.h"
+#include "tests/support/core_fakes.h"
+#include "tests/support/task_run_support.h"
 #include "tests/support/ftp_server.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"

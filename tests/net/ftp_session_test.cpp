@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "net/url/file_type.h"
-#include "net/url/url_address.h"
+#include "url/file_type.h"
+#include "url/url_address.h"
 #include "store/password_store.h"
 #include "tests/net/ftp_test_support.h"
 #include "tests/support/ftp_server.h"

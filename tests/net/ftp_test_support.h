@@ -13,7 +13,7 @@
 
 #include "net/ftp/ftp_session.h"
 #include "net/protocol_props.h"
-#include "net/url/file_type.h"
+#include "url/file_type.h"
 #include "store/setting_ids.h"
 #include "tests/net/net_test_log.h"
 #include "tests/support/temp_dir.h"

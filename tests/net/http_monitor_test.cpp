@@ -8,15 +8,15 @@
 #include <chrono>
 #include <thread>
 
-#include "core/log/log_registry.h"
+#include "log/log_registry.h"
 #include "core/monitor_engine.h"
 #include "net/net_clients.h"
 #include "net/net_startup.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
-#include "tests/core/core_fakes.h"
-#include "tests/core/engine_fixture.h"
-#include "tests/core/task_run_support.h"
+#include "tests/support/core_fakes.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/task_run_support.h"
 #include "tests/support/nginx_server.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"

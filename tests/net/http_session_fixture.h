@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "net/cookie_store.h"
+#include "net/cookie/cookie_store.h"
 #include "net/http/http_session.h"
 #include "net/net_startup.h"
 #include "store/password_store.h"

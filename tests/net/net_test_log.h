@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/result/log.h"
+#include "log/log.h"
 
 namespace tellweir::testing {
 

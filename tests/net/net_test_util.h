@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/net_socket.h"
+#include "net/socket/net_socket.h"
 #include "transfer/traffic_observer.h"
 
 namespace tellweir::testing {

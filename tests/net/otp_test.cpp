@@ -1,5 +1,5 @@
 // One-time-password responses: the RFC 2289 vectors, long inputs and the dictionary.
-#include "net/otp.h"
+#include "net/otp/otp.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "net/net_socket.h"
+#include "net/socket/net_socket.h"
 #include "tests/net/net_test_log.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/real_servers.h"

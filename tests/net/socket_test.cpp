@@ -9,10 +9,10 @@
 #include <optional>
 #include <thread>
 
-#include "net/idle_connection.h"
-#include "net/net_socket.h"
-#include "net/resolve.h"
-#include "net/socket_error.h"
+#include "net/socket/idle_connection.h"
+#include "net/socket/net_socket.h"
+#include "net/socket/resolve.h"
+#include "net/socket/socket_error.h"
 #include "tests/net/net_test_log.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/free_port.h"

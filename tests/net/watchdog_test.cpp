@@ -8,8 +8,8 @@
 #include <future>
 #include <thread>
 
-#include "net/net_socket.h"
-#include "net/socket_watchdog.h"
+#include "net/socket/net_socket.h"
+#include "net/socket/socket_watchdog.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/scripted_server.h"
 

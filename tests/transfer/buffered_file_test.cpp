@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include "tests/transfer/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "tests/support/temp_dir.h"
-#include "tests/transfer/manager_fixture.h"
+#include "tests/support/manager_fixture.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/transfer/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 

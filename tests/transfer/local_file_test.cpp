@@ -9,7 +9,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "tests/transfer/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tests/transfer/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace tellweir {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "tests/transfer/recording_log.h"
-#include "tests/transfer/temp_folder.h"
+#include "tests/support/recording_log.h"
+#include "tests/support/temp_folder.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "store/date_time.h"
+#include "base/date_time.h"
 #include "tests/support/temp_dir.h"
-#include "tests/transfer/manager_fixture.h"
+#include "tests/support/manager_fixture.h"
 #include "transfer/file_info.h"
 
 namespace tellweir::testing {

@@ -1,0 +1,201 @@
+// CItemLog: tagging and line counting of entries, trimming from the front, listeners.
+#include "log/item_log.h"
+
+#include <algorithm>
+
+namespace tellweir {
+namespace {
+
+std::string_view TagFor(int level) {
+    switch (level) {
+        case 1:
+            return "E:\t";
+        case 2:
+            return ">:\t";
+        case 3:
+            return "<:\t";
+        case 4:
+            return "D:\t";
+        case 5:
+            return "\t";
+        default:
+            return "S:\t";
+    }
+}
+
+// Every CR LF becomes LF, then every LF becomes CR LF and a tab, so that the continuation lines
+// of a multi-line entry are indented under its tag.
+std::string IndentLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n') {
+            out += "\r\n\t";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool EndsWithLineFeed(const std::string& s) {
+    return !s.empty() && s.back() == '\n';
+}
+
+}  // namespace
+
+std::int32_t CItemLog::AddRef() {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+std::int32_t CItemLog::Release() {
+    const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+}
+
+std::string CItemLog::GetName() const {
+    std::lock_guard g(lock_);
+    return name_;
+}
+
+void CItemLog::SetName(std::string_view name) {
+    std::lock_guard g(lock_);
+    name_ = name;
+}
+
+void CItemLog::Write(int level, std::string_view text) {
+    std::lock_guard g(lock_);
+    if (forcedLevel_ != -1) level = forcedLevel_;
+    bool open = text.empty() || text.back() != '\n';
+    std::string entry;
+    if (level == kLevelRaw) {
+        entry = text;
+    } else {
+        if (level == kLevelContinuation) open = false;
+        entry = IndentLineBreaks(text);
+        // A new entry starts on a new line with its tag; a continuation joins an unfinished line.
+        if (level != kLevelContinuation || text_.empty() || EndsWithLineFeed(text_)) {
+            std::string prefix;
+            if (level != kLevelContinuation && !text_.empty() && !EndsWithLineFeed(text_)) {
+                prefix = "\r\n";
+            }
+            prefix += TagFor(level);
+            entry.insert(0, prefix);
+        }
+        if (open) {
+            entry += "\r\n";
+        } else {
+            while (!entry.empty() && entry.back() == '\t')
+                entry.pop_back();
+        }
+    }
+    const bool wasUnfinished = !text_.empty() && !EndsWithLineFeed(text_);
+    text_ += entry;
+    lineCount_ += static_cast<std::uint32_t>(std::count(entry.begin(), entry.end(), '\n'));
+    if (wasUnfinished) --lineCount_;
+    if (!text_.empty() && !EndsWithLineFeed(text_)) ++lineCount_;
+    NotifyLocked();
+}
+
+LogStats CItemLog::GetStats() const {
+    std::lock_guard g(lock_);
+    return {changeCount_, text_.size(), lineCount_, linesDropped_};
+}
+
+std::size_t CItemLog::ReadText(std::string& out, std::size_t start, std::size_t count) const {
+    std::lock_guard g(lock_);
+    out.clear();
+    if (count == 0 || start >= text_.size()) return 0;
+    out = text_.substr(start, count);
+    return out.size();
+}
+
+std::string CItemLog::GetText() const {
+    std::lock_guard g(lock_);
+    return text_;
+}
+
+std::uint32_t CItemLog::GetChangeCount() const {
+    std::lock_guard g(lock_);
+    return changeCount_;
+}
+
+std::size_t CItemLog::PrefixLengthLocked(std::int64_t n) const {
+    if (n <= 0) return 0;
+    if (n >= lineCount_) return text_.size();
+    std::size_t pos = 0;
+    for (std::int64_t i = 0; i < n; ++i)
+        pos = text_.find('\n', pos) + 1;
+    return pos;
+}
+
+void CItemLog::WriteFirstLines(std::int64_t n, const LogSink& sink) const {
+    std::lock_guard g(lock_);
+    const std::size_t length = PrefixLengthLocked(n);
+    if (sink && length) sink(std::string_view(text_).substr(0, length));
+}
+
+void CItemLog::RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out) {
+    if (out) out->assign(text_, 0, length);
+    text_.erase(0, length);
+    linesDropped_ += lines;
+    lineCount_ -= lines;
+    NotifyLocked();
+}
+
+void CItemLog::PopLines(std::int64_t n, std::string* out) {
+    std::lock_guard g(lock_);
+    if (n < 0) n = 0;
+    const std::uint32_t lines = n < lineCount_ ? static_cast<std::uint32_t>(n) : lineCount_;
+    RemovePrefixLocked(PrefixLengthLocked(n), lines, out);
+}
+
+void CItemLog::MoveLines(std::int64_t n, const LogSink& sink) {
+    std::lock_guard g(lock_);
+    WriteFirstLines(n, sink);
+    PopLines(n);
+}
+
+void CItemLog::Clear() {
+    std::lock_guard g(lock_);
+    RemovePrefixLocked(text_.size(), lineCount_, nullptr);
+}
+
+void CItemLog::SetForcedLevel(int level) {
+    std::lock_guard g(lock_);
+    forcedLevel_ = level;
+}
+
+void CItemLog::AddListener(LogListener callback, std::int32_t value) {
+    if (!callback) return;
+    std::lock_guard g(lock_);
+    listeners_.emplace_back(callback, value);
+}
+
+void CItemLog::RemoveListener(LogListener callback, std::int32_t value) {
+    std::lock_guard g(lock_);
+    std::erase_if(listeners_, [&](const auto& entry) {
+        return (callback && entry.first == callback) || (value != 0 && entry.second == value);
+    });
+}
+
+void CItemLog::NotifyLocked() {
+    ++changeCount_;
+    // The most recently added listener first; a copy, so a listener may remove itself.
+    if (listeners_.empty()) return;
+    const auto listeners = listeners_;
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+        it->first(it->second);
+}
+
+void TrimToMax(CItemLog& log, std::int32_t maxLines) {
+    const LogStats stats = log.GetStats();
+    if (static_cast<std::int64_t>(stats.lineCount) >= maxLines) {
+        log.PopLines(static_cast<std::int64_t>(stats.lineCount) - maxLines / 2);
+    }
+}
+
+}  // namespace tellweir

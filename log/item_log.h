@@ -1,0 +1,97 @@
+// CItemLog: the in-memory log of a task, the engine, a transfer or a server connection. Entries
+// are tagged lines ended by CR LF; the log is reference-counted, safe to write from any thread and
+// tells its listeners of every change.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "log/log.h"
+
+namespace tellweir {
+
+// Entry levels beyond the transfer engine's status (0) and error (1).
+inline constexpr int kLevelSent = 2;
+inline constexpr int kLevelReceived = 3;
+inline constexpr int kLevelDetail = 4;
+inline constexpr int kLevelContinuation = 5;
+inline constexpr int kLevelRaw = 6;
+
+struct LogStats {
+    std::uint32_t changeCount = 0;
+    std::size_t textLength = 0;
+    std::uint32_t lineCount = 0;
+    std::uint32_t linesDropped = 0;
+};
+
+// Called after every change of a log, with the value it was registered with, on the thread that
+// changed the log and with the log's lock held: it may read the log, but must not wait for a
+// thread that may be writing to it.
+using LogListener = void (*)(std::int32_t value);
+
+// Receives lines handed out by WriteFirstLines and MoveLines.
+using LogSink = std::function<void(std::string_view)>;
+
+class CItemLog final : public ILog {
+  public:
+    explicit CItemLog(std::int32_t id = 0) : id_(id) {}
+
+    std::int32_t AddRef() override;
+    std::int32_t Release() override;
+    std::string GetName() const override;
+    void SetName(std::string_view name) override;
+    std::int32_t GetId() const override { return id_; }
+    void Write(int level, std::string_view text) override;
+
+    LogStats GetStats() const;
+    // At most `count` bytes of the text from byte `start`; returns the number of bytes given.
+    std::size_t ReadText(std::string& out, std::size_t start, std::size_t count) const;
+    std::string GetText() const;
+    std::uint32_t GetChangeCount() const;
+    // Passes the first n lines (all when n >= the line count) to the sink; the log is unchanged.
+    void WriteFirstLines(std::int64_t n, const LogSink& sink) const;
+    // Removes the first n lines, or everything when n >= the line count; `out` receives them.
+    void PopLines(std::int64_t n, std::string* out = nullptr);
+    // Passes the first n lines to the sink, then removes them.
+    void MoveLines(std::int64_t n, const LogSink& sink);
+    void Clear();
+
+    // -1 writes at the level given; any other value replaces the level of every write.
+    void SetForcedLevel(int level);
+
+    void AddListener(LogListener callback, std::int32_t value);
+    // Removes every registration whose callback equals `callback` or whose value equals `value`;
+    // a null callback or a value of 0 matches nothing.
+    void RemoveListener(LogListener callback, std::int32_t value);
+
+  private:
+    ~CItemLog() override = default;
+
+    // Byte length of the first n lines of the text; caller holds the lock.
+    std::size_t PrefixLengthLocked(std::int64_t n) const;
+    void RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out);
+    void NotifyLocked();
+
+    std::atomic<std::int32_t> refs_{1};
+    const std::int32_t id_;
+    mutable std::recursive_mutex lock_;
+    std::string text_;
+    std::string name_;
+    std::uint32_t changeCount_ = 0;
+    std::uint32_t lineCount_ = 0;
+    std::uint32_t linesDropped_ = 0;
+    int forcedLevel_ = -1;
+    std::vector<std::pair<LogListener, std::int32_t>> listeners_;
+};
+
+using ItemLogPtr = RefPtr<CItemLog>;
+
+// Cuts the log to its last maxLines / 2 lines once it holds maxLines lines or more.
+void TrimToMax(CItemLog& log, std::int32_t maxLines);
+
+}  // namespace tellweir

@@ -1,0 +1,178 @@
+// "Cookies.txt": one line per cookie with an expiry, read at start-up and written at exit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+
+#include "net/cookie/cookie_date.h"
+#include "net/cookie/cookie_key.h"
+#include "net/cookie/cookie_store.h"
+#include "store/atomic_file.h"
+#include "store/attribute_list.h"
+#include "base/text_format.h"
+
+namespace tellweir {
+namespace {
+
+constexpr std::string_view kLineTemplate =
+    " Domain=\"%s\" Path=\"%s\" Secure=\"%d\" Expires=\"%s\" Cookie=\"%s\" Added=\"%s\"\r\n";
+constexpr const char* kAddedFormat = "%m/%d/%Y %H:%M:%S";
+
+// Values are written between double quotes without escaping, one line each.
+bool FitsTheFile(std::string_view value) {
+    return value.find_first_of(std::string_view("\"\r\n\0", 4)) == std::string_view::npos;
+}
+
+// The added time as the file writes it; empty for a value outside the years 100-9999, which
+// the reader could not take back.
+std::string FormatAdded(DateTime added) {
+    const auto dayOf = [](int year, unsigned month, unsigned day) {
+        return static_cast<double>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
+    };
+    static const double kFirst = dayOf(100, 1, 1);
+    static const double kLast = dayOf(10000, 1, 1) - 1.0 / 86400;
+    if (!std::isfinite(added.days) || added.days < kFirst || added.days > kLast) return {};
+    return added.Format(kAddedFormat);
+}
+
+// The added time read from the file, as local time; `fallback` when it cannot be read.
+DateTime ParseAdded(std::string_view text, DateTime fallback) {
+    CivilTime time;
+    if (!ParseDateText(text, time)) return fallback;
+    std::tm fields{};
+    fields.tm_year = time.year - 1900;
+    fields.tm_mon = time.month - 1;
+    fields.tm_mday = time.day;
+    fields.tm_hour = time.hour;
+    fields.tm_min = time.minute;
+    fields.tm_sec = time.second;
+    return DateTime::FromTm(fields);
+}
+
+// The values of one line of the file; later duplicates win.
+struct FileLine {
+    std::string domain;
+    std::string path;
+    std::string secure;
+    std::string expires;
+    std::string cookie;
+    std::string added;
+};
+
+FileLine ParseLine(std::string_view line) {
+    FileLine fields;
+    std::string* target = nullptr;
+    ParseAttributeList(
+        line,
+        [&](std::string_view name) {
+            target = CookieTextEquals(name, "domain")    ? &fields.domain
+                     : CookieTextEquals(name, "path")    ? &fields.path
+                     : CookieTextEquals(name, "secure")  ? &fields.secure
+                     : CookieTextEquals(name, "expires") ? &fields.expires
+                     : CookieTextEquals(name, "cookie")  ? &fields.cookie
+                     : CookieTextEquals(name, "added")   ? &fields.added
+                                                         : nullptr;
+            return true;
+        },
+        [&](std::string_view value) {
+            if (target) target->assign(value);
+            return true;
+        });
+    return fields;
+}
+
+// Reads the whole file, refusing one larger than `limit` (also when it grows while read).
+bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<std::uintmax_t>(info.st_size) <= limit;
+    out.clear();
+    if (ok) out.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = out.size() + static_cast<std::size_t>(n) <= limit;
+        if (ok) out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+bool CCookieStore::Load(const std::string& path) {
+    std::string text;
+    if (!ReadWholeFile(path, kMaxFileSize, text)) return false;
+    LoadFromText(text);
+    return true;
+}
+
+std::size_t CCookieStore::LoadFromText(std::string_view text) {
+    const DateTime now = DateTime::FromUnixTime(clock_());
+    std::size_t stored = 0;
+    std::lock_guard guard(lock_);
+    ClearLocked();
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const FileLine fields = ParseLine(line);
+        std::optional<Prepared> cookie =
+            Prepare(fields.domain, fields.path, fields.secure == "1", fields.cookie, fields.expires,
+                    ParseAdded(fields.added, now));
+        if (!cookie) continue;
+        StoreLocked(std::move(*cookie));
+        ++stored;
+    }
+    return stored;
+}
+
+std::string CCookieStore::SaveToText() {
+    const std::time_t now = clock_();
+    std::lock_guard guard(lock_);
+    return FileTextLocked(now);
+}
+
+std::string CCookieStore::FileTextLocked(std::time_t now) {
+    std::string text;
+    tree_.Walk({}, [&](const CookieRecord& cookie) {
+        if (!cookie.expires) return true;
+        if (*cookie.expires <= now) return false;
+        if (cookie.domain.empty() || cookie.path.empty() || !FitsTheFile(cookie.domain) ||
+            !FitsTheFile(cookie.path) || !FitsTheFile(cookie.text))
+            return true;
+        text +=
+            Format(kLineTemplate, cookie.domain, cookie.path, cookie.secure ? 1 : 0,
+                   FormatCookieExpires(*cookie.expires), cookie.text, FormatAdded(cookie.added));
+        return true;
+    });
+    return text;
+}
+
+bool CCookieStore::Save(const std::string& path) {
+    std::lock_guard saving(saveLock_);
+    const std::time_t now = clock_();
+    std::string text;
+    std::uint32_t stamp = 0;
+    {
+        std::lock_guard guard(lock_);
+        text = FileTextLocked(now);
+        stamp = stamp_;
+    }
+    // The file is written outside the store's lock, so requests do not wait for the disk.
+    if (!WriteFileAtomically(path, text, 0600)) return false;
+    std::lock_guard guard(lock_);
+    savedStamp_ = stamp;
+    return true;
+}
+
+}  // namespace tellweir

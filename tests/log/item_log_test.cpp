@@ -1,0 +1,219 @@
+// Item logs: tagging and line counting of writes, trimming, listeners and the registry.
+#include "log/item_log.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "log/log_registry.h"
+
+namespace tellweir {
+namespace {
+
+class ItemLogTest : public ::testing::Test {
+  protected:
+    ItemLogPtr log_ = MakeRef<CItemLog>(1);
+    std::uint32_t Lines() const { return log_->GetStats().lineCount; }
+};
+
+TEST_F(ItemLogTest, EntriesAreTaggedByLevel) {
+    struct Case {
+        int level;
+        std::string text;
+        std::string expected;
+        std::uint32_t lines;
+    };
+    const Case cases[] = {
+        {0, "Monitor task stopped.", "S:\tMonitor task stopped.\r\n", 1},
+        {1, "a\r\nb", "E:\ta\r\n\tb\r\n", 2},
+        {2, "HEAD / HTTP/1.1", ">:\tHEAD / HTTP/1.1\r\n", 1},
+        {3, "200 OK", "<:\t200 OK\r\n", 1},
+        {4, "HandleEvent: OK.", "D:\tHandleEvent: OK.\r\n", 1},
+        {9, "unknown level", "S:\tunknown level\r\n", 1},
+        {0, "ends with a line end\r\n", "S:\tends with a line end\r\n", 1},
+        {0, "a\nb\n", "S:\ta\r\n\tb\r\n", 2},
+        {5, "starts indented", "\tstarts indented", 1},
+        {6, "raw\r\n", "raw\r\n", 1},
+        {0, "", "S:\t\r\n", 1},
+    };
+    for (const Case& c : cases) {
+        auto log = MakeRef<CItemLog>();
+        log->Write(c.level, c.text);
+        EXPECT_EQ(log->GetText(), c.expected) << c.level << " " << c.text;
+        EXPECT_EQ(log->GetStats().lineCount, c.lines) << c.text;
+    }
+}
+
+TEST_F(ItemLogTest, TwoStatusWritesGiveTwoLines) {
+    log_->Write(0, "one");
+    log_->Write(0, "two");
+    EXPECT_EQ(log_->GetText(), "S:\tone\r\nS:\ttwo\r\n");
+    EXPECT_EQ(Lines(), 2u);
+}
+
+TEST_F(ItemLogTest, ContinuationSeparatorLineHoldsOneTab) {
+    log_->Write(0, "entry");
+    log_->Write(5, "\r\n");
+    EXPECT_EQ(log_->GetText(), "S:\tentry\r\n\t\r\n");
+    EXPECT_EQ(Lines(), 2u);
+}
+
+TEST_F(ItemLogTest, UnfinishedLineIsCountedAndClosedByTheNextEntry) {
+    log_->SetForcedLevel(6);
+    log_->Write(0, "partial");
+    EXPECT_EQ(Lines(), 1u);
+    log_->Write(5, " more");  // forced to raw as well
+    log_->SetForcedLevel(-1);
+    log_->Write(5, " joined");  // a continuation joins the unfinished line without a tag
+    EXPECT_EQ(Lines(), 1u);
+    log_->Write(0, "next");
+    EXPECT_EQ(log_->GetText(), "partial more joined\r\nS:\tnext\r\n");
+    EXPECT_EQ(Lines(), 2u);
+}
+
+TEST_F(ItemLogTest, PopLinesRemovesFromTheFront) {
+    for (int i = 0; i < 5; ++i)
+        log_->Write(0, "line " + std::to_string(i));
+    std::string popped;
+    log_->PopLines(2, &popped);
+    EXPECT_EQ(popped, "S:\tline 0\r\nS:\tline 1\r\n");
+    LogStats stats = log_->GetStats();
+    EXPECT_EQ(stats.lineCount, 3u);
+    EXPECT_EQ(stats.linesDropped, 2u);
+    EXPECT_EQ(log_->GetText().substr(0, 10), "S:\tline 2\r");
+
+    log_->PopLines(50);
+    stats = log_->GetStats();
+    EXPECT_EQ(stats.textLength, 0u);
+    EXPECT_EQ(stats.lineCount, 0u);
+    EXPECT_EQ(stats.linesDropped, 5u);
+}
+
+TEST_F(ItemLogTest, FirstLinesAndMoveLinesHandLinesToASink) {
+    for (int i = 0; i < 3; ++i)
+        log_->Write(0, std::to_string(i));
+    std::string sunk;
+    const LogSink sink = [&](std::string_view s) { sunk += s; };
+    log_->WriteFirstLines(2, sink);
+    EXPECT_EQ(sunk, "S:\t0\r\nS:\t1\r\n");
+    EXPECT_EQ(Lines(), 3u);
+    sunk.clear();
+    log_->MoveLines(9, sink);
+    EXPECT_EQ(sunk, "S:\t0\r\nS:\t1\r\nS:\t2\r\n");
+    EXPECT_EQ(Lines(), 0u);
+}
+
+TEST_F(ItemLogTest, ReadTextBeyondTheEndIsEmpty) {
+    log_->Write(0, "abc");
+    std::string out = "x";
+    EXPECT_EQ(log_->ReadText(out, 100, 10), 0u);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(log_->ReadText(out, 3, 0), 0u);
+    EXPECT_EQ(log_->ReadText(out, 3, 100), 5u);
+    EXPECT_EQ(out, "abc\r\n");
+}
+
+TEST_F(ItemLogTest, TrimToMaxKeepsHalf) {
+    for (int i = 0; i < 2000; ++i)
+        log_->Write(0, std::to_string(i));
+    TrimToMax(*log_, 2000);
+    LogStats stats = log_->GetStats();
+    EXPECT_EQ(stats.lineCount, 1000u);
+    EXPECT_EQ(stats.linesDropped, 1000u);
+    EXPECT_EQ(log_->GetText().substr(0, 8), "S:\t1000\r");
+
+    TrimToMax(*log_, 1001);  // below the maximum: untouched
+    EXPECT_EQ(Lines(), 1000u);
+    TrimToMax(*log_, 1);
+    EXPECT_EQ(Lines(), 0u);
+    log_->Write(0, "again");
+    TrimToMax(*log_, 0);
+    EXPECT_EQ(log_->GetText(), "");
+}
+
+std::vector<std::int32_t> g_calls;
+void RecordCall(std::int32_t value) {
+    g_calls.push_back(value);
+}
+void OtherCall(std::int32_t value) {
+    g_calls.push_back(-value);
+}
+
+TEST_F(ItemLogTest, ListenersAreCalledNewestFirstAndRemovedByCallbackOrValue) {
+    g_calls.clear();
+    log_->AddListener(RecordCall, 1);
+    log_->AddListener(RecordCall, 2);
+    log_->AddListener(OtherCall, 3);
+    log_->AddListener(nullptr, 4);  // ignored
+    log_->Write(0, "x");
+    EXPECT_EQ(g_calls, (std::vector<std::int32_t>{-3, 2, 1}));
+
+    g_calls.clear();
+    log_->RemoveListener(RecordCall, 0);  // every registration of the callback
+    log_->Clear();
+    EXPECT_EQ(g_calls, (std::vector<std::int32_t>{-3}));
+
+    g_calls.clear();
+    log_->RemoveListener(nullptr, 3);  // by value
+    log_->Write(0, "y");
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(log_->GetChangeCount(), 3u);
+}
+
+CItemLog* g_observed = nullptr;
+std::size_t g_seenLength = 0;
+void ReadBack(std::int32_t) {
+    g_seenLength = g_observed->GetStats().textLength;
+}
+
+TEST_F(ItemLogTest, ListenerMayReadTheLogItIsCalledFor) {
+    g_observed = log_.get();
+    log_->AddListener(ReadBack, 1);
+    log_->Write(0, "abc");
+    EXPECT_EQ(g_seenLength, 8u);
+    log_->RemoveListener(ReadBack, 1);
+}
+
+TEST_F(ItemLogTest, ConcurrentWritersLoseNoLine) {
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&] {
+            for (int i = 0; i < 500; ++i)
+                log_->WriteMessage(0, 46, i);
+        });
+    }
+    for (auto& w : writers)
+        w.join();
+    EXPECT_EQ(Lines(), 2000u);
+    EXPECT_EQ(log_->GetChangeCount(), 2000u);
+}
+
+TEST(LogRegistry, CreatesFindsAndDeletesById) {
+    CLogRegistry registry;
+    const std::int32_t a = registry.CreateLog();
+    const std::int32_t b = registry.CreateLog();
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    EXPECT_FALSE(registry.GetLog(0));
+    EXPECT_FALSE(registry.GetLog(-1));
+
+    ItemLogPtr log = registry.GetLog(a);
+    log->Write(0, "kept");
+    EXPECT_EQ(registry.GetLog(a)->GetText(), "S:\tkept\r\n");
+
+    // An unknown id gets a new log; taking the next id pushes the counter past it.
+    ItemLogPtr three = registry.GetLog(3);
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->GetId(), 3);
+    EXPECT_EQ(registry.CreateLog(), 4);
+
+    EXPECT_EQ(registry.DeleteLog(a), 1);
+    EXPECT_EQ(registry.DeleteLog(a), 0);
+    EXPECT_EQ(registry.DeleteLog(0), 0);
+    EXPECT_EQ(log->GetText(), "S:\tkept\r\n");     // still alive through our reference
+    EXPECT_EQ(registry.GetLog(a)->GetText(), "");  // a deleted id comes back empty
+}
+
+}  // namespace
+}  // namespace tellweir
