@@ -102,10 +102,15 @@ int CheckRemote(const ProgramOptions& options) {
         CLogEcho echo(stderr);
         echo.Watch(manager.Logs().GetLog(logId), "");
         std::int32_t id = 0;
-        manager.AddTransfer(request, id, true);
-        manager.WaitTransfer(id, status, -1);
-        manager.GetRequest(id, outcome);
-        manager.RemoveTransfer(id);
+        if (manager.AddTransfer(request, id, true) != kManagerOk) {
+            std::fprintf(stderr, "tellweir: the transfer could not be added\n");
+            return 1;
+        }
+        // Waiting without a limit on a transfer that exists ends with Ok; the outcome is in
+        // `status`, and the removal only tidies up.
+        (void)manager.WaitTransfer(id, status, -1);
+        (void)manager.GetRequest(id, outcome);
+        (void)manager.RemoveTransfer(id);
     }
     if (status.result != 0) {
         std::fprintf(stderr, "%s\n", ResultName(status.result).c_str());
@@ -129,7 +134,7 @@ int CheckCommand(const ProgramOptions& options) {
         return CheckLocal(options);
     }
     // The stores are read but not written back: another copy of the program may be running.
-    if (!StartServices(false)) {
+    if (!StartServices(nullptr, false)) {
         std::fprintf(stderr, "tellweir: the network layer could not be started\n");
         return 1;
     }

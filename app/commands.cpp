@@ -7,15 +7,16 @@
 #include <cstdio>
 
 #include "app/instance_lock.h"
-#include "app/log_echo.h"
+#include "app/headless_desktop.h"
 #include "app/services.h"
-#include "core/action_callbacks.h"
 #include "core/monitor_engine.h"
+#include "core/transfer_link.h"
 #include "core/task_properties.h"
 #include "store/app_settings.h"
 #include "base/date_time.h"
 #include "store/setting_ids.h"
 #include "log/status_message.h"
+#include "transfer/transfer_manager.h"
 
 namespace tellweir {
 
@@ -66,31 +67,6 @@ void LoadSettingsOnly() {
     LoadSettings(AppSettingTable(), AppSettings());
 }
 
-// Prompts and lit icons go into the engine log, where the windows would show them.
-void InstallWindowlessCallbacks(CMonitorEngine& engine) {
-    SetPromptCallback([&engine](const std::string& name, const std::string& text) {
-        if (name.empty() && text.empty()) return;
-        ItemLogPtr log = engine.GetEngineLog();
-        if (!log) return;
-        const std::string now = DateTime::Now().Format("%x %X");
-        if (name.empty())
-            log->WriteFormat(kLevelStatus, "Prompt action: [%s] < name not specified>.", now);
-        else
-            log->WriteFormat(kLevelStatus, "Prompt action: [%s] \"%s\".", now, name);
-        log->Write(kLevelDetail, text);
-    });
-    SetLightIconCallback([&engine](const std::string& name, const std::string& text) {
-        if (ItemLogPtr log = engine.GetEngineLog())
-            log->WriteFormat(kLevelStatus, "Light Icon action: [%s] \"%s\": %s.",
-                             DateTime::Now().Format("%x %X"), name, text);
-    });
-}
-
-void ClearWindowlessCallbacks() {
-    SetPromptCallback(nullptr);
-    SetLightIconCallback(nullptr);
-}
-
 // Blocks SIGINT and SIGTERM in every thread started from now on, so that only the main thread
 // receives them, through sigwait.
 sigset_t BlockStopSignals() {
@@ -113,25 +89,24 @@ int RunHeadless() {
                      CInstanceLock::LockPath().c_str());
         return 1;
     }
-    if (!StartServices()) {
+    CHeadlessDesktop desktop(stdout);
+    if (!StartServices(&desktop)) {
         std::fprintf(stderr, "tellweir: the network layer could not be started\n");
         return 1;
     }
     {
-        CMonitorEngine engine;
-        CLogEcho echo(stdout);
+        CManagerLink transfers(CTransferManager::Get());
+        CMonitorEngine engine({.transfers = &transfers, .desktop = &desktop});
         engine.AnnounceStart();
-        echo.Watch(engine.GetEngineLog(), "engine");
-        InstallWindowlessCallbacks(engine);
+        desktop.SetEngineLog(engine.GetEngineLog());
         engine.LoadQueue();
         std::vector<MonitorTaskPtr> tasks;
         engine.SnapshotTasks(tasks);
         for (const MonitorTaskPtr& task : tasks)
-            echo.Watch(task->GetLog(), task->GetName());
+            desktop.Watch(task->GetLog(), task->GetName());
         engine.Start();
         int received = 0;
         sigwait(&signals, &received);
-        ClearWindowlessCallbacks();
         engine.SaveQueue();
         engine.DeleteAllTasks();
         engine.Stop();

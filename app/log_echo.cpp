@@ -3,64 +3,43 @@
 
 #include <map>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
-
-namespace {
-
-// Listeners are plain functions with a value, so the value leads back to the slot.
-struct SlotTable {
-    std::mutex lock;  // taken inside a log's lock, never around a log call
-    std::map<std::int32_t, std::pair<CLogEcho*, void*>> slots;
-    std::int32_t next = 1;
-};
-
-SlotTable& Slots() {
-    static SlotTable table;
-    return table;
-}
-
-}  // namespace
 
 CLogEcho::CLogEcho(std::FILE* out) : out_(out) {}
 
 CLogEcho::~CLogEcho() {
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        // Once this returns no listener call of the log is under way or can start.
-        slots_[i].log->RemoveListener(&CLogEcho::OnLogChanged, values_[i]);
-        std::lock_guard guard(Slots().lock);
-        Slots().slots.erase(values_[i]);
-    }
+    // Once RemoveObserver returns no call of the log is under way or can start.
+    for (auto& [id, slot] : slots_) slot.log->RemoveObserver(this);
 }
 
 void CLogEcho::Watch(const ItemLogPtr& log, std::string name) {
     if (!log) return;
-    Slot& slot = slots_.emplace_back();
-    slot.log = log;
-    slot.prefix = name.empty() ? std::string() : "[" + std::move(name) + "] ";
-    // Lines already in the log are echoed first; nothing else writes to it yet when the
-    // program watches it, and a line written meanwhile is caught by the listener.
-    EchoNewLines(slot);
-    std::int32_t value;
-    {
-        std::lock_guard guard(Slots().lock);
-        value = Slots().next++;
-        Slots().slots[value] = {this, &slot};
-    }
-    values_.push_back(value);
-    log->AddListener(&CLogEcho::OnLogChanged, value);
-}
-
-void CLogEcho::OnLogChanged(std::int32_t value) {
-    CLogEcho* echo;
     Slot* slot;
     {
-        std::lock_guard guard(Slots().lock);
-        const auto found = Slots().slots.find(value);
-        if (found == Slots().slots.end()) return;
-        echo = found->second.first;
-        slot = static_cast<Slot*>(found->second.second);
+        std::lock_guard guard(slotsLock_);
+        const auto [it, added] = slots_.try_emplace(log->GetId());
+        if (!added) return;
+        slot = &it->second;
+        slot->log = log;
+        slot->prefix = name.empty() ? std::string() : "[" + std::move(name) + "] ";
     }
-    echo->EchoNewLines(*slot);
+    // Lines already in the log are echoed first; nothing else writes to it yet when the
+    // program watches it, and a line written meanwhile comes with the next change.
+    EchoNewLines(*slot);
+    log->AddObserver(this);
+}
+
+void CLogEcho::LogChanged(std::int32_t logId) {
+    Slot* slot;
+    {
+        std::lock_guard guard(slotsLock_);
+        const auto found = slots_.find(logId);
+        if (found == slots_.end()) return;
+        slot = &found->second;
+    }
+    EchoNewLines(*slot);
 }
 
 void CLogEcho::EchoNewLines(Slot& slot) {
@@ -83,9 +62,9 @@ void CLogEcho::EchoNewLines(Slot& slot) {
     std::lock_guard guard(outLock_);
     while (start < end) {
         std::size_t lineEnd = text.find('\n', start);
-        std::string_view line(text.data() + start, lineEnd - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\t' || line.back() == ' '))
-            line.remove_suffix(1);
+        // The line holds no line feed, so this drops exactly its trailing CR, tabs and blanks.
+        const std::string_view line = TrimTrailingAscii(
+            std::string_view(text.data() + start, lineEnd - start), IsBlankOrLineBreak);
         std::fprintf(out_, "%.*s%.*s\n",
                      static_cast<int>(line.empty() && !slot.prefix.empty() ? slot.prefix.size() - 1
                                                                            : slot.prefix.size()),

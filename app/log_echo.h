@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -13,7 +13,7 @@
 
 namespace tellweir {
 
-class CLogEcho {
+class CLogEcho final : public ILogObserver {
   public:
     explicit CLogEcho(std::FILE* out);
     ~CLogEcho();  // stops watching every log
@@ -21,8 +21,12 @@ class CLogEcho {
     CLogEcho& operator=(const CLogEcho&) = delete;
 
     // Echoes the lines of `log`, those already there and every one written later, prefixed
-    // with "[name] " (no prefix for an empty name).
+    // with "[name] " (no prefix for an empty name). Logs are told apart by their ids: a second
+    // log with the id of a watched one is not watched.
     void Watch(const ItemLogPtr& log, std::string name);
+
+    // Called by a watched log, with its lock held.
+    void LogChanged(std::int32_t logId) override;
 
   private:
     struct Slot {
@@ -30,14 +34,13 @@ class CLogEcho {
         std::string prefix;
         std::uint64_t printed = 0;  // lines ever written that are already echoed
     };
-    // The listener of every watched log: called with that log's lock held.
-    static void OnLogChanged(std::int32_t value);
     void EchoNewLines(Slot& slot);
 
     std::FILE* out_;
-    std::mutex outLock_;      // taken inside a log's lock: serialises the echo of several logs
-    std::deque<Slot> slots_;  // stable addresses for the listeners
-    std::deque<std::int32_t> values_;  // the listener value of each slot
+    std::mutex outLock_;  // taken inside a log's lock: serialises the echo of several logs
+    // Taken inside a log's lock too, and never held around a call of a log.
+    std::mutex slotsLock_;
+    std::map<std::int32_t, Slot> slots_;  // by log id; a node stays put while watched
 };
 
 }  // namespace tellweir

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 
 namespace {
@@ -14,10 +16,9 @@ constexpr const char* kUnits[] = {"seconds", "minutes", "hours", "days",
 
 bool IsStartSwitch(std::string_view arg) {
     if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) return false;
-    std::string word(arg.substr(1));
-    std::transform(word.begin(), word.end(), word.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return word == "winstart" || word == "minimize" || word == "minimized";
+    const std::string_view word = arg.substr(1);
+    return EqualsIgnoreAsciiCase(word, "winstart") || EqualsIgnoreAsciiCase(word, "minimize") ||
+           EqualsIgnoreAsciiCase(word, "minimized");
 }
 
 // Reads the values of the options in turn, from "--opt=value" or the next argument.
@@ -53,111 +54,180 @@ class ArgReader {
     std::optional<std::string> attached_;
 };
 
-}  // namespace
+using Command = ProgramOptions::Command;
+using OptionValues = std::vector<std::string>;
 
-std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
-                                           std::string& error) {
+// Which command an option that selects none belongs to.
+enum class OptionOf { Any, Add, Check, AddOrCheck };
+
+// What the options read so far have chosen.
+struct ParseState {
     ProgramOptions options;
-    std::optional<ProgramOptions::Command> command;
-    const auto setCommand = [&](ProgramOptions::Command c, const std::string& option) {
-        if (command && *command != c) {
-            error = "option '" + option + "' cannot be combined with another command";
-            return false;
-        }
-        command = c;
-        return true;
-    };
-    const auto needValue = [&](ArgReader& reader, const std::string& option, std::string& out) {
+    std::optional<Command> command;
+    bool taskOptions = false;     // an option of --add only
+    bool checkOptions = false;    // an option of --check only
+    bool downloadOption = false;  // an option of both (--download)
+};
+
+// Takes an option's values into `options`; false, with `error` set, for a value it refuses.
+using OptionAction = bool (*)(const OptionValues& values, ProgramOptions& options,
+                              std::string& error);
+
+// The option's one value as the text field `field` (uri, name, output).
+template <std::string ProgramOptions::*field>
+bool SetText(const OptionValues& values, ProgramOptions& options, std::string&) {
+    options.*field = values[0];
+    return true;
+}
+
+// --once (0) and --manual (2).
+template <int schedule>
+bool SetSchedule(const OptionValues&, ProgramOptions& options, std::string&) {
+    options.schedule = schedule;
+    return true;
+}
+
+bool SetDownload(const OptionValues&, ProgramOptions& options, std::string&) {
+    options.download = true;
+    return true;
+}
+
+// --every N UNIT: N a positive whole number, UNIT one of kUnits.
+bool SetEvery(const OptionValues& values, ProgramOptions& options, std::string& error) {
+    const std::string& count = values[0];
+    const std::string& unit = values[1];
+    int value = 0;
+    const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), value);
+    if (ec != std::errc() || end != count.data() + count.size() || value < 1) {
+        error = "'--every' needs a positive whole number, not '" + count + "'";
+        return false;
+    }
+    if (std::find(std::begin(kUnits), std::end(kUnits), unit) == std::end(kUnits)) {
+        error = "unknown unit '" + unit +
+                "' (use seconds, minutes, hours, days, weeks, months or years)";
+        return false;
+    }
+    options.schedule = 1;
+    options.repeatValue = value;
+    options.repeatUnit = unit;
+    return true;
+}
+
+bool SetWeekdays(const OptionValues& values, ProgramOptions& options, std::string& error) {
+    const std::string& days = values[0];
+    if (days.find_first_not_of("1234567") != std::string::npos) {
+        error = "'--weekdays' takes digits 1 (Sunday) to 7 (Saturday), not '" + days + "'";
+        return false;
+    }
+    options.weekdays = days;
+    return true;
+}
+
+struct OptionSpec {
+    std::string_view name;
+    std::optional<Command> command;  // the command the option selects, if any
+    OptionOf of;                     // else the command it belongs to
+    int valueCount;                  // how many values follow it
+    OptionAction apply;              // what it sets; null when it only selects its command
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--headless", Command::Headless, OptionOf::Any, 0, nullptr},
+    {"--list", Command::List, OptionOf::Any, 0, nullptr},
+    {"--version", Command::Version, OptionOf::Any, 0, nullptr},
+    {"--help", Command::Help, OptionOf::Any, 0, nullptr},
+    {"-h", Command::Help, OptionOf::Any, 0, nullptr},
+    {"--add", Command::Add, OptionOf::Any, 1, SetText<&ProgramOptions::uri>},
+    {"--check", Command::Check, OptionOf::Any, 1, SetText<&ProgramOptions::uri>},
+    {"--output", std::nullopt, OptionOf::Check, 1, SetText<&ProgramOptions::output>},
+    {"--remove", Command::Remove, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
+    {"--name", std::nullopt, OptionOf::Add, 1, SetText<&ProgramOptions::name>},
+    {"--download", std::nullopt, OptionOf::AddOrCheck, 0, SetDownload},
+    {"--once", std::nullopt, OptionOf::Add, 0, SetSchedule<0>},
+    {"--manual", std::nullopt, OptionOf::Add, 0, SetSchedule<2>},
+    {"--every", std::nullopt, OptionOf::Add, 2, SetEvery},
+    {"--weekdays", std::nullopt, OptionOf::Add, 1, SetWeekdays},
+};
+
+const OptionSpec* FindOption(std::string_view name) {
+    for (const OptionSpec& spec : kOptions)
+        if (spec.name == name) return &spec;
+    return nullptr;
+}
+
+// At most one command: the same one named twice is fine.
+bool SelectCommand(Command command, const std::string& option, ParseState& state,
+                   std::string& error) {
+    if (state.command && *state.command != command) {
+        error = "option '" + option + "' cannot be combined with another command";
+        return false;
+    }
+    state.command = command;
+    return true;
+}
+
+// Reads `count` values, none of them empty.
+bool ReadValues(ArgReader& reader, const std::string& option, int count, OptionValues& values,
+                std::string& error) {
+    for (int n = 0; n < count; ++n) {
         std::optional<std::string> value = reader.Value();
         if (!value || value->empty()) {
             error = "option '" + option + "' requires a value";
             return false;
         }
-        out = *value;
-        return true;
-    };
+        values.push_back(std::move(*value));
+    }
+    return true;
+}
+
+// One option as written (`option`: "-h" or "--help"): its command first, then its values.
+bool ApplyOption(const OptionSpec& spec, const std::string& option, ArgReader& reader,
+                 ParseState& state, std::string& error) {
+    if (spec.command && !SelectCommand(*spec.command, option, state, error)) return false;
+    OptionValues values;
+    if (!ReadValues(reader, option, spec.valueCount, values, error)) return false;
+    if (spec.apply && !spec.apply(values, state.options, error)) return false;
+    state.taskOptions |= spec.of == OptionOf::Add;
+    state.checkOptions |= spec.of == OptionOf::Check;
+    state.downloadOption |= spec.of == OptionOf::AddOrCheck;
+    return true;
+}
+
+// Options of --add need --add, except --download, which --check takes too; --output needs
+// --check.
+bool CheckCombination(const ParseState& state, std::string& error) {
+    const Command command = state.options.command;
+    if ((state.taskOptions || state.downloadOption) && command != Command::Add &&
+        !(command == Command::Check && !state.taskOptions)) {
+        error = "task options need '--add URI'";
+        return false;
+    }
+    if (state.checkOptions && command != Command::Check) {
+        error = "'--output' needs '--check URI --download'";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
+                                           std::string& error) {
+    ParseState state;
     ArgReader reader(args);
-    bool taskOptions = false;
-    bool checkOptions = false;
-    bool downloadOption = false;
     while (!reader.Done()) {
         const std::string option = reader.NextOption();
-        using C = ProgramOptions::Command;
-        bool ok = true;
-        if (option == "--headless") {
-            ok = setCommand(C::Headless, option);
-        } else if (option == "--list") {
-            ok = setCommand(C::List, option);
-        } else if (option == "--version") {
-            ok = setCommand(C::Version, option);
-        } else if (option == "--help" || option == "-h") {
-            ok = setCommand(C::Help, option);
-        } else if (option == "--add") {
-            ok = setCommand(C::Add, option) && needValue(reader, option, options.uri);
-        } else if (option == "--check") {
-            ok = setCommand(C::Check, option) && needValue(reader, option, options.uri);
-        } else if (option == "--output") {
-            ok = needValue(reader, option, options.output);
-            checkOptions = true;
-        } else if (option == "--remove") {
-            ok = setCommand(C::Remove, option) && needValue(reader, option, options.name);
-        } else if (option == "--name") {
-            ok = needValue(reader, option, options.name);
-            taskOptions = true;
-        } else if (option == "--download") {
-            options.download = true;
-            downloadOption = true;
-        } else if (option == "--once" || option == "--manual") {
-            options.schedule = option == "--once" ? 0 : 2;
-            taskOptions = true;
-        } else if (option == "--every") {
-            std::string count, unit;
-            ok = needValue(reader, option, count) && needValue(reader, option, unit);
-            int value = 0;
-            const auto [end, ec] =
-                std::from_chars(count.data(), count.data() + count.size(), value);
-            if (ok && (ec != std::errc() || end != count.data() + count.size() || value < 1)) {
-                error = "'--every' needs a positive whole number, not '" + count + "'";
-                ok = false;
-            }
-            if (ok && std::find(std::begin(kUnits), std::end(kUnits), unit) == std::end(kUnits)) {
-                error = "unknown unit '" + unit +
-                        "' (use seconds, minutes, hours, days, weeks, months or years)";
-                ok = false;
-            }
-            options.schedule = 1;
-            options.repeatValue = value;
-            options.repeatUnit = unit;
-            taskOptions = true;
-        } else if (option == "--weekdays") {
-            std::string days;
-            ok = needValue(reader, option, days);
-            if (ok && days.find_first_not_of("1234567") != std::string::npos) {
-                error = "'--weekdays' takes digits 1 (Sunday) to 7 (Saturday), not '" + days + "'";
-                ok = false;
-            }
-            options.weekdays = days;
-            taskOptions = true;
-        } else if (IsStartSwitch(option)) {
-            // The desktop's start switches: nothing to do without windows.
-        } else {
+        if (const OptionSpec* spec = FindOption(option)) {
+            if (!ApplyOption(*spec, option, reader, state, error)) return std::nullopt;
+        } else if (!IsStartSwitch(option)) {
+            // The desktop's start switches are accepted: nothing to do without windows.
             error = "unknown option '" + option + "'";
-            ok = false;
+            return std::nullopt;
         }
-        if (!ok) return std::nullopt;
     }
-    options.command = command.value_or(ProgramOptions::Command::Headless);
-    using C = ProgramOptions::Command;
-    if ((taskOptions || downloadOption) && options.command != C::Add &&
-        !(options.command == C::Check && !taskOptions)) {
-        error = "task options need '--add URI'";
-        return std::nullopt;
-    }
-    if (checkOptions && options.command != C::Check) {
-        error = "'--output' needs '--check URI --download'";
-        return std::nullopt;
-    }
-    return options;
+    state.options.command = state.command.value_or(Command::Headless);
+    if (!CheckCombination(state, error)) return std::nullopt;
+    return state.options;
 }
 
 std::string UsageText() {

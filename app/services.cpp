@@ -44,7 +44,7 @@ void SetProgramIdentity() {
     task::TaskPropertyTable();
 }
 
-bool StartServices(bool persistent) {
+bool StartServices(IDesktopPort* desktop, bool persistent) {
     if (!Startup(true)) return false;
     std::string folder;
     if (CAppIdentity::Instance().GetDataFilePath("", false, folder)) MakeDirectories(folder);
@@ -58,6 +58,7 @@ bool StartServices(bool persistent) {
     if (!history.empty()) ReadHistoryFile(history, CUrlHistory::Instance());
     LoadSettings(AppSettingTable(), AppSettings());
     TransferManagerOptions options;
+    options.desktop = desktop;
     if (persistent) options.infoCachePath = DefaultInfoCachePath();
     g_persistent = persistent;
     RegisterNetworkClients(CTransferManager::Create(options));

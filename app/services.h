@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "port/desktop_port.h"
+
 namespace tellweir {
 
 // Sets the identity strings of the program (company, product, version, links).
@@ -12,8 +14,9 @@ void SetProgramIdentity();
 
 // Starts every service after the single-instance test. Stores whose files are missing start
 // empty; false only when the network layer cannot start. Services started not `persistent`
-// write none of their files back (another copy of the program may own them).
-bool StartServices(bool persistent = true);
+// write none of their files back (another copy of the program may own them). The transfer
+// manager tells `desktop` (null: nobody) of its transfers; it must outlive StopServices.
+bool StartServices(IDesktopPort* desktop, bool persistent = true);
 // Stops the transfer manager (saving the info cache), then saves the stores and the settings.
 void StopServices();
 

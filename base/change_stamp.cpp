@@ -5,10 +5,13 @@
 
 namespace tellweir {
 
-std::uint32_t TickCountMs() {
+std::int64_t MonotonicMs() {
     using namespace std::chrono;
-    return static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::uint32_t TickCountMs() {
+    return static_cast<std::uint32_t>(MonotonicMs());
 }
 
 std::uint32_t NextChangeStamp(std::uint32_t previous) {

@@ -6,7 +6,11 @@
 
 namespace tellweir {
 
-// Milliseconds since an arbitrary fixed point (the monotonic clock), truncated to 32 bits.
+// Milliseconds of the process's monotonic clock (since an arbitrary fixed point); socket
+// deadlines are values of this clock.
+std::int64_t MonotonicMs();
+
+// MonotonicMs truncated to 32 bits.
 std::uint32_t TickCountMs();
 
 // The stamp that follows `previous`: the tick count, or previous + 1 when the clock has not

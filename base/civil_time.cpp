@@ -4,18 +4,15 @@
 #include <cstdio>
 
 namespace tellweir {
-namespace {
 
-bool IsLeapYear(int year) {
+bool IsLeapYear(std::int64_t year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-int DaysInMonth(int year, int month) {
+int DaysInMonth(std::int64_t year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
-
-}  // namespace
 
 bool IsValidCivilTime(const CivilTime& t) {
     return t.year >= 100 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&

@@ -2,6 +2,7 @@
 // its validity rule, its reading as UTC and the file-time text the system stores.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -20,6 +21,11 @@ struct CivilTime {
 
     friend bool operator==(const CivilTime&, const CivilTime&) = default;
 };
+
+// Gregorian leap years: every fourth, but not every hundredth, but every four-hundredth.
+bool IsLeapYear(std::int64_t year);
+// The number of days of `month` (1-12) in `year`.
+int DaysInMonth(std::int64_t year, int month);
 
 // Year 100-9999 (two-digit years are refused, never widened), a day that exists in its month,
 // 00:00:00-23:59:59.

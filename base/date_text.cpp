@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 namespace {
 
@@ -24,36 +26,12 @@ constexpr std::array<std::string_view, 7> kFullWeekdays = {
 };
 constexpr std::array<std::string_view, 4> kZones = {"GMT", "UTC", "UT", "Z"};
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
-
 // A run of 1 to `maxDigits` digits and nothing else.
 bool ReadNumber(std::string_view text, std::size_t maxDigits, int& value) {
     if (text.empty() || text.size() > maxDigits) return false;
     value = 0;
     for (const char c : text) {
-        if (!IsDigit(c)) return false;
+        if (!IsAsciiDigit(c)) return false;
         value = value * 10 + (c - '0');
     }
     return true;
@@ -88,21 +66,22 @@ bool SplitExactly(std::string_view text, char separator, std::array<std::string_
 template <std::size_t N>
 bool IsOneOf(std::string_view word, const std::array<std::string_view, N>& names) {
     for (const std::string_view name : names) {
-        if (EqualsIgnoreCase(word, name)) return true;
+        if (EqualsIgnoreAsciiCase(word, name)) return true;
     }
     return false;
 }
 
 int MonthFromWord(std::string_view word) {
     for (std::size_t i = 0; i < kFullMonths.size(); ++i) {
-        if (EqualsIgnoreCase(word, kFullMonths[i])) return static_cast<int>(i) + 1;
+        if (EqualsIgnoreAsciiCase(word, kFullMonths[i])) return static_cast<int>(i) + 1;
     }
     return MonthFromAbbreviation(word);
 }
 
 bool IsWeekday(std::string_view word) {
     for (const std::string_view name : kFullWeekdays) {
-        if (EqualsIgnoreCase(word, name) || EqualsIgnoreCase(word, name.substr(0, 3))) return true;
+        if (EqualsIgnoreAsciiCase(word, name) || EqualsIgnoreAsciiCase(word, name.substr(0, 3)))
+            return true;
     }
     return false;
 }
@@ -136,7 +115,7 @@ bool DateReader::Token(std::string_view token) {
     if (token.find(':') != std::string_view::npos) return Time(token);
     if (token.find('/') != std::string_view::npos) return SlashDate(token);
     if (token.find('-') != std::string_view::npos) return DashDate(token);
-    if (IsLetter(token.front())) return Word(token);
+    if (IsAsciiLetter(token.front())) return Word(token);
     return LooseNumber(token);
 }
 
@@ -168,7 +147,7 @@ bool DateReader::DashDate(std::string_view token) {
     std::array<std::string_view, 3> parts;
     if (haveDate_ || !SplitExactly(token, '-', parts)) return false;
     haveDate_ = true;
-    if (!parts[1].empty() && IsDigit(parts[1].front())) {
+    if (!parts[1].empty() && IsAsciiDigit(parts[1].front())) {
         return parts[0].size() >= 3 && ReadNumber(parts[0], 4, fields_.year) &&
                ReadNumber(parts[1], 4, fields_.month) && ReadNumber(parts[2], 4, fields_.day);
     }
@@ -179,8 +158,8 @@ bool DateReader::DashDate(std::string_view token) {
 
 bool DateReader::Word(std::string_view token) {
     if (IsWeekday(token) || IsOneOf(token, kZones)) return true;
-    const bool am = EqualsIgnoreCase(token, "AM");
-    if (am || EqualsIgnoreCase(token, "PM")) {
+    const bool am = EqualsIgnoreAsciiCase(token, "AM");
+    if (am || EqualsIgnoreAsciiCase(token, "PM")) {
         if (meridiem_ != 0) return false;
         meridiem_ = am ? 1 : 2;
         return true;
@@ -236,10 +215,10 @@ bool ParseDateText(std::string_view text, CivilTime& out, ShortYears shortYears)
     std::size_t pos = 0;
     bool any = false;
     while (pos < text.size()) {
-        while (pos < text.size() && (IsSpace(text[pos]) || text[pos] == ','))
+        while (pos < text.size() && (IsAsciiSpace(text[pos]) || text[pos] == ','))
             ++pos;
         const std::size_t start = pos;
-        while (pos < text.size() && !IsSpace(text[pos]) && text[pos] != ',')
+        while (pos < text.size() && !IsAsciiSpace(text[pos]) && text[pos] != ',')
             ++pos;
         if (pos == start) break;
         if (!reader.Token(text.substr(start, pos - start))) return false;
@@ -251,7 +230,7 @@ bool ParseDateText(std::string_view text, CivilTime& out, ShortYears shortYears)
 int MonthFromAbbreviation(std::string_view name) {
     if (name.size() != 3) return 0;
     for (std::size_t i = 0; i < kShortMonths.size(); ++i) {
-        if (EqualsIgnoreCase(name, kShortMonths[i])) return kShortMonthNumbers[i];
+        if (EqualsIgnoreAsciiCase(name, kShortMonths[i])) return kShortMonthNumbers[i];
     }
     return 0;
 }

@@ -13,6 +13,8 @@ struct DateTime {
     double days = 0.0;
 
     friend bool operator==(const DateTime&, const DateTime&) = default;
+    // clang-tidy 14 takes the 0 that the defaulted <=> compares against for a null pointer.
+    // NOLINTNEXTLINE(modernize-use-nullptr)
     friend auto operator<=>(const DateTime&, const DateTime&) = default;
 
     // The raw bit pattern under which a property set stores the value, and back.

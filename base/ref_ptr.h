@@ -1,5 +1,6 @@
 // Intrusive reference counting for objects shared across threads (logs, tasks, sessions):
-// CRefCounted keeps the interlocked count, RefPtr owns one reference so none is forgotten.
+// RefCounted keeps the interlocked count (CRefCounted for a plain object, RefCounted<ILog> for
+// an implementation of a counted interface), RefPtr owns one reference so none is forgotten.
 #pragma once
 
 #include <atomic>
@@ -8,26 +9,45 @@
 
 namespace tellweir {
 
-// Base for objects whose lifetime is a reference count; the count starts at 1 (the creator's).
-class CRefCounted {
+// The reference-counting interface, for interfaces whose implementations may count differently
+// (ILog: a test's log may live on its stack).
+class IRefCounted {
   public:
-    CRefCounted() = default;
-    CRefCounted(const CRefCounted&) = delete;
-    CRefCounted& operator=(const CRefCounted&) = delete;
+    virtual std::int32_t AddRef() = 0;
+    // Deletes the object when the last reference goes; gives the references left.
+    virtual std::int32_t Release() = 0;
 
-    std::int32_t AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    std::int32_t Release() {
+  protected:
+    virtual ~IRefCounted() = default;
+};
+
+// Implements AddRef and Release of `Interface` (IRefCounted or an interface derived from it)
+// with an interlocked count that starts at 1 (the creator's): class CItemLog : public
+// RefCounted<ILog>.
+template <class Interface = IRefCounted>
+class RefCounted : public Interface {
+  public:
+    RefCounted() = default;
+    RefCounted(const RefCounted&) = delete;
+    RefCounted& operator=(const RefCounted&) = delete;
+
+    std::int32_t AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    std::int32_t Release() override {
         const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0) delete this;
         return left;
     }
 
   protected:
-    virtual ~CRefCounted() = default;
+    ~RefCounted() override = default;
 
   private:
     std::atomic<std::int32_t> refs_{1};
 };
+
+// Base for objects whose lifetime is a reference count and that implement no other counted
+// interface.
+using CRefCounted = RefCounted<>;
 
 // Owns one reference of T (anything with AddRef and Release). Adopt() takes over a reference
 // the caller already holds; Share() takes a new one.

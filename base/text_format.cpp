@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 
 std::int64_t FormatArg::AsInt() const {
@@ -58,9 +60,6 @@ class ArgCursor {
 bool IsFlag(char c) {
     return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
 }
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Appends the output of snprintf(spec, value) to `out`.
 template <class T>
@@ -88,10 +87,77 @@ std::string ReadNumber(std::string_view f, std::size_t& i, ArgCursor& cursor) {
         return std::to_string(v);
     }
     std::string digits;
-    while (i < f.size() && IsDigit(f[i]))
+    while (i < f.size() && IsAsciiDigit(f[i]))
         digits += f[i++];
     if (digits.size() > 5) digits = "100000";
     return digits;
+}
+
+// Reads what follows a '%' up to the conversion: flags, width and precision go into the
+// returned snprintf spec; length modifiers are skipped, as each value carries its own size.
+std::string ReadSpec(std::string_view f, std::size_t& i, ArgCursor& cursor) {
+    std::string spec = "%";
+    while (i < f.size() && IsFlag(f[i]))
+        spec += f[i++];
+    spec += ReadNumber(f, i, cursor);
+    if (i < f.size() && f[i] == '.') {
+        ++i;
+        spec += '.';
+        spec += ReadNumber(f, i, cursor);
+    }
+    if (f.substr(i, 3) == "I64") i += 3;
+    while (i < f.size() && (f[i] == 'h' || f[i] == 'l' || f[i] == 'z' || f[i] == 'j' ||
+                            f[i] == 't' || f[i] == 'L' || f[i] == 'q')) {
+        ++i;
+    }
+    return spec;
+}
+
+// Appends the conversion `conv` of the next argument with `spec`; false for a conversion it
+// does not know, which takes no argument.
+bool AppendConversion(std::string& out, const std::string& spec, char conv, ArgCursor& cursor) {
+    const FormatArg* a = nullptr;
+    switch (conv) {
+        case '%':
+            out += '%';
+            return true;
+        case 'd':
+        case 'i':
+            a = cursor.Next();
+            AppendFormatted(out, spec + "lld", static_cast<long long>(a ? a->AsInt() : 0));
+            return true;
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X':
+            a = cursor.Next();
+            AppendFormatted(out, spec + "ll" + conv,
+                            static_cast<unsigned long long>(a ? a->AsInt() : 0));
+            return true;
+        case 'c':
+            a = cursor.Next();
+            AppendFormatted(out, spec + "c", static_cast<int>(a ? a->AsInt() : 0));
+            return true;
+        case 's': {
+            a = cursor.Next();
+            const std::string text = a ? a->AsText() : std::string();
+            AppendFormatted(out, spec + "s", text.c_str());
+            return true;
+        }
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            a = cursor.Next();
+            AppendFormatted(out, spec + conv, a ? a->AsDouble() : 0.0);
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -109,69 +175,14 @@ std::string FormatText(std::string_view f, FormatArgs args) {
             continue;
         }
         const std::size_t start = i++;
-        std::string spec = "%";
-        while (i < f.size() && IsFlag(f[i]))
-            spec += f[i++];
-        spec += ReadNumber(f, i, cursor);
-        if (i < f.size() && f[i] == '.') {
-            ++i;
-            spec += '.';
-            spec += ReadNumber(f, i, cursor);
-        }
-        // Length modifiers only tell the C size of the argument; values carry their own.
-        if (f.substr(i, 3) == "I64") i += 3;
-        while (i < f.size() && (f[i] == 'h' || f[i] == 'l' || f[i] == 'z' || f[i] == 'j' ||
-                                f[i] == 't' || f[i] == 'L' || f[i] == 'q')) {
-            ++i;
-        }
+        const std::string spec = ReadSpec(f, i, cursor);
         if (i >= f.size()) {
             out.append(f.substr(start));
             break;
         }
         const char conv = f[i++];
-        const FormatArg* a = nullptr;
-        switch (conv) {
-            case '%':
-                out += '%';
-                break;
-            case 'd':
-            case 'i':
-                a = cursor.Next();
-                AppendFormatted(out, spec + "lld", static_cast<long long>(a ? a->AsInt() : 0));
-                break;
-            case 'u':
-            case 'o':
-            case 'x':
-            case 'X':
-                a = cursor.Next();
-                AppendFormatted(out, spec + "ll" + conv,
-                                static_cast<unsigned long long>(a ? a->AsInt() : 0));
-                break;
-            case 'c':
-                a = cursor.Next();
-                AppendFormatted(out, spec + "c", static_cast<int>(a ? a->AsInt() : 0));
-                break;
-            case 's': {
-                a = cursor.Next();
-                const std::string text = a ? a->AsText() : std::string();
-                AppendFormatted(out, spec + "s", text.c_str());
-                break;
-            }
-            case 'f':
-            case 'F':
-            case 'e':
-            case 'E':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A':
-                a = cursor.Next();
-                AppendFormatted(out, spec + conv, a ? a->AsDouble() : 0.0);
-                break;
-            default:
-                out.append(f.substr(start, i - start));
-                break;
-        }
+        // An unknown conversion is copied as written.
+        if (!AppendConversion(out, spec, conv, cursor)) out.append(f.substr(start, i - start));
     }
     return out;
 }

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Compares a 1 GiB download through the transfer manager and the socket layer (bench/download_file)
-# with `curl -o` of the same file from the same local nginx, best of two runs each, and prints
-# the ratio of the wall times.
-# Usage: bench/download_vs_curl.sh [build directory with bench/download_file, default build-bench]
+# Compares a 1 GiB download through the transfer manager and the socket layer
+# (bench/net/download_file) with `curl -o` of the same file from the same local nginx, best of two
+# runs each, and prints the ratio of the wall times.
+# Usage: bench/download_vs_curl.sh [build directory with bench/net/download_file, default build-bench]
 # The file is 1 GiB of /dev/urandom (incompressible, really written to disk, served by nginx
 # from the page cache). Needs about 3 GiB free under ${TMPDIR:-/tmp}.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-bench}"
-driver="$build/bench/download_file"
+driver="$build/bench/net/download_file"
 [ -x "$driver" ] || { echo "build $driver first (target download_file)" >&2; exit 1; }
 command -v nginx >/dev/null || { echo "nginx is not installed" >&2; exit 1; }
 

@@ -2,12 +2,12 @@
 # FTP session figures against a local pyftpdlib server: 1,000 file information checks (CWD, SIZE,
 # MDTM) on one kept session, and a 1 GiB passive download compared with `curl -o ftp://...` of the
 # same file (one run each).
-# Usage: bench/ftp_vs_curl.sh [build directory with bench/ftp_session_driver, default build-bench]
+# Usage: bench/ftp_vs_curl.sh [build directory with bench/net/ftp_session_driver, default build-bench]
 # Needs python3 with pyftpdlib and about 3 GiB free under ${TMPDIR:-/tmp}.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-bench}"
-driver="$build/bench/ftp_session_driver"
+driver="$build/bench/net/ftp_session_driver"
 [ -x "$driver" ] || { echo "build $driver first (target ftp_session_driver)" >&2; exit 1; }
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Compares InflateGzipFile with `gzip -dc` on the same 100 MiB of compressible text, both writing
 # their output to a file, and prints the time ratio of one run.
-# Usage: bench/gzip_vs_gzip.sh [build directory with bench/inflate_file, default build-bench]
+# Usage: bench/gzip_vs_gzip.sh [build directory with bench/transfer/inflate_file, default build-bench]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-bench}"
-driver="$build/bench/inflate_file"
+driver="$build/bench/transfer/inflate_file"
 [ -x "$driver" ] || { echo "build $driver first (target inflate_file)" >&2; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tw-gzip-bench.XXXXXX")"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compares the HTTP session, run through the transfer manager (bench/http_driver), with curl
+# Compares the HTTP session, run through the transfer manager (bench/net/http_driver), with curl
 # against one local nginx:
 #  1. one round of 1,000 information checks (HEAD) of 1,000 small files, with the default limits
 #     ("Max Connects" 10, 10 per site) and with 200 / 200, against
@@ -7,11 +7,11 @@
 #  2. keep-alive reuse: the connections nginx accepted during the 10 / 10 round (its stub_status
 #     counter) and the sessions the manager made;
 #  3. a 1 GiB download against `curl -o` (skipped with SKIP_DOWNLOAD=1; needs 3 GiB free).
-# Usage: bench/http_vs_curl.sh [build directory with bench/http_driver, default build-bench]
+# Usage: bench/http_vs_curl.sh [build directory with bench/net/http_driver, default build-bench]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-bench}"
-driver="$build/bench/http_driver"
+driver="$build/bench/net/http_driver"
 [ -x "$driver" ] || { echo "build $driver first (target http_driver)" >&2; exit 1; }
 command -v nginx >/dev/null || { echo "nginx is not installed" >&2; exit 1; }
 

@@ -5,6 +5,12 @@
 # folder is exposed through a link of its own under the build tree, and a target sees only its
 # own folder and those of the libraries it links, so an include of a library that is not a
 # declared dependency does not compile.
+# ccache, when installed, makes rebuilds of the several build folders (plain, sanitizers) cheap.
+find_program(TELLWEIR_CCACHE ccache)
+if(TELLWEIR_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${TELLWEIR_CCACHE})
+endif()
+
 add_library(tellweir_flags INTERFACE)
 target_compile_features(tellweir_flags INTERFACE cxx_std_20)
 target_compile_options(tellweir_flags INTERFACE -Wall -Wextra -Wpedantic)

@@ -12,15 +12,6 @@ constexpr std::string_view kActionNames[kActionCount] = {
     "Cleanup cache", "Save queue",     "Display queue",
 };
 
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool IsLeadingBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 }  // namespace
 
 std::string_view ActionName(int code) {
@@ -30,11 +21,8 @@ std::string_view ActionName(int code) {
 int ParseActionLine(std::string_view line, std::string& parameter) {
     parameter.clear();
     for (int code = 0; code < kActionCount; ++code) {
-        if (!StartsWithIgnoreCase(line, kActionNames[code])) continue;
-        std::string_view rest = line.substr(kActionNames[code].size());
-        while (!rest.empty() && IsLeadingBlank(rest.front()))
-            rest.remove_prefix(1);
-        parameter.assign(rest);
+        if (!StartsWithIgnoreAsciiCase(line, kActionNames[code])) continue;
+        parameter.assign(TrimLeadingAscii(line.substr(kActionNames[code].size()), IsBlankOrTab));
         return code;
     }
     return kActionNone;

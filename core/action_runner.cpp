@@ -1,7 +1,6 @@
 // RunActionLine and the action test.
 #include "core/action_runner.h"
 
-#include "core/action_callbacks.h"
 #include "core/action_line.h"
 #include "core/beep_action.h"
 #include "log/item_log.h"
@@ -22,29 +21,30 @@ void PlaySoundAction(const std::string& path, ILog* log) {
     }
 }
 
-void OpenInShellAction(const std::string& target, ILog* log) {
+void OpenInShellAction(const std::string& target, ILog* log, IDesktopPort& desktop) {
     // The main window opens it on its own thread when it is there; otherwise, or when it
     // declines, it is opened here.
-    const std::optional<int> reply = CallShellOpenCallback(target, log);
+    const std::optional<int> reply = desktop.OpenInShell(target, log);
     if (reply && *reply == kShellOpenHandled) return;
     ShellOpenAction(target, log);
 }
 
 }  // namespace
 
-bool RunActionLine(std::string_view line, ILog* log, std::string_view taskName) {
+bool RunActionLine(std::string_view line, ILog* log, std::string_view taskName,
+                   IDesktopPort& desktop) {
     std::string parameter;
     const int code = ParseActionLine(line, parameter);
     const std::string name(taskName);
     switch (code) {
         case kActionPrompt:
-            CallPromptCallback(name, parameter);
+            desktop.ShowPrompt(name, parameter);
             return false;
         case kActionBeep:
             SoundBeep(ParseBeepParameter(parameter));
             return false;
         case kActionLightIcon:
-            CallLightIconCallback(name, parameter);
+            desktop.LightTrayIcon(name, parameter);
             return false;
         case kActionPlaySound:
             PlaySoundAction(parameter, log);
@@ -53,17 +53,17 @@ bool RunActionLine(std::string_view line, ILog* log, std::string_view taskName) 
             CreateProcessAction(parameter, log);
             return false;
         case kActionOpenInShell:
-            OpenInShellAction(parameter, log);
+            OpenInShellAction(parameter, log, desktop);
             return false;
         default:
             return IsEngineAction(code);
     }
 }
 
-std::string RunActionTest(std::string_view line) {
+std::string RunActionTest(std::string_view line, IDesktopPort& desktop) {
     ItemLogPtr log = MakeRef<CItemLog>();
     log->SetForcedLevel(kLevelRaw);
-    RunActionLine(line, log.get(), kActionTestTaskName);
+    RunActionLine(line, log.get(), kActionTestTaskName, desktop);
     const std::string raw = log->GetText();
     std::string_view text = TrimAsciiSpace(raw);
     std::string shown;

@@ -70,7 +70,8 @@ int CompareFileContents(int fileA, int fileB, std::int64_t size) {
     const std::size_t block = static_cast<std::size_t>(std::min<std::int64_t>(size, kBlockSize));
     std::vector<char> a(block), b(block);
     for (std::int64_t left = size; left > 0;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, block));
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::int64_t>(left, static_cast<std::int64_t>(block)));
         const std::int64_t readA = ReadBlock(fileA, a.data(), want);
         const std::int64_t readB = ReadBlock(fileB, b.data(), want);
         if (readA < 0 || readB < 0) return -1;

@@ -23,10 +23,21 @@
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "log/status_message.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 
 namespace {
+
+ITransferLink& NoManager() {
+    static CManagerLink none;
+    return none;
+}
+
+IDesktopPort& NoDesktop() {
+    static CNoDesktop none;
+    return none;
+}
 
 constexpr auto kPassPeriod = std::chrono::milliseconds(100);
 // Engine-level action codes.
@@ -35,30 +46,16 @@ constexpr int kActionCleanupCache = 8;
 constexpr int kActionSaveQueue = 9;
 constexpr int kActionDisplayQueue = 10;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 void TrimTaskLog(CMonitorTask& task, std::int32_t maxLines) {
     if (ItemLogPtr log = task.GetLog()) TrimToMax(*log, maxLines);
 }
 
 }  // namespace
 
-CMonitorEngine::CMonitorEngine(CPropertySet* settings)
-    : settings_(settings ? *settings : AppSettings()) {}
+CMonitorEngine::CMonitorEngine(const EngineLinks& links, CPropertySet* settings)
+    : settings_(settings ? *settings : AppSettings()),
+      transfers_(links.transfers ? *links.transfers : NoManager()),
+      desktop_(links.desktop ? *links.desktop : NoDesktop()) {}
 
 CMonitorEngine::~CMonitorEngine() {
     Stop();
@@ -82,31 +79,21 @@ ItemLogPtr CMonitorEngine::GetEngineLog() {
     return engineLogId_ == 0 ? ItemLogPtr() : CLogRegistry::Instance().GetLog(engineLogId_);
 }
 
-void CMonitorEngine::SetWindowCallback(WindowCallback callback) {
+void CMonitorEngine::NotifyEngineThread(bool running) {
     Lock lock(lock_);
-    windowCallback_ = std::move(callback);
-}
-
-void CMonitorEngine::SetDisplayQueueCallback(DisplayQueueCallback callback) {
-    Lock lock(lock_);
-    displayQueue_ = std::move(callback);
-}
-
-void CMonitorEngine::NotifyWindow() {
-    Lock lock(lock_);
-    if (windowCallback_) windowCallback_();
+    desktop_.EngineThreadChanged(running);
 }
 
 int CMonitorEngine::Run() {
     if (!IsStopRequested()) {
-        NotifyWindow();
+        NotifyEngineThread(true);
         for (;;) {
             RunPass();
             if (IsStopRequested()) break;
             std::this_thread::sleep_for(kPassPeriod);
         }
     }
-    NotifyWindow();
+    NotifyEngineThread(false);
     return 0;
 }
 
@@ -117,17 +104,17 @@ void CMonitorEngine::RunPass() {
         Lock lock(lock_);
         for (const MonitorTaskPtr& task : tasks_) {
             if (task->GetState() == TaskState::Working) {
-                if (task->PollRun()) finished.push_back(task);
+                if (task->PollRun(transfers_)) finished.push_back(task);
                 TrimTaskLog(*task, maxLines);
             } else if (task->GetState() == TaskState::Waiting && task->IsDue()) {
-                task->StartRun();
+                task->StartRun(transfers_);
             }
         }
     }
     bool cleanup = false, save = false, display = false;
     for (const MonitorTaskPtr& task : finished) {
         task->ClassifyOutcome();
-        task->RunActions();
+        task->RunActions(desktop_);
         task->ScheduleNext();
         std::vector<int> codes;
         task->TakeEngineActions(codes);
@@ -138,7 +125,7 @@ void CMonitorEngine::RunPass() {
             save |= code == kActionSaveQueue;
             display |= code == kActionDisplayQueue;
         }
-        if (stopTask) task->StopAndCancel();
+        if (stopTask) task->StopAndCancel(transfers_);
         TrimTaskLog(*task, maxLines);
     }
     if (!finished.empty()) {
@@ -146,7 +133,7 @@ void CMonitorEngine::RunPass() {
         if (save) SaveQueue();
         if (display) {
             Lock lock(lock_);
-            if (displayQueue_) displayQueue_();
+            desktop_.DisplayQueue();
         }
     }
     if (ItemLogPtr log = GetEngineLog()) TrimToMax(*log, maxLines);
@@ -165,8 +152,8 @@ bool CMonitorEngine::AddTask(CMonitorTask& task) {
 
 void CMonitorEngine::RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog) {
     if (ids.empty()) return;
-    if (detachLog) TransferLink().SetTransfersLog(ids, 0);
-    TransferLink().RemoveTransfers(ids);
+    if (detachLog) transfers_.SetTransfersLog(ids, 0);
+    transfers_.RemoveTransfers(ids);
 }
 
 void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
@@ -233,14 +220,14 @@ bool CMonitorEngine::NameExists(std::string_view name) {
 
 bool CMonitorEngine::NameExistsLocked(std::string_view name) const {
     for (const MonitorTaskPtr& task : tasks_)
-        if (EqualsNoCase(task->GetName(), name)) return true;
+        if (EqualsIgnoreAsciiCase(task->GetName(), name)) return true;
     return false;
 }
 
 MonitorTaskPtr CMonitorEngine::FindTaskByName(std::string_view name) {
     Lock lock(lock_);
     for (const MonitorTaskPtr& task : tasks_)
-        if (EqualsNoCase(task->GetName(), name)) return task;
+        if (EqualsIgnoreAsciiCase(task->GetName(), name)) return task;
     return nullptr;
 }
 
@@ -257,14 +244,14 @@ bool CMonitorEngine::MakeUniqueNameLocked(CMonitorTask& task) {
 std::unordered_set<std::string> CMonitorEngine::TakenNamesLocked() const {
     std::unordered_set<std::string> taken;
     for (const MonitorTaskPtr& task : tasks_)
-        taken.insert(LowerCase(task->GetName()));
+        taken.insert(LowerAscii(task->GetName()));
     return taken;
 }
 
 bool CMonitorEngine::MakeUniqueAmong(CMonitorTask& task,
                                      const std::unordered_set<std::string>& taken) {
     std::string name = task.GetName();
-    if (!taken.contains(LowerCase(name))) return true;
+    if (!taken.contains(LowerAscii(name))) return true;
     std::erase_if(name, [](char c) { return c == '<' || c == '>'; });
     CNamePattern pattern;
     pattern.Parse(name + "(<1-10000>)");
@@ -272,7 +259,7 @@ bool CMonitorEngine::MakeUniqueAmong(CMonitorTask& task,
     bool free = false;
     while (std::optional<std::string> next = pattern.Next()) {
         candidate = *next;
-        free = !taken.contains(LowerCase(candidate));
+        free = !taken.contains(LowerAscii(candidate));
         if (free) break;
     }
     task.SetName(candidate);
@@ -326,7 +313,7 @@ TransferResult CMonitorEngine::LoadQueue() {
                 continue;
             }
             MakeUniqueAmong(*task, taken);
-            taken.insert(LowerCase(task->GetName()));
+            taken.insert(LowerAscii(task->GetName()));
             tasks_.push_back(std::move(task));
         }
     }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -14,6 +13,8 @@
 #include "log/item_log.h"
 #include "core/monitor_task.h"
 #include "core/thread_object.h"
+#include "core/transfer_link.h"
+#include "port/desktop_port.h"
 #include "store/property_set.h"
 #include "log/transfer_result.h"
 
@@ -26,23 +27,24 @@ struct CacheCleanupResult {
     std::int64_t deletedBytes = 0;
 };
 
+// What the engine and its tasks talk to; each must outlive the engine. A null transfer link
+// means no transfer manager (a run over a URL ends as a transfer that went away); a null
+// desktop means no windows.
+struct EngineLinks {
+    ITransferLink* transfers = nullptr;
+    IDesktopPort* desktop = nullptr;
+};
+
 class CMonitorEngine final : public CThreadObject {
   public:
-    // Called on the engine thread when the thread starts or ends; only hands the news on.
-    using WindowCallback = std::function<void()>;
-    // The "Display queue" action: every running instance shows its main window.
-    using DisplayQueueCallback = std::function<void()>;
-
     // `settings` gives the queue file, the cache folder and the log limit; null: the
     // application settings.
-    explicit CMonitorEngine(CPropertySet* settings = nullptr);
+    explicit CMonitorEngine(const EngineLinks& links = {}, CPropertySet* settings = nullptr);
     ~CMonitorEngine() override;
 
     // Creates the engine log when there is none and writes the start line into it.
     void AnnounceStart();
     ItemLogPtr GetEngineLog();
-    void SetWindowCallback(WindowCallback callback);
-    void SetDisplayQueueCallback(DisplayQueueCallback callback);
 
     TransferResult LoadQueue();
     TransferResult SaveQueue();
@@ -67,7 +69,7 @@ class CMonitorEngine final : public CThreadObject {
 
   private:
     using Lock = std::unique_lock<std::recursive_mutex>;
-    void NotifyWindow();
+    void NotifyEngineThread(bool running);
     void DeleteAllTasksLocked();
     void ReindexLocked();
     bool NameExistsLocked(std::string_view name) const;
@@ -82,8 +84,8 @@ class CMonitorEngine final : public CThreadObject {
 
     CPropertySet& settings_;
     mutable std::recursive_mutex lock_;  // the engine lock
-    WindowCallback windowCallback_;
-    DisplayQueueCallback displayQueue_;
+    ITransferLink& transfers_;
+    IDesktopPort& desktop_;
     std::int32_t engineLogId_ = 0;
     std::vector<MonitorTaskPtr> tasks_;
 };

@@ -1,4 +1,4 @@
-// CMonitorTask: creation, reference counting, accessors, the event table and the task's log.
+// CMonitorTask: creation, accessors, the event table and the task's log.
 #include "core/monitor_task.h"
 
 #include "core/event_table.h"
@@ -25,16 +25,6 @@ RefPtr<CMonitorTask> CMonitorTask::Create() {
     task::TaskPropertyTable().ApplyDefaults(*task);
     task->SetTime(task::kNextStartTime, LocalNow());
     return task;
-}
-
-std::int32_t CMonitorTask::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-std::int32_t CMonitorTask::Release() {
-    const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
 }
 
 void CMonitorTask::SetName(std::string_view name) {

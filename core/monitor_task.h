@@ -1,10 +1,9 @@
 // CMonitorTask: one watched resource (a URL, a local file or folder, or a "<null" placeholder)
 // with the user's choices, its run state and counters, its event table, and the paths of the
 // files it keeps between runs. Shared by the engine thread and the main thread, so it is
-// reference-counted and guards itself with its own lock.
+// reference-counted (CRefCounted: AddRef, Release) and guards itself with its own lock.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "log/item_log.h"
+#include "port/desktop_port.h"
 #include "core/task_properties.h"
 #include "base/date_time.h"
 #include "store/property_set.h"
@@ -22,6 +22,8 @@
 #include "log/transfer_result.h"
 
 namespace tellweir {
+
+class ITransferLink;
 
 enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
 
@@ -33,16 +35,13 @@ using EventWithoutActionsSink = std::function<void(int event)>;
 
 // Lock order: the engine lock, then a task's lock, then a log's lock. Every operation below takes
 // the task lock itself; actions run outside it.
-class CMonitorTask : public CPropertySet {
+class CMonitorTask : public CRefCounted, public CPropertySet {
   public:
     using TaskLock = std::unique_lock<std::recursive_mutex>;
     using EventTable = std::map<std::string, std::string>;  // handler name -> action text
 
     // A new task with one reference: table defaults, state New, "NextStartTime" now.
     static RefPtr<CMonitorTask> Create();
-
-    virtual std::int32_t AddRef();
-    virtual std::int32_t Release();
 
     // The task lock, for the engine's "wait until nobody holds it" and for the run steps.
     TaskLock LockTask() const { return TaskLock(lock_); }
@@ -103,7 +102,7 @@ class CMonitorTask : public CPropertySet {
     bool Restore(CXmlNode& element);
     bool Resume(bool initial);
     bool StopRun(std::vector<std::int32_t>& transferIds);
-    void StopAndCancel();
+    void StopAndCancel(ITransferLink& transfers);
     void Assign(const CMonitorTask& source);
     RefPtr<CMonitorTask> Clone() const;
 
@@ -113,7 +112,8 @@ class CMonitorTask : public CPropertySet {
 
     // Events and actions.
     void HandleEvent(int event);
-    void RunActions();
+    // Prompts, lit icons and shell opens go to the windows through `desktop`.
+    void RunActions(IDesktopPort& desktop);
     void TakeEngineActions(std::vector<int>& codes);
     void ApplyDefaultEvents();
     void DescribeEvents(const EventWithActionsSink& withActions,
@@ -125,8 +125,8 @@ class CMonitorTask : public CPropertySet {
 
     // One run: start, poll until it has ended, classify the outcome into events. Defined with
     // the run itself; the engine thread calls them in this order.
-    void StartRun();
-    bool PollRun();
+    void StartRun(ITransferLink& transfers);
+    bool PollRun(ITransferLink& transfers);
     void ClassifyOutcome();
     void CompareWithKept();
     void HandleLocalFolder();
@@ -147,7 +147,6 @@ class CMonitorTask : public CPropertySet {
     void ScheduleNextPeriodic();
 
     mutable std::recursive_mutex lock_;
-    std::atomic<std::int32_t> refs_{1};
     std::int32_t listIndex_ = -1;
     std::int32_t listRow_ = -1;
     TaskState state_ = TaskState::New;

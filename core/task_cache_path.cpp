@@ -6,6 +6,7 @@
 #include "url/download_path.h"
 #include "url/local_path.h"
 #include "url/url_address.h"
+#include "base/ascii_text.h"
 #include "base/text_format.h"
 #include "transfer/file_path.h"
 
@@ -13,20 +14,6 @@ namespace tellweir {
 namespace {
 
 std::atomic<std::int32_t> g_downloadCounter{0};
-
-std::string_view WithoutTrailingSeparators(std::string_view path) {
-    while (path.size() > 1 && IsSeparatorChar(path.back()))
-        path.remove_suffix(1);
-    return path;
-}
-
-std::string_view StripChars(std::string_view text, std::string_view chars) {
-    while (!text.empty() && chars.find(text.front()) != std::string_view::npos)
-        text.remove_prefix(1);
-    while (!text.empty() && chars.find(text.back()) != std::string_view::npos)
-        text.remove_suffix(1);
-    return text;
-}
 
 std::string LocalName(std::string_view uri) {
     const std::size_t last = uri.find_last_of("/\\");
@@ -41,7 +28,7 @@ std::string RemoteName(std::string path) {
 }
 
 std::string SiteFolder(const CUrlAddress& address) {
-    std::string site(StripChars(ProtocolName(address.protocol), ":\\/?"));
+    std::string site(ProtocolName(address.protocol));
     site += '/';
     if (!address.user.empty()) site += address.user + "@";
     site += Format("%s-%d", address.host, address.port);
@@ -60,7 +47,7 @@ std::uint32_t CacheNameHash(std::string_view text) {
 
 std::string CacheBasePath(std::string_view cacheFolder, std::string_view uri, DateTime created) {
     if (cacheFolder.empty()) return {};
-    const std::string folder(WithoutTrailingSeparators(cacheFolder));
+    const std::string folder(TrimTrailingPathSeparators(cacheFolder));
     const std::string stamp = created.Format("%Y_%m_%d_%H_%M_%S");
     if (IsLocalPath(uri)) {
         const std::string name = LocalName(uri);

@@ -18,7 +18,7 @@ void CMonitorTask::HandleEvent(int event) {
         chosenEvent_ = event;
 }
 
-void CMonitorTask::RunActions() {
+void CMonitorTask::RunActions(IDesktopPort& desktop) {
     std::vector<std::string> lines;
     ItemLogPtr log;
     std::string name;
@@ -38,7 +38,7 @@ void CMonitorTask::RunActions() {
     }
     // Actions may block (a tone, the shell's reply), so they run outside the task lock.
     for (const std::string& line : lines) {
-        if (!RunActionLine(line, log.get(), name)) continue;
+        if (!RunActionLine(line, log.get(), name, desktop)) continue;
         std::string parameter;
         const int code = ParseActionLine(line, parameter);
         TaskLock g = LockTask();

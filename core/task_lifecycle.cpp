@@ -99,13 +99,12 @@ bool CMonitorTask::StopRun(std::vector<std::int32_t>& transferIds) {
     return true;
 }
 
-void CMonitorTask::StopAndCancel() {
+void CMonitorTask::StopAndCancel(ITransferLink& transfers) {
     std::vector<std::int32_t> ids;
     StopRun(ids);
     if (ids.empty()) return;
-    ITransferLink& link = TransferLink();
-    link.SetTransfersLog(ids, 0);
-    link.RemoveTransfers(ids);
+    transfers.SetTransfersLog(ids, 0);
+    transfers.RemoveTransfers(ids);
 }
 
 void CMonitorTask::Assign(const CMonitorTask& source) {

@@ -5,6 +5,7 @@
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
+#include "core/transfer_link.h"
 #include "url/local_path.h"
 #include "url/protocol.h"
 #include "store/app_settings.h"
@@ -13,7 +14,6 @@
 #include "transfer/local_fs.h"
 #include "transfer/request_props.h"
 #include "log/status_message.h"
-#include "transfer/transfer_manager.h"
 
 namespace tellweir {
 
@@ -25,7 +25,7 @@ bool IsNullUri(std::string_view uri) {
 
 }  // namespace
 
-void CMonitorTask::StartRun() {
+void CMonitorTask::StartRun(ITransferLink& transfers) {
     const TaskLock guard = LockTask();
     const DateTime now = LocalNow();
     SetState(TaskState::Working);
@@ -54,17 +54,12 @@ void CMonitorTask::StartRun() {
         kLevelStatus,
         download ? "Transfer started: %s (DOWNLOAD)." : "Transfer started: %s (GET FILE INFO).",
         FormatTaskTime(now));
-    CTransferManager* manager = CTransferManager::Get();
     std::int32_t id = 0;
     // Without a manager the run ends at the next poll as a transfer that went away.
-    if (manager == nullptr || manager->AddTransfer(request, id, false) != kManagerOk) return;
-    SetInt(task::kTransferId, id);
-    std::int32_t logId = Int(task::kLogId);
-    manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
-    manager->StartTransfer(id);
+    if (transfers.StartTransfer(request, Int(task::kLogId), id)) SetInt(task::kTransferId, id);
 }
 
-bool CMonitorTask::PollRun() {
+bool CMonitorTask::PollRun(ITransferLink& transfers) {
     const TaskLock guard = LockTask();
     const std::string uri = GetUri();
     if (IsNullUri(uri)) {
@@ -83,9 +78,8 @@ bool CMonitorTask::PollRun() {
         return true;
     }
     std::int32_t id = Int(task::kTransferId);
-    CTransferManager* manager = CTransferManager::Get();
     TransferStatus status;
-    const bool known = manager != nullptr && id != 0 && manager->GetStatus(id, status) == 0;
+    const bool known = transfers.GetStatus(id, status);
     if (known) {
         SetInt64(task::kRunBytesDone, status.done);
         SetInt64(task::kRunBytesTotal, status.total);
@@ -98,7 +92,7 @@ bool CMonitorTask::PollRun() {
     } else {
         WriteLog(kLevelStatus, "Downloaded: %s.", FormatTaskTime(now));
         CTransferRequest request;
-        manager->GetRequest(id, request);
+        transfers.GetRequest(id, request);
         SetString(task::kObjectPath, request.String(prop::kLocalFile));
         SetLastResult(status.result);
         SetInt64(task::kSize, request.Int64(prop::kSize));
@@ -114,10 +108,9 @@ bool CMonitorTask::PollRun() {
                  FormatByteCount(received));
     }
     SetInt(task::kTransferId, 0);
-    if (manager != nullptr && id != 0) {
-        std::int32_t none = 0;
-        manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&none, 1));
-        manager->RemoveTransfer(id);
+    if (id != 0) {
+        transfers.SetTransfersLog(std::span(&id, 1), 0);
+        transfers.RemoveTransfers(std::span(&id, 1));
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
 #include "base/ascii_text.h"
+#include "base/civil_time.h"
 
 namespace tellweir {
 namespace {
@@ -57,15 +58,6 @@ struct WeekdayFilter {
         return !active || allowed[WeekdayOfSeconds(seconds)];
     }
 };
-
-bool IsLeapYear(std::int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(std::int64_t year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
 
 // Calendar step: the date moves to (year, month), the day is lowered to fit, the time stays.
 DateTime MoveToMonth(const std::tm& from, std::int64_t year, int month) {

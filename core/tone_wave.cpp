@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "store/atomic_file.h"
 #include "base/text_format.h"
+#include "store/atomic_file.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {
@@ -43,8 +43,10 @@ std::string MakeSineWave(std::uint32_t frequency, std::uint32_t durationMs) {
     const std::uint64_t fade = std::min<std::uint64_t>(kToneSampleRate / 1000, samples / 2);
     for (std::uint64_t i = 0; i < samples; ++i) {
         double gain = 1.0;
-        if (fade && i < fade) gain = static_cast<double>(i) / fade;
-        if (fade && samples - 1 - i < fade) gain = static_cast<double>(samples - 1 - i) / fade;
+        if (fade && i < fade) gain = static_cast<double>(i) / static_cast<double>(fade);
+        if (fade && samples - 1 - i < fade) {
+            gain = static_cast<double>(samples - 1 - i) / static_cast<double>(fade);
+        }
         const double v = std::sin(step * static_cast<double>(i % kToneSampleRate)) * kAmplitude;
         PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v * gain))), 2);
     }
@@ -54,7 +56,7 @@ std::string MakeSineWave(std::uint32_t frequency, std::uint32_t durationMs) {
 std::string EnsureToneFile(const std::string& folder, std::uint32_t frequency,
                            std::uint32_t durationMs) {
     if (folder.empty()) return {};
-    const std::string path = Format("%s/tone-%u-%u.wav", folder, frequency, durationMs);
+    std::string path = Format("%s/tone-%u-%u.wav", folder, frequency, durationMs);
     if (IsFile(path)) return path;
     if (!MakeDirectories(folder)) return {};
     if (!WriteFileAtomically(path, MakeSineWave(frequency, durationMs))) return {};

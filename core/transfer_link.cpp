@@ -1,36 +1,39 @@
-// The transfer link to the process's transfer manager.
+// The transfer link to a transfer manager.
 #include "core/transfer_link.h"
-
-#include <atomic>
 
 #include "transfer/transfer_manager.h"
 
 namespace tellweir {
-namespace {
 
-class CManagerLink final : public ITransferLink {
-  public:
-    void SetTransfersLog(std::span<const std::int32_t> ids, std::int32_t logId) override {
-        if (CTransferManager* manager = CTransferManager::Get())
-            manager->SetForTransfers(ids, kKindLogId, logId);
-    }
-    void RemoveTransfers(std::span<const std::int32_t> ids) override {
-        if (CTransferManager* manager = CTransferManager::Get()) manager->RemoveTransfers(ids);
-    }
-};
-
-std::atomic<ITransferLink*> g_installed{nullptr};
-
-}  // namespace
-
-ITransferLink& TransferLink() {
-    if (ITransferLink* installed = g_installed.load(std::memory_order_acquire)) return *installed;
-    static CManagerLink managerLink;
-    return managerLink;
+bool CManagerLink::StartTransfer(const CTransferRequest& request, std::int32_t logId,
+                                 std::int32_t& id) {
+    CTransferManager* manager = manager_.load();
+    id = 0;
+    if (manager == nullptr || manager->AddTransfer(request, id, false) != kManagerOk) return false;
+    // Neither can fail for the transfer just added; what happens to it the polls report.
+    (void)manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
+    (void)manager->StartTransfer(id);
+    return true;
 }
 
-void SetTransferLink(ITransferLink* link) {
-    g_installed.store(link, std::memory_order_release);
+bool CManagerLink::GetStatus(std::int32_t id, TransferStatus& status) {
+    CTransferManager* manager = manager_.load();
+    return manager != nullptr && id != 0 && manager->GetStatus(id, status) == kManagerOk;
+}
+
+bool CManagerLink::GetRequest(std::int32_t id, CTransferRequest& request) {
+    CTransferManager* manager = manager_.load();
+    return manager != nullptr && manager->GetRequest(id, request) == kManagerOk;
+}
+
+void CManagerLink::SetTransfersLog(std::span<const std::int32_t> ids, std::int32_t logId) {
+    if (CTransferManager* manager = manager_.load())
+        (void)manager->SetForTransfers(ids, kKindLogId, logId);  // gone ones need no log
+}
+
+void CManagerLink::RemoveTransfers(std::span<const std::int32_t> ids) {
+    // Ids already gone are what removal wants; the batch itself always succeeds.
+    if (CTransferManager* manager = manager_.load()) (void)manager->RemoveTransfers(ids);
 }
 
 }  // namespace tellweir

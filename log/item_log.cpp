@@ -1,4 +1,4 @@
-// CItemLog: tagging and line counting of entries, trimming from the front, listeners.
+// CItemLog: tagging and line counting of entries, trimming from the front, observers.
 #include "log/item_log.h"
 
 #include <algorithm>
@@ -45,16 +45,6 @@ bool EndsWithLineFeed(const std::string& s) {
 }
 
 }  // namespace
-
-std::int32_t CItemLog::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-std::int32_t CItemLog::Release() {
-    const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-}
 
 std::string CItemLog::GetName() const {
     std::lock_guard g(lock_);
@@ -169,26 +159,21 @@ void CItemLog::SetForcedLevel(int level) {
     forcedLevel_ = level;
 }
 
-void CItemLog::AddListener(LogListener callback, std::int32_t value) {
-    if (!callback) return;
+void CItemLog::AddObserver(ILogObserver* observer) {
+    if (!observer) return;
     std::lock_guard g(lock_);
-    listeners_.emplace_back(callback, value);
+    observers_.push_back(observer);
 }
 
-void CItemLog::RemoveListener(LogListener callback, std::int32_t value) {
+void CItemLog::RemoveObserver(ILogObserver* observer) {
     std::lock_guard g(lock_);
-    std::erase_if(listeners_, [&](const auto& entry) {
-        return (callback && entry.first == callback) || (value != 0 && entry.second == value);
-    });
+    std::erase(observers_, observer);
 }
 
 void CItemLog::NotifyLocked() {
     ++changeCount_;
-    // The most recently added listener first; a copy, so a listener may remove itself.
-    if (listeners_.empty()) return;
-    const auto listeners = listeners_;
-    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
-        it->first(it->second);
+    // The most recently added observer first.
+    for (auto it = observers_.rbegin(); it != observers_.rend(); ++it) (*it)->LogChanged(id_);
 }
 
 void TrimToMax(CItemLog& log, std::int32_t maxLines) {

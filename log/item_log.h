@@ -1,9 +1,8 @@
 // CItemLog: the in-memory log of a task, the engine, a transfer or a server connection. Entries
 // are tagged lines ended by CR LF; the log is reference-counted, safe to write from any thread and
-// tells its listeners of every change.
+// tells its observers of every change.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "log/log_observer.h"
 
 namespace tellweir {
 
@@ -29,20 +29,13 @@ struct LogStats {
     std::uint32_t linesDropped = 0;
 };
 
-// Called after every change of a log, with the value it was registered with, on the thread that
-// changed the log and with the log's lock held: it may read the log, but must not wait for a
-// thread that may be writing to it.
-using LogListener = void (*)(std::int32_t value);
-
 // Receives lines handed out by WriteFirstLines and MoveLines.
 using LogSink = std::function<void(std::string_view)>;
 
-class CItemLog final : public ILog {
+class CItemLog final : public RefCounted<ILog> {
   public:
     explicit CItemLog(std::int32_t id = 0) : id_(id) {}
 
-    std::int32_t AddRef() override;
-    std::int32_t Release() override;
     std::string GetName() const override;
     void SetName(std::string_view name) override;
     std::int32_t GetId() const override { return id_; }
@@ -64,10 +57,10 @@ class CItemLog final : public ILog {
     // -1 writes at the level given; any other value replaces the level of every write.
     void SetForcedLevel(int level);
 
-    void AddListener(LogListener callback, std::int32_t value);
-    // Removes every registration whose callback equals `callback` or whose value equals `value`;
-    // a null callback or a value of 0 matches nothing.
-    void RemoveListener(LogListener callback, std::int32_t value);
+    // The observer is told of every change until it is removed; once RemoveObserver returns no
+    // call to it is under way or can start. Adding one twice tells it twice.
+    void AddObserver(ILogObserver* observer);
+    void RemoveObserver(ILogObserver* observer);
 
   private:
     ~CItemLog() override = default;
@@ -77,7 +70,6 @@ class CItemLog final : public ILog {
     void RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out);
     void NotifyLocked();
 
-    std::atomic<std::int32_t> refs_{1};
     const std::int32_t id_;
     mutable std::recursive_mutex lock_;
     std::string text_;
@@ -86,7 +78,7 @@ class CItemLog final : public ILog {
     std::uint32_t lineCount_ = 0;
     std::uint32_t linesDropped_ = 0;
     int forcedLevel_ = -1;
-    std::vector<std::pair<LogListener, std::int32_t>> listeners_;
+    std::vector<ILogObserver*> observers_;
 };
 
 using ItemLogPtr = RefPtr<CItemLog>;

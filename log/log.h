@@ -11,10 +11,9 @@
 
 namespace tellweir {
 
-class ILog {
+// AddRef and Release come from IRefCounted; implementations count with RefCounted<ILog>.
+class ILog : public IRefCounted {
   public:
-    virtual std::int32_t AddRef() = 0;
-    virtual std::int32_t Release() = 0;
     virtual std::string GetName() const = 0;
     virtual void SetName(std::string_view name) = 0;
     virtual std::int32_t GetId() const = 0;
@@ -39,7 +38,7 @@ class ILog {
     }
 
   protected:
-    virtual ~ILog() = default;
+    ~ILog() override = default;
 };
 
 using LogPtr = RefPtr<ILog>;

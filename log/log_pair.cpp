@@ -6,16 +6,6 @@ namespace tellweir {
 CLogPair::CLogPair(ILog* first, ILog* second)
     : first_(LogPtr::Share(first)), second_(LogPtr::Share(second)) {}
 
-std::int32_t CLogPair::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-std::int32_t CLogPair::Release() {
-    const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-}
-
 void CLogPair::Write(int level, std::string_view text) {
     if (first_) first_->Write(level, text);
     if (second_) second_->Write(level, text);

@@ -2,19 +2,15 @@
 // the monitor task's log and in the log of the connection that runs it.
 #pragma once
 
-#include <atomic>
-
 #include "log/log.h"
 
 namespace tellweir {
 
-class CLogPair final : public ILog {
+class CLogPair final : public RefCounted<ILog> {
   public:
     // Takes one reference to each log given; either may be null.
     CLogPair(ILog* first, ILog* second);
 
-    std::int32_t AddRef() override;
-    std::int32_t Release() override;
     std::string GetName() const override { return "Log Pair"; }
     void SetName(std::string_view) override {}
     std::int32_t GetId() const override { return 0; }
@@ -29,7 +25,6 @@ class CLogPair final : public ILog {
   private:
     ~CLogPair() override = default;
 
-    std::atomic<std::int32_t> refs_{1};
     LogPtr first_;
     LogPtr second_;
 };

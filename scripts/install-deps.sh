@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
 # Usage: scripts/install-deps.sh [group...]
-#   groups: build (default), test, servers, bench, fuzz, format, all
+#   groups: build (default), test, servers, bench, fuzz, format, tidy, all
 set -euo pipefail
 
 declare -A GROUP
@@ -10,12 +10,15 @@ GROUP[test]="libgtest-dev libgmock-dev"
 GROUP[bench]="libbenchmark-dev"
 GROUP[fuzz]="clang libclang-rt-14-dev"
 GROUP[format]="clang-format"
+GROUP[ci]="ccache"
+# clang-tidy brings run-clang-tidy, which scripts/clang-tidy.sh runs in parallel.
+GROUP[tidy]="clang-tidy"
 # Real servers the protocol tests start on 127.0.0.1 (never as system services).
 GROUP[servers]="openssl tinyproxy microsocks dante-server nginx-light python3-pyftpdlib curl"
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)
-if [ "${groups[0]}" = all ]; then groups=(build test servers bench fuzz format); fi
+if [ "${groups[0]}" = all ]; then groups=(build test servers bench fuzz format tidy); fi
 
 wanted=()
 for g in "${groups[@]}"; do

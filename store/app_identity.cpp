@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 namespace {
 
@@ -22,20 +24,6 @@ std::string XdgFolder(const char* variable, const char* fallback) {
     if (const char* value = std::getenv(variable); value && *value == '/') return value;
     const std::string home = HomeFolder();
     return home.empty() ? std::string() : home + "/" + fallback;
-}
-
-std::string WithoutTrailingSeparators(std::string path) {
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
-        path.pop_back();
-    return path;
-}
-
-std::string_view TrimSeparators(std::string_view s) {
-    while (!s.empty() && (s.front() == '/' || s.front() == '\\'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == '/' || s.back() == '\\'))
-        s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace
@@ -72,7 +60,7 @@ bool CAppIdentity::ComputeLocked(int index) {
     const std::string& product = slots_[kProduct];
     if (company.empty() || product.empty()) return false;
     if (index == kDataFolder) {
-        const std::string base = WithoutTrailingSeparators(UserDataHome());
+        const std::string base(TrimTrailingPathSeparators(UserDataHome()));
         if (base.empty()) return false;
         slots_[kDataFolder] = base + "/" + company + "/" + product;
     } else {
@@ -97,7 +85,7 @@ bool CAppIdentity::ComposeLocked(int rootSlot, char separator, std::string_view 
     if (slots_[rootSlot].empty() && !ComputeLocked(rootSlot)) return false;
     out = slots_[rootSlot];
     if (versioned && !slots_[kVersion].empty()) out += separator + slots_[kVersion];
-    subPath = TrimSeparators(subPath);
+    subPath = TrimAscii(subPath, IsPathSeparator);
     if (!subPath.empty()) {
         out += separator;
         out += subPath;
@@ -117,7 +105,7 @@ bool CAppIdentity::GetRegistryPath(std::string_view subPath, bool versioned, std
 
 bool CAppIdentity::GetRegistryFilePath(std::string& out) {
     std::lock_guard g(lock_);
-    const std::string base = WithoutTrailingSeparators(UserConfigHome());
+    const std::string base(TrimTrailingPathSeparators(UserConfigHome()));
     if (base.empty() || slots_[kCompany].empty() || slots_[kProduct].empty()) return false;
     out = base + "/" + slots_[kCompany] + "/" + slots_[kProduct] + "/registry.reg";
     return true;

@@ -1,17 +1,15 @@
 // ParseAttributeList: the reader of name=value lists.
 #include "store/attribute_list.h"
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // Moves `pos` past the blanks at it.
 void SkipBlanks(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && IsBlank(text[pos]))
+    while (pos < text.size() && IsBlankOrLineBreak(text[pos]))
         ++pos;
 }
 
@@ -28,7 +26,7 @@ std::string_view ReadValue(std::string_view text, std::size_t& pos) {
         return text.substr(start, close - start);
     }
     const std::size_t start = pos;
-    while (pos < text.size() && !IsBlank(text[pos]))
+    while (pos < text.size() && !IsBlankOrLineBreak(text[pos]))
         ++pos;
     return text.substr(start, pos - start);
 }
@@ -43,7 +41,7 @@ int ParseAttributeList(std::string_view text, const AttributeSink& nameSink,
         SkipBlanks(text, pos);
         if (pos >= text.size()) break;
         const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != '=' && !IsBlank(text[pos]))
+        while (pos < text.size() && text[pos] != '=' && !IsBlankOrLineBreak(text[pos]))
             ++pos;
         const std::string_view name = text.substr(start, pos - start);
         SkipBlanks(text, pos);

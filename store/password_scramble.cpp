@@ -5,6 +5,8 @@
 #include <array>
 #include <bit>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 
 namespace {
@@ -56,7 +58,6 @@ constexpr Substitution kSubstitution = MakeSubstitution();
 constexpr std::size_t kMinScrambledBytes = 27;
 constexpr int kScramblingPasses = 5;
 constexpr char kEscape = '\\';
-constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 char Sub(std::uint8_t b) {
     return static_cast<char>(kSubstitution.forward[b]);
@@ -65,16 +66,10 @@ char Unsub(char c) {
     return static_cast<char>(kSubstitution.backward[static_cast<std::uint8_t>(c)]);
 }
 
-bool IsAsciiAlnum(std::uint8_t b) {
-    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
-}
-
 // Any character that is not a hexadecimal digit counts as 0.
-std::uint8_t HexValue(char c) {
-    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
-    return 0;
+int HexValueOrZero(char c) {
+    const int value = HexDigitValue(c);
+    return value < 0 ? 0 : value;
 }
 
 // XORs the scrambling key into `buffer` five times over, wrapping around its length.
@@ -105,12 +100,12 @@ std::string Scramble(std::string_view password) {
     text.reserve(buffer.size() * 3);
     for (const char c : buffer) {
         const auto b = static_cast<std::uint8_t>(c);
-        if (IsAsciiAlnum(b)) {
+        if (IsAsciiAlnum(c)) {
             text.push_back(Sub(b));
         } else {
             text.push_back(Sub(kEscape));
-            text.push_back(Sub(static_cast<std::uint8_t>(kHexDigits[b >> 4])));
-            text.push_back(Sub(static_cast<std::uint8_t>(kHexDigits[b & 0x0F])));
+            text.push_back(Sub(static_cast<std::uint8_t>(UpperHexDigit(b >> 4))));
+            text.push_back(Sub(static_cast<std::uint8_t>(UpperHexDigit(b))));
         }
     }
     return text;
@@ -127,8 +122,8 @@ std::string Unscramble(std::string_view text) {
             continue;
         }
         if (text.size() - i < 3) return {};
-        const int high = HexValue(Unsub(text[i + 1]));
-        const int low = HexValue(Unsub(text[i + 2]));
+        const int high = HexValueOrZero(Unsub(text[i + 1]));
+        const int low = HexValueOrZero(Unsub(text[i + 2]));
         bytes.push_back(static_cast<char>(high << 4 | low));
         i += 3;
     }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "base/ascii_text.h"
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
 #include "store/blowfish.h"
@@ -26,26 +27,6 @@ constexpr const char* kTimeLineFormat = "TIME = \"%m/%d/%Y %H:%M:%S\" \r\n";
 constexpr std::string_view kEntryKeyStart = "rs=\"";
 constexpr std::string_view kEntryPasswordStart = "\" ps=\"";
 constexpr std::string_view kEntryEnd = "\"\r\n";
-
-char AsciiLowerChar(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = AsciiLowerChar(c);
-    }
-    return lower;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i])) return false;
-    }
-    return true;
-}
 
 CBlowfish MakeFileCipher(std::string_view passphrase) {
     const std::string key = PasswordFileCipherKey(passphrase);
@@ -96,7 +77,7 @@ bool CPasswordStore::Set(std::string_view key, std::string_view password) {
 
 bool CPasswordStore::Get(std::string_view key, std::string& password) const {
     std::lock_guard guard(lock_);
-    const auto it = passwords_.find(AsciiLower(key));
+    const auto it = passwords_.find(LowerAscii(key));
     if (it == passwords_.end()) {
         password.clear();
         return false;
@@ -109,7 +90,7 @@ bool CPasswordStore::Remove(std::string_view key) {
     if (key.empty()) return false;
     std::lock_guard guard(lock_);
     Touch();
-    return passwords_.erase(AsciiLower(key)) != 0;
+    return passwords_.erase(LowerAscii(key)) != 0;
 }
 
 void CPasswordStore::Clear() {
@@ -212,9 +193,9 @@ void CPasswordStore::ReadLineLocked(std::string_view line) {
             return true;
         },
         [&](std::string_view value) {
-            if (EqualsNoCase(name, "time")) hasTime = true;
-            if (EqualsNoCase(name, "rs")) resource = value;
-            if (EqualsNoCase(name, "ps")) scrambled = value;
+            if (EqualsIgnoreAsciiCase(name, "time")) hasTime = true;
+            if (EqualsIgnoreAsciiCase(name, "rs")) resource = value;
+            if (EqualsIgnoreAsciiCase(name, "ps")) scrambled = value;
             return true;
         });
     if (hasTime || !resource || !scrambled || resource->empty()) return;
@@ -222,7 +203,7 @@ void CPasswordStore::ReadLineLocked(std::string_view line) {
 }
 
 void CPasswordStore::SetLocked(std::string_view key, std::string_view password) {
-    passwords_.insert_or_assign(AsciiLower(key), std::string(password));
+    passwords_.insert_or_assign(LowerAscii(key), std::string(password));
     Touch();
 }
 

@@ -2,13 +2,13 @@
 #include "store/registry_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "store/app_identity.h"
 #include "store/atomic_file.h"
 
@@ -18,13 +18,6 @@ namespace {
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 constexpr std::size_t kMaxFileSize = 64u << 20;  // far beyond any real settings file
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string Quote(std::string_view s) {
     std::string out = "\"";
@@ -54,20 +47,13 @@ std::string HexList(std::string_view bytes) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Reads "aa,bb,..." (blanks allowed); false on anything else.
 bool ParseHexList(std::string_view text, std::string& out) {
     out.clear();
     int pending = -1;
     int digits = 0;
     for (char c : text) {
-        if (c == ' ' || c == '\t') continue;
+        if (IsBlankOrTab(c)) continue;
         if (c == ',') {
             if (digits == 0) return false;
             out += static_cast<char>(pending);
@@ -75,7 +61,7 @@ bool ParseHexList(std::string_view text, std::string& out) {
             digits = 0;
             continue;
         }
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0 || digits == 2) return false;
         pending = digits == 0 ? d : pending * 16 + d;
         ++digits;
@@ -111,13 +97,13 @@ bool ParseValue(std::string_view text, RegValue& value) {
     }
     const auto colon = text.find(':');
     if (colon == std::string_view::npos) return false;
-    const std::string kind = Lower(text.substr(0, colon));
+    const std::string kind = LowerAscii(text.substr(0, colon));
     const std::string_view rest = text.substr(colon + 1);
     if (kind == "dword") {
         if (rest.empty() || rest.size() > 8) return false;
         std::uint32_t v = 0;
         for (char c : rest) {
-            const int d = HexDigit(c);
+            const int d = HexDigitValue(c);
             if (d < 0) return false;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }
@@ -153,11 +139,7 @@ std::vector<std::string> LogicalLines(std::string_view text) {
         std::string_view line = text.substr(pos, end - pos);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         pos = end + 1;
-        if (!current.empty()) {
-            while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-                line.remove_prefix(1);
-            }
-        }
+        if (!current.empty()) line = TrimLeadingAscii(line, IsBlankOrTab);
         current += line;
         const bool continued =
             !current.empty() && current.back() == '\\' && current.find("=hex") != std::string::npos;
@@ -208,7 +190,7 @@ CRegistryFile::Key& CRegistryFile::EnsureKeyLocked(const std::string& normalized
     while (true) {
         const std::size_t end = normalized.find('\\', pos);
         const std::string level = normalized.substr(0, end);
-        auto [it, inserted] = keys_.try_emplace(Lower(level));
+        auto [it, inserted] = keys_.try_emplace(LowerAscii(level));
         if (inserted) {
             it->second.name = level;
             dirty_ = true;
@@ -222,7 +204,7 @@ CRegistryFile::OpenResult CRegistryFile::OpenKey(std::string_view keyPath, bool 
     const std::string normalized = Normalize(keyPath);
     if (normalized.empty()) return kFailed;
     std::lock_guard g(lock_);
-    if (keys_.contains(Lower(normalized))) return kOpened;
+    if (keys_.contains(LowerAscii(normalized))) return kOpened;
     if (!create) return kFailed;
     EnsureKeyLocked(normalized);
     return kCreated;
@@ -230,14 +212,14 @@ CRegistryFile::OpenResult CRegistryFile::OpenKey(std::string_view keyPath, bool 
 
 bool CRegistryFile::KeyExists(std::string_view keyPath) const {
     std::lock_guard g(lock_);
-    return keys_.contains(Lower(Normalize(keyPath)));
+    return keys_.contains(LowerAscii(Normalize(keyPath)));
 }
 
 bool CRegistryFile::GetValue(std::string_view keyPath, std::string_view name, RegValue& out) const {
     std::lock_guard g(lock_);
-    auto key = keys_.find(Lower(Normalize(keyPath)));
+    auto key = keys_.find(LowerAscii(Normalize(keyPath)));
     if (key == keys_.end()) return false;
-    auto value = key->second.values.find(Lower(name));
+    auto value = key->second.values.find(LowerAscii(name));
     if (value == key->second.values.end()) return false;
     out = value->second.second;
     return true;
@@ -245,9 +227,9 @@ bool CRegistryFile::GetValue(std::string_view keyPath, std::string_view name, Re
 
 bool CRegistryFile::SetValue(std::string_view keyPath, std::string_view name, RegValue value) {
     std::lock_guard g(lock_);
-    auto key = keys_.find(Lower(Normalize(keyPath)));
+    auto key = keys_.find(LowerAscii(Normalize(keyPath)));
     if (key == keys_.end()) return false;
-    auto& slot = key->second.values[Lower(name)];
+    auto& slot = key->second.values[LowerAscii(name)];
     if (slot.first.empty()) slot.first = name;
     if (!(slot.second == value)) {
         slot.second = std::move(value);
@@ -257,7 +239,7 @@ bool CRegistryFile::SetValue(std::string_view keyPath, std::string_view name, Re
 }
 
 bool CRegistryFile::DeleteKey(std::string_view keyPath) {
-    const std::string lower = Lower(Normalize(keyPath));
+    const std::string lower = LowerAscii(Normalize(keyPath));
     if (lower.empty()) return false;
     std::lock_guard g(lock_);
     auto it = keys_.find(lower);
@@ -312,7 +294,7 @@ bool CRegistryFile::Parse(std::string_view text) {
     while (line != lines.end() && line->empty())
         ++line;
     if (line == lines.end() || *line != kHeader) return false;
-    const std::string rootPrefix = Lower(kRoot) + "\\";
+    const std::string rootPrefix = std::string(kRoot) + "\\";
     Key* current = nullptr;
     for (++line; line != lines.end(); ++line) {
         std::string_view l = *line;
@@ -322,7 +304,7 @@ bool CRegistryFile::Parse(std::string_view text) {
             const auto close = l.rfind(']');
             if (close == std::string_view::npos) continue;
             const std::string_view path = l.substr(1, close - 1);
-            if (Lower(path.substr(0, rootPrefix.size())) != rootPrefix) continue;
+            if (!StartsWithIgnoreAsciiCase(path, rootPrefix)) continue;
             const std::string normalized = Normalize(path.substr(rootPrefix.size()));
             if (!normalized.empty()) current = &EnsureKeyLocked(normalized);
             continue;
@@ -337,7 +319,7 @@ bool CRegistryFile::Parse(std::string_view text) {
         if (l.empty() || l.front() != '=') continue;
         RegValue value;
         if (!ParseValue(l.substr(1), value)) continue;
-        current->values[Lower(name)] = {name, std::move(value)};
+        current->values[LowerAscii(name)] = {name, std::move(value)};
     }
     dirty_ = false;
     return true;

@@ -5,31 +5,13 @@
 #include <bit>
 #include <cstdlib>
 
-#include "store/attribute_list.h"
+#include "base/ascii_text.h"
 #include "base/text_format.h"
+#include "store/attribute_list.h"
 #include "store/xml_escape.h"
 
 namespace tellweir {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 // 64-bit entries in the set: int64, and doubles and date-times as bit patterns.
 bool IsWide(PropertyKind kind) {
@@ -89,7 +71,7 @@ void CSettingTable::LoadFrom(CKeyValueStore& store, CPropertySet& set) const {
             if (!store.ReadString(def.key, v)) {
                 v = DefaultText(def);
             } else if (!def.keepAsStored) {
-                v = std::string(TrimBlanks(v));
+                v = std::string(TrimAscii(v, IsBlankOrLineBreak));
                 if (v.empty()) v = DefaultText(def);
             }
             set.SetString(def.id, v);
@@ -147,7 +129,7 @@ void CSettingTable::ApplyValueList(std::string_view text, CPropertySet& set,
         [&](std::string_view name) {
             current = nullptr;
             for (const CSettingDef& def : entries_) {
-                if (caseSensitive ? def.key == name : EqualsNoCase(def.key, name)) {
+                if (caseSensitive ? def.key == name : EqualsIgnoreAsciiCase(def.key, name)) {
                     current = &def;
                     break;
                 }

@@ -4,20 +4,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/ascii_text.h"
 #include "store/xml_node.h"
 #include "store/xml_parser.h"
 
 namespace tellweir {
-namespace {
-
-std::string_view Trim(std::string_view s) {
-    constexpr std::string_view kBlanks = " \t\r\n";
-    const auto first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
-
-}  // namespace
 
 CUrlHistory& CUrlHistory::Instance() {
     static CUrlHistory history;
@@ -58,7 +49,7 @@ bool ReadHistoryFile(const std::string& path, CUrlHistory& history) {
                 return true;
             },
             [&](std::string_view value) {
-                const std::string_view url = Trim(value);
+                const std::string_view url = TrimAscii(value, IsBlankOrLineBreak);
                 if (isUri && !url.empty()) history.Insert(next++, url);
                 return true;
             });

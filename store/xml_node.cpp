@@ -3,31 +3,19 @@
 
 #include <utility>
 
+#include "base/ascii_text.h"
 #include "store/xml_escape.h"
 
 namespace tellweir {
 
 namespace {
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive) {
-    if (caseSensitive) return a == b;
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
+    return caseSensitive ? a == b : EqualsIgnoreAsciiCase(a, b);
 }
 
 bool IsElementType(int type) {
     return type == XML_START_TAG || type == XML_ELEMENT || type == XML_EMPTY_ELEMENT;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 }  // namespace
@@ -187,8 +175,7 @@ std::string_view CXmlNode::GetAttributeText() const {
     start += name_.size();
     if (start >= text.size()) return {};
     text.remove_prefix(start);
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
+    text = TrimLeadingAscii(text, IsBlankOrLineBreak);
     if (!text.empty() && text.back() == '>') text.remove_suffix(1);
     if (type_ == XML_EMPTY_ELEMENT && !text.empty() && text.back() == '/') text.remove_suffix(1);
     return text;

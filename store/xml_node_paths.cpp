@@ -4,6 +4,7 @@
 #include <string>
 #include <type_traits>
 
+#include "base/ascii_text.h"
 #include "store/xml_escape.h"
 #include "store/xml_node.h"
 
@@ -22,16 +23,12 @@ std::string NormalizePath(std::string_view path, bool forWrite) {
     return out;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // The leading decimal number of `text`: blanks, an optional sign, then digits up to the first
 // other character; 0 without digits. Out-of-range numbers saturate at the limits of T.
 template <class T>
 T LeadingNumber(std::string_view text) {
     std::size_t pos = 0;
-    while (pos < text.size() && IsSpace(text[pos]))
+    while (pos < text.size() && IsAsciiSpace(text[pos]))
         ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
@@ -40,7 +37,7 @@ T LeadingNumber(std::string_view text) {
     const U limit =
         negative ? U(std::numeric_limits<T>::max()) + 1 : U(std::numeric_limits<T>::max());
     U magnitude = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    for (; pos < text.size() && IsAsciiDigit(text[pos]); ++pos) {
         const U digit = static_cast<U>(text[pos] - '0');
         magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 
 namespace {
@@ -90,18 +92,6 @@ class CTokenizer {
 
 constexpr int kEndTag = -1;  // classification of "</...>", which never becomes a node
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 int Classify(std::string_view token) {
     if (!token.starts_with('<')) return XML_TEXT;
     if (token.size() < 3 || !token.ends_with('>')) return XML_MALFORMED;
@@ -134,7 +124,7 @@ void CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source) {
     CXmlNode* current = &root;
     std::string raw;
     while (tokenizer.Next(raw)) {
-        const std::string_view token = Trim(raw);
+        const std::string_view token = TrimAsciiSpace(raw);
         if (token.empty()) continue;
         int type = Classify(token);
         if (type == XML_MALFORMED) return;

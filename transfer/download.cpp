@@ -1,17 +1,17 @@
 // Download: the skip, resume and overwrite rules for an existing local target, then the attempt
 // loop that repeats failed downloads, continuing a partial file where it can.
 
-#include "log/log_registry.h"
-#include "url/file_type.h"
 #include "base/text_format.h"
+#include "log/log_pair.h"
+#include "log/log_registry.h"
+#include "log/status_message.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 #include "transfer/request_props.h"
-#include "log/log_pair.h"
-#include "log/status_message.h"
 #include "transfer/transfer_manager.h"
 #include "transfer/transfer_operation.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 
@@ -171,18 +171,22 @@ AttemptOutcome RunAttempt(TransferContext& context) {
     return outcome;
 }
 
-}  // namespace
-
-TransferResult Download(TransferContext& context, ILog* log) {
-    CTransfer& transfer = context.transfer;
+// The resume options the transfer asks for; resuming binary files only has no meaning for a
+// text transfer.
+ResumeFlags ReadResumeFlags(const CTransfer& transfer) {
     ResumeFlags flags;
     flags.resume = transfer.TestBit(prop::kOptions, prop::kOptionResume);
     flags.binaryOnly = transfer.TestBit(prop::kOptions, prop::kOptionResumeBinaryOnly);
     flags.restart = transfer.TestBit(prop::kOptions, prop::kOptionRestartRefused);
     flags.transferType = transfer.Int(prop::kTransferType);
     if (flags.transferType != 0) flags.binaryOnly = false;
-    const std::string target = transfer.String(prop::kLocalFile);
+    return flags;
+}
 
+// Reads the local target's file information and starts the progress from its size. Returns
+// the result of reading it: 0 when the target exists.
+TransferResult StartProgress(TransferContext& context, ILog* log) {
+    CTransfer& transfer = context.transfer;
     const TransferResult local = context.session.LocalFileInfo(transfer, log);
     const std::int64_t localSize = local == result::kOk ? transfer.Int64(prop::kLocalSize) : 0;
     const std::int64_t remoteSize = transfer.Has(prop::kSize) ? transfer.Int64(prop::kSize) : -1;
@@ -193,22 +197,30 @@ TransferResult Download(TransferContext& context, ILog* log) {
         status.elapsed = 0;
         status.remaining = 0;
     });
+    return local;
+}
+
+// Everything before the first attempt: the skip rule, the target's folder and an existing
+// target. Returns 0 to download, kFolderSkipDone when nothing is left to do, else the failure.
+TransferResult PrepareTarget(TransferContext& context, ResumeFlags& flags, TransferResult local,
+                             ILog* log) {
+    CTransfer& transfer = context.transfer;
     const TransferResult skip = CheckFolderSkip(context, log, local);
-    if (skip == kFolderSkipDone) return result::kOk;
     if (skip != kFolderSkipGoOn) return skip;
     if (!IsResumable(transfer)) flags.resume = flags.binaryOnly = false;
-    const TransferResult prepared = context.session.PrepareTargetDir(target, log);
+    const TransferResult prepared =
+        context.session.PrepareTargetDir(transfer.String(prop::kLocalFile), log);
     if (prepared != result::kOk) return prepared;
-    if (local == result::kOk) {
-        const TransferResult settled = SettleExistingTarget(context, flags, log);
-        if (settled == kFolderSkipDone) return result::kOk;
-        if (settled != result::kOk) return settled;
-    }
+    if (local != result::kOk) return result::kOk;
+    return SettleExistingTarget(context, flags, log);
+}
 
-    transfer.SetInt(prop::kTransferType, flags.transferType);
-    // Every further attempt continues the partial file.
-    transfer.SetBit(prop::kOptions, prop::kOptionResume, true);
-    if (log) log->WriteMessage(kLevelStatus, msg::kTransferring);
+// The attempts, until one succeeds or the failure is final. A failure after data arrived is
+// tried again at once; others wait and count against the retries. A wrong offset starts the
+// file over when restarting is allowed.
+TransferResult RunAttempts(TransferContext& context, bool restart, ILog* log) {
+    CTransfer& transfer = context.transfer;
+    const std::string target = transfer.String(prop::kLocalFile);
     std::int32_t attempts = 0;
     bool deleteFirst = false;
     for (;;) {
@@ -218,24 +230,15 @@ TransferResult Download(TransferContext& context, ILog* log) {
         }
         const AttemptOutcome outcome = RunAttempt(context);
         const TransferResult attempt = outcome.result;
-        if (!outcome.connected || attempt == result::kOk) {
-            if (attempt != result::kOk) return attempt;
-            break;
-        }
+        if (!outcome.connected || attempt == result::kOk) return attempt;
         if (context.session.IsAborted()) return result::kStopped;
-        if (attempt == result::kWrongOffset) {
+        if (attempt == result::kWrongOffset)
             deleteFirst = true;
-            if (!flags.restart) {
-                if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
-                return attempt;
-            }
-        } else if (outcome.movedForward) {
+        else if (outcome.movedForward)
             continue;
-        } else if (!IsRetryableResult(attempt)) {
-            if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
-            return attempt;
-        }
-        if (++attempts > transfer.Int(prop::kTransferRetries)) {
+        const bool retryable =
+            attempt == result::kWrongOffset ? restart : IsRetryableResult(attempt);
+        if (!retryable || ++attempts > transfer.Int(prop::kTransferRetries)) {
             if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
             return attempt;
         }
@@ -243,6 +246,24 @@ TransferResult Download(TransferContext& context, ILog* log) {
         if (!context.session.WaitUnlessAborted(transfer.Int(prop::kConnectDelay)))
             return result::kStopped;
     }
+}
+
+}  // namespace
+
+TransferResult Download(TransferContext& context, ILog* log) {
+    CTransfer& transfer = context.transfer;
+    ResumeFlags flags = ReadResumeFlags(transfer);
+    const TransferResult local = StartProgress(context, log);
+    const TransferResult prepared = PrepareTarget(context, flags, local, log);
+    if (prepared == kFolderSkipDone) return result::kOk;
+    if (prepared != result::kOk) return prepared;
+
+    transfer.SetInt(prop::kTransferType, flags.transferType);
+    // Every further attempt continues the partial file.
+    transfer.SetBit(prop::kOptions, prop::kOptionResume, true);
+    if (log) log->WriteMessage(kLevelStatus, msg::kTransferring);
+    const TransferResult downloaded = RunAttempts(context, flags.restart, log);
+    if (downloaded != result::kOk) return downloaded;
     if (log) log->WriteMessage(kLevelStatus, msg::kTransferFinished);
     return result::kOk;
 }

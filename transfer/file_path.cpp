@@ -15,12 +15,6 @@ std::size_t LastSeparator(std::string_view path) {
     return path.find_last_of("/\\");
 }
 
-std::string_view TrimTrailingSeparators(std::string_view text) {
-    while (!text.empty() && IsSeparatorChar(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 }  // namespace
 
 bool IsAbsolutePath(std::string_view path) {
@@ -49,12 +43,11 @@ std::string JoinPath(std::string_view base, std::string_view relative) {
         result.assign(relative);
         return result;
     }
-    while (!relative.empty() && IsSeparatorChar(relative.front()))
-        relative.remove_prefix(1);
-    relative = TrimTrailingSeparators(relative);
+    relative = TrimLeadingAscii(relative, IsPathSeparator);
+    relative = TrimTrailingAscii(relative, IsPathSeparator);
     if (!base.empty()) {
         // The root "/" loses its only character here and comes back as the joining '/'.
-        result.assign(TrimTrailingSeparators(base));
+        result.assign(TrimTrailingAscii(base, IsPathSeparator));
         result.push_back('/');
     }
     result.append(relative);
@@ -65,7 +58,7 @@ std::string JoinPath(std::string_view base, std::string_view relative) {
 
 std::string NativePath(std::string_view path) {
     std::string result;
-    if (path.size() >= 2 && path[0] == '~' && IsSeparatorChar(path[1])) {
+    if (path.size() >= 2 && path[0] == '~' && IsPathSeparator(path[1])) {
         const char* home = std::getenv("HOME");
         result.assign(home ? home : "");
         path.remove_prefix(1);
@@ -83,7 +76,7 @@ std::string LongPath(std::string_view path) {
 std::string TemporaryFolder() {
     const char* dir = std::getenv("TMPDIR");
     std::string_view folder = (dir && *dir) ? std::string_view(dir) : std::string_view("/tmp");
-    const std::string_view trimmed = TrimTrailingSeparators(folder);
+    const std::string_view trimmed = TrimTrailingAscii(folder, IsPathSeparator);
     return std::string(trimmed.empty() ? folder.substr(0, 1) : trimmed);
 }
 

@@ -6,11 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace tellweir {
+#include "base/ascii_text.h"  // IsPathSeparator
 
-constexpr bool IsSeparatorChar(char c) {
-    return c == '/' || c == '\\';
-}
+namespace tellweir {
 
 // True for "/...", "~/...", a drive prefix ("C:"), two leading separators and "file:".
 bool IsAbsolutePath(std::string_view path);

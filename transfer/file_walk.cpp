@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "transfer/file_path.h"
 #include "transfer/find_file.h"
 
@@ -43,8 +44,7 @@ bool WalkDirectory(std::string_view path, const WalkVisitor& visitor, int depth,
                    const WalkFilter& filter, bool filterDirectories, const WalkStop& stop) {
     auto stopped = [&stop] { return stop && stop(); };
     if (stopped()) return false;
-    while (path.size() > 1 && IsSeparatorChar(path.back()))
-        path.remove_suffix(1);
+    path = TrimTrailingPathSeparators(path);
     if (!IsDirectory(path)) return false;
 
     std::vector<Level> stack;

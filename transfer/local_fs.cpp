@@ -5,18 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/ascii_text.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 
 namespace tellweir {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool StatPath(std::string_view path, struct stat& st) {
     if (path.empty()) return false;
@@ -100,9 +94,11 @@ std::string PercentDecode(std::string_view text, char escape) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == escape && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+        const bool escaped = text[i] == escape && i + 2 < text.size() &&
+                             HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0;
+        if (escaped) {
+            out.push_back(
+                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(text[i]);

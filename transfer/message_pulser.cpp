@@ -26,19 +26,17 @@ CMessagePulser& CMessagePulser::Instance() {
     return pulser;
 }
 
-std::int32_t CMessagePulser::Add(PostFunc post, std::uint32_t message, std::intptr_t lParam,
-                                 std::intptr_t wParam, std::uint32_t intervalMs) {
-    if (!post) return 0;
+std::int32_t CMessagePulser::Add(IDesktopPort* port, std::int32_t viewId,
+                                 std::uint32_t intervalMs) {
+    if (!port) return 0;
     std::lock_guard lock(mutex_);
     Entry entry;
-    entry.post = std::move(post);
-    entry.message = message;
-    entry.lParam = lParam;
-    entry.wParam = wParam;
+    entry.port = port;
+    entry.viewId = viewId;
     entry.intervalMs = intervalMs;
     entry.lastPost = TickCountMs();
     entry.id = PulserEntryIds().Next();
-    entries_.push_back(std::move(entry));
+    entries_.push_back(entry);
     if (!running_) {
         // The previous thread cleared running_ and released the lock as its last steps, so
         // joining it here cannot wait for this lock.
@@ -101,7 +99,7 @@ void CMessagePulser::PostDueLocked() {
     const std::uint32_t now = TickCountMs();
     for (auto it = entries_.begin(); it != entries_.end();) {
         if (it->intervalMs < now - it->lastPost) {
-            if (!it->post(it->message, it->wParam, it->lParam)) {
+            if (!it->port->RefreshView(it->viewId)) {
                 it = entries_.erase(it);
                 continue;
             }

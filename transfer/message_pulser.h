@@ -1,27 +1,21 @@
-// CMessagePulser: one thread that posts given messages to given targets at given intervals, for
-// windows that want to be poked while something of theirs is pending (the log view's delayed
-// refresh). The thread exists only while there are entries.
+// CMessagePulser: one thread that asks given views to refresh at given intervals, for windows
+// that want to be poked while something of theirs is pending (the log view's delayed refresh).
+// The thread exists only while there are entries.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "port/desktop_port.h"
 
 namespace tellweir {
 
 class CMessagePulser {
   public:
-    // Posts the message with its parameters to the entry's target and returns true, or returns
-    // false when the target no longer exists, which drops the entry. Called on the pulser thread
-    // with the pulser's lock held, so that no post comes after Remove returns: it must only
-    // queue the message, never block, and never call the pulser.
-    using PostFunc =
-        std::function<bool(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam)>;
-
     CMessagePulser() = default;
     // Calls RemoveAll.
     ~CMessagePulser();
@@ -31,11 +25,12 @@ class CMessagePulser {
     // The pulser of the process, emptied by the application during its exit.
     static CMessagePulser& Instance();
 
-    // Adds an entry posting `message` whenever more than `intervalMs` have passed since its last
-    // post (counted from now), and starts the thread if needed. Returns the entry's id, or 0
-    // without a post function or when the thread could not be started.
-    std::int32_t Add(PostFunc post, std::uint32_t message, std::intptr_t lParam,
-                     std::intptr_t wParam, std::uint32_t intervalMs);
+    // Adds an entry that calls port->RefreshView(viewId) whenever more than `intervalMs` have
+    // passed since its last call (counted from now), and starts the thread if needed. The call
+    // comes on the pulser thread with the pulser's lock held, so that none comes after Remove
+    // returns; a false result drops the entry. Returns the entry's id, or 0 without a port or
+    // when the thread could not be started. The port must outlive the entry.
+    std::int32_t Add(IDesktopPort* port, std::int32_t viewId, std::uint32_t intervalMs);
     // True when an entry with that id was removed.
     bool Remove(std::int32_t id);
     // Drops every entry and returns once the thread has ended; returns the number dropped.
@@ -46,10 +41,8 @@ class CMessagePulser {
 
   private:
     struct Entry {
-        PostFunc post;  // stands for the target window
-        std::uint32_t message = 0;
-        std::intptr_t lParam = 0;
-        std::intptr_t wParam = 0;
+        IDesktopPort* port = nullptr;
+        std::int32_t viewId = 0;
         std::uint32_t intervalMs = 0;
         std::uint32_t lastPost = 0;  // TickCountMs() of the last post
         std::int32_t id = 0;

@@ -85,15 +85,14 @@ bool CPromptBroker::Answer(const PromptRequest& answer) {
     return true;
 }
 
-void CPromptBroker::SetNotify(NotifyFunc callback, std::int32_t userData) {
+void CPromptBroker::SetListener(IDesktopPort* listener) {
     std::lock_guard lock(mutex_);
-    notify_ = std::move(callback);
-    notifyData_ = userData;
+    listener_ = listener;
 }
 
 bool CPromptBroker::NotifyLocked() {
-    if (!notify_) return kAssumedAnswer != 0;
-    return notify_(notifyData_) != 0;
+    // Without a listener nobody can answer, so an asker gives up at once.
+    return listener_ != nullptr && listener_->CredentialsRequested();
 }
 
 CPromptBroker::Pending* CPromptBroker::FindLocked(std::int32_t id) {

@@ -5,13 +5,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "port/desktop_port.h"
 #include "transfer/sync_event.h"
 
 namespace tellweir {
@@ -28,11 +28,6 @@ struct PromptRequest {
 
 class CPromptBroker {
   public:
-    // Tells a listener that the requests changed; returns non-zero while someone listens.
-    // Called with the broker's lock held, on the thread that changed the requests: it may only
-    // hand the news on (post a message), never call the broker.
-    using NotifyFunc = std::function<int(std::int32_t userData)>;
-
     static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
     static constexpr std::chrono::milliseconds kDefaultStep{1000};
 
@@ -60,11 +55,12 @@ class CPromptBroker {
     // Takes the answer (refused flag, user name, password) for the request with the copy's id
     // and wakes its asker; false when the id is unknown or the request was already refused.
     virtual bool Answer(const PromptRequest& answer);
-    virtual void SetNotify(NotifyFunc callback, std::int32_t userData);
+    // The window side, told through CredentialsRequested whenever the requests change (with the
+    // broker's lock held); null: nobody listens. The transfer manager installs its desktop port.
+    virtual void SetListener(IDesktopPort* listener);
 
   protected:
-    // Whether a listener took notice: the callback's result, or without one the assumed answer
-    // (none, so Ask gives up at once). Caller holds the lock.
+    // Whether a listener took notice; without one, nobody did. Caller holds the lock.
     virtual bool NotifyLocked();
 
   private:
@@ -73,9 +69,6 @@ class CPromptBroker {
         CSyncEvent wake{CSyncEvent::Mode::AutoReset};
     };
 
-    // The answer assumed while no callback is installed: nobody listens.
-    static constexpr int kAssumedAnswer = 0;
-
     Pending* FindLocked(std::int32_t id);
     void RemoveLocked(const Pending* pending);
 
@@ -83,8 +76,7 @@ class CPromptBroker {
     const std::chrono::milliseconds step_;
     std::vector<std::unique_ptr<Pending>> pending_;
     std::mutex mutex_;
-    NotifyFunc notify_;
-    std::int32_t notifyData_ = 0;
+    IDesktopPort* listener_ = nullptr;
 };
 
 }  // namespace tellweir

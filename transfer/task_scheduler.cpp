@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 
+#include "base/civil_time.h"
 #include "base/id_counter.h"
 #include "transfer/thread_priority.h"
 
@@ -55,12 +56,6 @@ std::int64_t FromLocalTm(std::tm& local) {
     return t == static_cast<std::time_t>(-1) ? kFarFuture : static_cast<std::int64_t>(t);
 }
 
-int DaysInMonth(std::int64_t year, int month0) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month0 == 1 && leap ? 29 : kDays[month0];
-}
-
 // Beyond this many days or months from 1970 the calendar is not consulted.
 constexpr std::int64_t kCalendarLimit = 10'000'000;
 
@@ -87,7 +82,7 @@ std::int64_t AddMonths(std::int64_t start, std::int64_t months) {
     }
     local.tm_year = static_cast<int>(year);
     local.tm_mon = static_cast<int>(month0);
-    local.tm_mday = std::min(local.tm_mday, DaysInMonth(year + 1900, local.tm_mon));
+    local.tm_mday = std::min(local.tm_mday, DaysInMonth(year + 1900, local.tm_mon + 1));
     return FromLocalTm(local);
 }
 

@@ -35,7 +35,7 @@ bool MayReuse(const CTransferSession& session, const CTransferRequest& request,
 }
 
 bool IsHttpProxy(std::string_view proxy) {
-    return proxy.size() >= 7 && EqualsIgnoreAsciiCase(proxy.substr(0, 7), "http://");
+    return StartsWithIgnoreAsciiCase(proxy, "http://");
 }
 
 // Whether `notBefore` has come; the tick count may wrap.
@@ -51,6 +51,7 @@ void CTransferManager::Pump() {
         for (IPeriodicHook* hook : hooks_)
             hook->OnPeriodicRefresh();
     }
+    desktop_.PeriodicRefresh();
     Lock lock(lock_);
     DispatchLocked();
 }
@@ -95,15 +96,8 @@ void CTransferManager::DispatchLocked() {
     }
     CleanUpIdleSessionsLocked(settings_.Int(setting::kSessionIdleTime));
     if (additions_ > 0 && TickCountMs() - lastAdditionMs_ >= kAdditionQuietMs) {
-        bool installed;
-        {
-            std::lock_guard guard(callbackLock_);
-            installed = callbacks_[kCallbackAdded].callback != nullptr;
-        }
-        if (installed) {
-            additions_ = 0;
-            Notify(kCallbackAdded);
-        }
+        additions_ = 0;
+        desktop_.TransfersChanged(TransferNotice::Added);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "store/app_settings.h"
 #include "base/change_stamp.h"
 #include "base/id_counter.h"
+#include "transfer/prompt_broker.h"
 #include "transfer/request_props.h"
 
 namespace tellweir {
@@ -17,6 +18,11 @@ namespace tellweir {
 namespace {
 
 std::atomic<CTransferManager*> g_manager{nullptr};
+
+IDesktopPort& NoDesktop() {
+    static CNoDesktop none;
+    return none;
+}
 std::mutex g_lifecycle;
 
 constexpr std::chrono::milliseconds kWaitStep{100};
@@ -60,7 +66,8 @@ CTransferManager::CTransferManager(const TransferManagerOptions& options)
     : settings_(options.settings ? *options.settings : AppSettings()),
       logs_(options.logs ? *options.logs : CLogRegistry::Instance()),
       infoCachePath_(options.infoCachePath),
-      pool_(options.workerIdleTime) {}
+      pool_(options.workerIdleTime),
+      desktop_(options.desktop ? *options.desktop : NoDesktop()) {}
 
 CTransferManager::~CTransferManager() {
     // Stop() has ended every run; what is left only needs closing.
@@ -83,6 +90,8 @@ CTransferManager::~CTransferManager() {
 void CTransferManager::Start() {
     if (pumpEntry_ != 0) return;
     if (!infoCachePath_.empty()) infoCache_.Load(infoCachePath_);
+    // A worker that asks for credentials reaches the windows through the broker.
+    if (&desktop_ != &NoDesktop()) CPromptBroker::Instance().SetListener(&desktop_);
     pool_.Start();
     scheduler_.Start();
     auto* pump = new CCVoidFuncTask(&CTransferManager::PumpThunk, 0, true);
@@ -110,6 +119,7 @@ void CTransferManager::Stop() {
             runEnded_.wait_for(lock, kWaitStep);
     }
     pool_.StopAndWait();
+    if (&desktop_ != &NoDesktop()) CPromptBroker::Instance().SetListener(nullptr);
     if (!infoCachePath_.empty()) infoCache_.Save(infoCachePath_);
 }
 
@@ -180,20 +190,11 @@ bool CTransferManager::IsBusyLocked(std::int32_t id) const {
     return transfer != nullptr && IsBusyState(transfer->placement().list);
 }
 
-void CTransferManager::Notify(int kind) {
-    CallbackSlot slot;
-    {
-        std::lock_guard guard(callbackLock_);
-        slot = callbacks_[kind];
-    }
-    if (slot.callback) slot.callback(slot.userValue);
-}
-
 void CTransferManager::OnWatchedTransferChanged(CTransfer&) {
-    Notify(kCallbackChanged);
+    desktop_.TransfersChanged(TransferNotice::Changed);
 }
 
-int CTransferManager::AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start) {
+ManagerCode CTransferManager::AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start) {
     Lock lock(lock_);
     id = TransferIds().Next();
     auto owned = std::make_unique<CTransfer>(id, request, static_cast<ITransferWatcher*>(this));
@@ -213,25 +214,25 @@ int CTransferManager::AddTransfer(const CTransferRequest& request, std::int32_t&
     return kManagerOk;
 }
 
-int CTransferManager::RemoveTransfer(std::int32_t id) {
+ManagerCode CTransferManager::RemoveTransfer(std::int32_t id) {
     int result = kManagerUnknownId;
-    RemoveTransfers(std::span(&id, 1), std::span(&result, 1));
-    return result;
+    (void)RemoveTransfers(std::span(&id, 1), std::span(&result, 1));  // the batch is always Ok
+    return static_cast<ManagerCode>(result);
 }
 
-int CTransferManager::StopTransfer(std::int32_t id) {
+ManagerCode CTransferManager::StopTransfer(std::int32_t id) {
     int result = kManagerUnknownId;
-    StopTransfers(std::span(&id, 1), std::span(&result, 1));
-    return result;
+    (void)StopTransfers(std::span(&id, 1), std::span(&result, 1));  // the batch is always Ok
+    return static_cast<ManagerCode>(result);
 }
 
-int CTransferManager::StartTransfer(std::int32_t id) {
+ManagerCode CTransferManager::StartTransfer(std::int32_t id) {
     int result = kManagerUnknownId;
-    StartTransfers(std::span(&id, 1), std::span(&result, 1));
-    return result == kManagerRunning ? kManagerBusy : result;
+    (void)StartTransfers(std::span(&id, 1), std::span(&result, 1));  // the batch is always Ok
+    return result == kManagerRunning ? kManagerBusy : static_cast<ManagerCode>(result);
 }
 
-int CTransferManager::StopTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+ManagerCode CTransferManager::StopTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
     Lock lock(lock_);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         CTransfer* transfer = FindLocked(ids[i]);
@@ -243,8 +244,8 @@ int CTransferManager::StopTransfers(std::span<const std::int32_t> ids, std::span
     return kManagerOk;
 }
 
-int CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
-    StopTransfers(ids);
+ManagerCode CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+    (void)StopTransfers(ids);  // per-transfer codes come from the removal below
     {
         Lock lock(lock_);
         for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -259,11 +260,11 @@ int CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids, std::sp
             if (i < results.size()) results[i] = transfer ? kManagerOk : kManagerUnknownId;
         }
     }
-    Notify(kCallbackRemoved);
+    desktop_.TransfersChanged(TransferNotice::Removed);
     return kManagerOk;
 }
 
-int CTransferManager::StartTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+ManagerCode CTransferManager::StartTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
     Lock lock(lock_);
     bool queued = false;
     for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -284,7 +285,7 @@ int CTransferManager::StartTransfers(std::span<const std::int32_t> ids, std::spa
     return kManagerOk;
 }
 
-int CTransferManager::WaitTransfer(std::int32_t id, TransferStatus& status,
+ManagerCode CTransferManager::WaitTransfer(std::int32_t id, TransferStatus& status,
                                    std::int32_t timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Lock lock(lock_);
@@ -299,7 +300,7 @@ int CTransferManager::WaitTransfer(std::int32_t id, TransferStatus& status,
     }
 }
 
-int CTransferManager::WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs) {
+ManagerCode CTransferManager::WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Lock lock(lock_);
     for (;;) {
@@ -313,7 +314,7 @@ int CTransferManager::WaitTransfers(std::span<const std::int32_t> ids, std::int3
     }
 }
 
-int CTransferManager::GetStatus(std::int32_t id, TransferStatus& status) {
+ManagerCode CTransferManager::GetStatus(std::int32_t id, TransferStatus& status) {
     Lock lock(lock_);
     const CTransfer* transfer = FindLocked(id);
     if (transfer == nullptr) return kManagerUnknownId;
@@ -321,7 +322,7 @@ int CTransferManager::GetStatus(std::int32_t id, TransferStatus& status) {
     return kManagerOk;
 }
 
-int CTransferManager::GetRequest(std::int32_t id, CTransferRequest& request) {
+ManagerCode CTransferManager::GetRequest(std::int32_t id, CTransferRequest& request) {
     Lock lock(lock_);
     const CTransfer* transfer = FindLocked(id);
     if (transfer == nullptr) return kManagerUnknownId;
@@ -329,7 +330,7 @@ int CTransferManager::GetRequest(std::int32_t id, CTransferRequest& request) {
     return kManagerOk;
 }
 
-int CTransferManager::GetRequestAndStatus(std::int32_t id, CTransferRequest& request,
+ManagerCode CTransferManager::GetRequestAndStatus(std::int32_t id, CTransferRequest& request,
                                           TransferStatus& status) {
     Lock lock(lock_);
     const CTransfer* transfer = FindLocked(id);
@@ -339,7 +340,7 @@ int CTransferManager::GetRequestAndStatus(std::int32_t id, CTransferRequest& req
     return kManagerOk;
 }
 
-int CTransferManager::SetRequest(std::int32_t id, const CTransferRequest& request) {
+ManagerCode CTransferManager::SetRequest(std::int32_t id, const CTransferRequest& request) {
     Lock lock(lock_);
     CTransfer* transfer = FindLocked(id);
     if (transfer == nullptr) return kManagerUnknownId;
@@ -351,7 +352,7 @@ int CTransferManager::SetRequest(std::int32_t id, const CTransferRequest& reques
     return kManagerOk;
 }
 
-int CTransferManager::QueryTransfers(std::span<const std::int32_t> ids, int kind,
+ManagerCode CTransferManager::QueryTransfers(std::span<const std::int32_t> ids, int kind,
                                      std::span<std::int32_t> values) {
     Lock lock(lock_);
     if (ids.size() == 1 && ids[0] == kPseudoTransferId && !values.empty()) {
@@ -370,13 +371,13 @@ int CTransferManager::QueryTransfers(std::span<const std::int32_t> ids, int kind
     return kManagerOk;
 }
 
-int CTransferManager::SetForTransfers(std::span<const std::int32_t> ids, int kind,
+ManagerCode CTransferManager::SetForTransfers(std::span<const std::int32_t> ids, int kind,
                                       std::int32_t value) {
     std::vector<std::int32_t> values(ids.size(), value);
     return SetEachTransfer(ids, kind, values);
 }
 
-int CTransferManager::SetEachTransfer(std::span<const std::int32_t> ids, int kind,
+ManagerCode CTransferManager::SetEachTransfer(std::span<const std::int32_t> ids, int kind,
                                       std::span<std::int32_t> values) {
     Lock lock(lock_);
     std::size_t first = 0;
@@ -399,17 +400,17 @@ int CTransferManager::SetEachTransfer(std::span<const std::int32_t> ids, int kin
     return kManagerOk;
 }
 
-int CTransferManager::GetTransferText(std::int32_t id, std::int32_t, std::string& text) {
+ManagerCode CTransferManager::GetTransferText(std::int32_t id, std::int32_t, std::string& text) {
     text.clear();
     return TransferExists(id);
 }
 
-int CTransferManager::TransferExists(std::int32_t id) {
+ManagerCode CTransferManager::TransferExists(std::int32_t id) {
     Lock lock(lock_);
     return FindLocked(id) ? kManagerOk : kManagerUnknownId;
 }
 
-int CTransferManager::ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids) {
+ManagerCode CTransferManager::ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids) {
     Lock lock(lock_);
     ids.clear();
     if (id == -1) return kManagerOk;
@@ -418,7 +419,7 @@ int CTransferManager::ListTransfersAfter(std::int32_t id, std::vector<std::int32
     return kManagerOk;
 }
 
-int CTransferManager::ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp) {
+ManagerCode CTransferManager::ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp) {
     Lock lock(lock_);
     ids.clear();
     for (const auto& [id, transfer] : transfers_)
@@ -426,7 +427,7 @@ int CTransferManager::ListChangedSince(std::vector<std::int32_t>& ids, std::uint
     return kManagerOk;
 }
 
-int CTransferManager::WatchTransfers(std::span<std::int32_t> ids, bool watched) {
+ManagerCode CTransferManager::WatchTransfers(std::span<std::int32_t> ids, bool watched) {
     Lock lock(lock_);
     for (std::int32_t& id : ids) {
         CTransfer* transfer = FindLocked(id);
@@ -435,13 +436,6 @@ int CTransferManager::WatchTransfers(std::span<std::int32_t> ids, bool watched) 
         else
             id = 0;
     }
-    return kManagerOk;
-}
-
-int CTransferManager::SetCallback(Callback callback, std::int32_t userValue, int kind) {
-    if (kind < 0 || kind > 2) return kManagerUnknownId;
-    std::lock_guard guard(callbackLock_);
-    callbacks_[kind] = CallbackSlot{callback, userValue};
     return kManagerOk;
 }
 

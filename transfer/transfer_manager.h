@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "port/desktop_port.h"
 #include "store/property_set.h"
 #include "transfer/info_cache.h"
 #include "transfer/periodic_hook.h"
@@ -33,21 +34,24 @@ struct TransferManagerOptions {
     // Loaded at creation and saved at shutdown; empty: the cache lives in memory only.
     std::string infoCachePath;
     std::chrono::milliseconds workerIdleTime = CWorkerPool::kDefaultIdleTime;
+    // Told of added, removed and changed transfers, of credentials requests and of each pump;
+    // null: nobody (no window). It must outlive the manager.
+    IDesktopPort* desktop = nullptr;
 };
 
 // "InfoCache.txt" in the user's data folder; empty when there is no data folder.
 std::string DefaultInfoCachePath();
 
 // Codes of the manager's operations.
-inline constexpr int kManagerOk = 0;
-inline constexpr int kManagerUnknownId = 1;
-inline constexpr int kManagerBusy = 2;  // running, or a wait timed out
-inline constexpr int kManagerRunning = 3;
+// [[nodiscard]] on the type: every operation's code must be looked at or dropped on purpose.
+enum [[nodiscard]] ManagerCode : int {
+    kManagerOk = 0,
+    kManagerUnknownId = 1,
+    kManagerBusy = 2,  // running, or a wait timed out
+    kManagerRunning = 3,
+};
 
-// Kinds of callbacks, of SetForTransfers and of QueryTransfers.
-inline constexpr int kCallbackAdded = 0;
-inline constexpr int kCallbackRemoved = 1;
-inline constexpr int kCallbackChanged = 2;
+// Kinds of SetForTransfers and of QueryTransfers.
 inline constexpr int kKindExists = 0;
 inline constexpr int kKindLogId = 1;
 inline constexpr int kKindWatched = 2;
@@ -56,9 +60,6 @@ inline constexpr std::int32_t kPseudoTransferId = 1;
 
 class CTransferManager final : private ITransferWatcher {
   public:
-    // Called with the user value; from any thread. It may only hand the news on.
-    using Callback = void (*)(std::int32_t userValue);
-
     // The running manager, or null.
     static CTransferManager* Get();
     // Makes and starts the manager unless one exists: loads the info cache, starts the worker
@@ -69,31 +70,30 @@ class CTransferManager final : private ITransferWatcher {
     // a worker or a callback.
     static void Shutdown();
 
-    int AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start);
-    int RemoveTransfer(std::int32_t id);
-    int StopTransfer(std::int32_t id);
-    int StartTransfer(std::int32_t id);
-    int RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
-    int StopTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
-    int StartTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    ManagerCode AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start);
+    ManagerCode RemoveTransfer(std::int32_t id);
+    ManagerCode StopTransfer(std::int32_t id);
+    ManagerCode StartTransfer(std::int32_t id);
+    ManagerCode RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    ManagerCode StopTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
+    ManagerCode StartTransfers(std::span<const std::int32_t> ids, std::span<int> results = {});
     // Time-outs in milliseconds: 0 one look, negative no limit.
-    int WaitTransfer(std::int32_t id, TransferStatus& status, std::int32_t timeoutMs);
+    ManagerCode WaitTransfer(std::int32_t id, TransferStatus& status, std::int32_t timeoutMs);
     // As WaitTransfer for all the ids; -2 returns as soon as one of them has ended.
-    int WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs);
-    int GetStatus(std::int32_t id, TransferStatus& status);
-    int GetRequest(std::int32_t id, CTransferRequest& request);
-    int GetRequestAndStatus(std::int32_t id, CTransferRequest& request, TransferStatus& status);
-    int SetRequest(std::int32_t id, const CTransferRequest& request);
-    int QueryTransfers(std::span<const std::int32_t> ids, int kind, std::span<std::int32_t> values);
-    int SetForTransfers(std::span<const std::int32_t> ids, int kind, std::int32_t value);
-    int SetEachTransfer(std::span<const std::int32_t> ids, int kind,
+    ManagerCode WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs);
+    ManagerCode GetStatus(std::int32_t id, TransferStatus& status);
+    ManagerCode GetRequest(std::int32_t id, CTransferRequest& request);
+    ManagerCode GetRequestAndStatus(std::int32_t id, CTransferRequest& request, TransferStatus& status);
+    ManagerCode SetRequest(std::int32_t id, const CTransferRequest& request);
+    ManagerCode QueryTransfers(std::span<const std::int32_t> ids, int kind, std::span<std::int32_t> values);
+    ManagerCode SetForTransfers(std::span<const std::int32_t> ids, int kind, std::int32_t value);
+    ManagerCode SetEachTransfer(std::span<const std::int32_t> ids, int kind,
                         std::span<std::int32_t> values);
-    int GetTransferText(std::int32_t id, std::int32_t ignored, std::string& text);
-    int TransferExists(std::int32_t id);
-    int ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids);
-    int ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp);
-    int WatchTransfers(std::span<std::int32_t> ids, bool watched);
-    int SetCallback(Callback callback, std::int32_t userValue, int kind);
+    ManagerCode GetTransferText(std::int32_t id, std::int32_t ignored, std::string& text);
+    ManagerCode TransferExists(std::int32_t id);
+    ManagerCode ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids);
+    ManagerCode ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp);
+    ManagerCode WatchTransfers(std::span<std::int32_t> ids, bool watched);
 
     // Objects refreshed by the pump once a second. Unregistering waits for a refresh under way.
     void RegisterPeriodicHook(IPeriodicHook* hook);
@@ -129,7 +129,6 @@ class CTransferManager final : private ITransferWatcher {
     static void RunThunk(std::int32_t transferId);
     void RunOnWorker(std::int32_t transferId);
     void OnWatchedTransferChanged(CTransfer& transfer) override;
-    void Notify(int kind);
 
     CTransfer* FindLocked(std::int32_t id) const;
     void MoveToListLocked(CTransfer& transfer, TransferState list);
@@ -165,12 +164,7 @@ class CTransferManager final : private ITransferWatcher {
     int additions_ = 0;
     std::uint32_t lastAdditionMs_ = 0;
 
-    std::mutex callbackLock_;  // a leaf: taken last, never held while calling out
-    struct CallbackSlot {
-        Callback callback = nullptr;
-        std::int32_t userValue = 0;
-    };
-    CallbackSlot callbacks_[3];
+    IDesktopPort& desktop_;
 
     std::mutex hookLock_;
     std::vector<IPeriodicHook*> hooks_;

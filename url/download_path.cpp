@@ -5,8 +5,9 @@
 
 #include <ctime>
 
-#include "url/protocol.h"
+#include "base/ascii_text.h"
 #include "base/text_format.h"
+#include "url/protocol.h"
 
 namespace tellweir {
 namespace {
@@ -22,12 +23,8 @@ bool NameExists(const std::string& path) {
 
 // "http://" gives "http", "mailto:" gives "mailto".
 std::string_view SchemeFolder(ProtocolId protocol) {
-    std::string_view prefix = ProtocolPrefix(protocol);
-    constexpr std::string_view kStrip = ":\\/?";
-    const std::size_t first = prefix.find_first_not_of(kStrip);
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = prefix.find_last_not_of(kStrip);
-    return prefix.substr(first, last - first + 1);
+    return TrimAscii(ProtocolPrefix(protocol),
+                     [](char c) { return c == ':' || c == '?' || IsPathSeparator(c); });
 }
 
 std::string SiteFolder(const CUrlAddress& address) {
@@ -49,7 +46,6 @@ std::string SiteFolder(const CUrlAddress& address) {
 }  // namespace
 
 std::string EscapeFileName(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size());
     for (char c : text) {
@@ -65,8 +61,8 @@ std::string EscapeFileName(std::string_view text) {
             case ':': {
                 const auto code = static_cast<unsigned char>(c);
                 escaped += '%';
-                escaped += kHex[code >> 4];
-                escaped += kHex[code & 0xF];
+                escaped += UpperHexDigit(code >> 4);
+                escaped += UpperHexDigit(code);
                 break;
             }
             default:

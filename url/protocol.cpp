@@ -33,10 +33,7 @@ ProtocolId GuessProtocol(std::string_view text) {
         if (text[i] == '@') hostStart = i + 1;
     }
     const std::string_view host = text.substr(hostStart);
-    if (host.size() >= 3 && EqualsIgnoreAsciiCase(host.substr(0, 3), "ftp")) {
-        return ProtocolId::Ftp;
-    }
-    return ProtocolId::Http;
+    return StartsWithIgnoreAsciiCase(host, "ftp") ? ProtocolId::Ftp : ProtocolId::Http;
 }
 
 }  // namespace

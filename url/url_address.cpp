@@ -34,8 +34,7 @@ std::string CleanHost(std::string_view host) {
 bool ParseUrl(std::string_view text, bool strict, CUrlAddress& address, std::string& path) {
     address.Reset();
     path.clear();
-    while (!text.empty() && IsAsciiSpace(text.front()))
-        text.remove_prefix(1);
+    text = TrimLeadingAscii(text, IsAsciiSpace);
     if (text.empty()) return false;
 
     const DetectedProtocol detected = DetectProtocol(text, strict);

@@ -14,8 +14,7 @@ namespace {
 // is absolute, so exactly one leading '/' is kept.
 std::string LocalPathOfFileUrl(std::string_view text) {
     text.remove_prefix(5);  // "file:"
-    while (!text.empty() && IsPathSeparator(text.front()))
-        text.remove_prefix(1);
+    text = TrimLeadingAscii(text, IsPathSeparator);
     std::string path("/");
     path += text;
     return path;

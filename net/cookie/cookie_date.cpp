@@ -1,7 +1,7 @@
 // The expires forms of Set-Cookie values and the expiry text of the file.
 #include "net/cookie/cookie_date.h"
 
-#include "net/cookie/cookie_key.h"
+#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {
@@ -9,10 +9,6 @@ namespace {
 // Numbers read by a "%d" stop growing here: any larger field is invalid as a date anyway, and
 // a saturated value keeps arithmetic on hostile digit runs defined.
 constexpr int kNumberCeiling = 1'000'000'000;
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Reads `text` as sscanf would with a pattern of "%d", "%3s", "%*s", blanks (any run of white
 // space, also none) and literal characters, and gives the number of fields assigned. Numbers
@@ -23,12 +19,12 @@ int ScanFields(std::string_view text, std::string_view pattern, int (&numbers)[5
     int assigned = 0;
     int count = 0;
     auto skipSpace = [&] {
-        while (pos < text.size() && IsCookieSpace(text[pos]))
+        while (pos < text.size() && IsAsciiSpace(text[pos]))
             ++pos;
     };
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char p = pattern[i];
-        if (IsCookieSpace(p)) {
+        if (IsAsciiSpace(p)) {
             skipSpace();
         } else if (p != '%') {
             if (pos >= text.size() || text[pos] != p) return assigned;
@@ -38,9 +34,9 @@ int ScanFields(std::string_view text, std::string_view pattern, int (&numbers)[5
             skipSpace();
             const bool negative = pos < text.size() && text[pos] == '-';
             if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) ++pos;
-            if (pos >= text.size() || !IsDigit(text[pos]) || count >= 5) return assigned;
+            if (pos >= text.size() || !IsAsciiDigit(text[pos]) || count >= 5) return assigned;
             int value = 0;
-            for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+            for (; pos < text.size() && IsAsciiDigit(text[pos]); ++pos) {
                 value =
                     value >= kNumberCeiling / 10 ? kNumberCeiling : value * 10 + (text[pos] - '0');
             }
@@ -53,7 +49,7 @@ int ScanFields(std::string_view text, std::string_view pattern, int (&numbers)[5
             skipSpace();
             if (pos >= text.size()) return assigned;
             const std::size_t start = pos;
-            while (pos < text.size() && !IsCookieSpace(text[pos]) && (skip || pos - start < 3))
+            while (pos < text.size() && !IsAsciiSpace(text[pos]) && (skip || pos - start < 3))
                 ++pos;
             if (!skip) {
                 word = text.substr(start, pos - start);

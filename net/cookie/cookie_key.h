@@ -1,6 +1,7 @@
 // How the cookie store files and matches cookies: the tree key built from a domain and a path,
 // the domain a host stands for, and the host and path tests that decide whether a stored cookie
-// goes with a request. All comparisons are ASCII, byte by byte, never through the C locale.
+// goes with a request. All comparisons are ASCII, byte by byte, never through the C locale
+// (base/ascii_text.h).
 #pragma once
 
 #include <string>
@@ -8,13 +9,6 @@
 #include <vector>
 
 namespace tellweir {
-
-// Blank, tab, line feed, vertical tab, form feed, carriage return.
-constexpr bool IsCookieSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view TrimCookieSpace(std::string_view text);
 
 // The key of a cookie: the domain trimmed of blanks and of '.' at both ends, lower-cased, its
 // labels written last to first, each followed by '/', then the path without its leading '/'
@@ -36,7 +30,5 @@ bool CookieDomainMatches(std::string_view host, std::string_view domain);
 
 // True when `requestPath` begins with `cookiePath`, ignoring case.
 bool CookiePathMatches(std::string_view requestPath, std::string_view cookiePath);
-
-bool CookieTextEquals(std::string_view a, std::string_view b);  // ignoring ASCII case
 
 }  // namespace tellweir

@@ -5,6 +5,7 @@
 
 #include "net/cookie/cookie_date.h"
 #include "net/cookie/cookie_key.h"
+#include "base/ascii_text.h"
 #include "base/change_stamp.h"
 
 namespace tellweir {
@@ -23,9 +24,9 @@ struct SetCookieFields {
 // next ';', a name with an optional "=value". "secure" counts by its name alone.
 SetCookieFields ParseSetCookie(std::string_view value) {
     SetCookieFields fields;
-    value = TrimCookieSpace(value);
+    value = TrimAsciiSpace(value);
     std::size_t pos = 0;
-    while (pos < value.size() && value[pos] != ';' && !IsCookieSpace(value[pos]))
+    while (pos < value.size() && value[pos] != ';' && !IsAsciiSpace(value[pos]))
         ++pos;
     fields.text = value.substr(0, pos);
     while (pos < value.size()) {
@@ -35,17 +36,17 @@ SetCookieFields ParseSetCookie(std::string_view value) {
         const std::string_view attribute = value.substr(pos, end - pos);
         pos = end;
         const std::size_t equals = attribute.find('=');
-        const std::string_view name = TrimCookieSpace(attribute.substr(0, equals));
+        const std::string_view name = TrimAsciiSpace(attribute.substr(0, equals));
         const std::string_view content = equals == std::string_view::npos
                                              ? std::string_view()
-                                             : TrimCookieSpace(attribute.substr(equals + 1));
-        if (CookieTextEquals(name, "secure")) {
+                                             : TrimAsciiSpace(attribute.substr(equals + 1));
+        if (EqualsIgnoreAsciiCase(name, "secure")) {
             fields.secure = true;
-        } else if (CookieTextEquals(name, "expires")) {
+        } else if (EqualsIgnoreAsciiCase(name, "expires")) {
             fields.expires = content;
-        } else if (CookieTextEquals(name, "path")) {
+        } else if (EqualsIgnoreAsciiCase(name, "path")) {
             fields.path = content;
-        } else if (CookieTextEquals(name, "domain")) {
+        } else if (EqualsIgnoreAsciiCase(name, "domain")) {
             fields.domain = content;
         }
     }
@@ -74,10 +75,10 @@ std::optional<CCookieStore::Prepared> CCookieStore::Prepare(std::string_view dom
                                                             std::string_view text,
                                                             std::string_view expires,
                                                             DateTime added) {
-    text = TrimCookieSpace(text);
-    domain = TrimCookieSpace(domain);
-    path = TrimCookieSpace(path);
-    expires = TrimCookieSpace(expires);
+    text = TrimAsciiSpace(text);
+    domain = TrimAsciiSpace(domain);
+    path = TrimAsciiSpace(path);
+    expires = TrimAsciiSpace(expires);
     if (text.empty() || text.size() > kMaxTextLength || domain.size() > kMaxDomainLength ||
         path.size() > kMaxPathLength)
         return std::nullopt;
@@ -131,7 +132,7 @@ bool CCookieStore::AddFromHeader(std::string_view setCookie, std::string_view ho
 bool CCookieStore::GetCookieHeader(std::string_view host, std::string_view path, bool secure,
                                    std::string& out) {
     out.clear();
-    host = TrimCookieSpace(host);
+    host = TrimAsciiSpace(host);
     if (host.empty() || path.empty()) return false;
     const std::string requestDomain = CookieHostDomain(host);
     const std::string key = CookieKey(requestDomain, "/");
@@ -157,16 +158,16 @@ bool CCookieStore::GetCookieHeader(std::string_view host, std::string_view path,
 }
 
 bool CCookieStore::RemoveCookie(std::string_view domain, std::string_view path) {
-    domain = TrimCookieSpace(domain);
-    path = TrimCookieSpace(path);
+    domain = TrimAsciiSpace(domain);
+    path = TrimAsciiSpace(path);
     const std::string key = CookieKey(domain, "/");
     const std::vector<std::string_view> node = SplitCookieKey(key);
     if (node.empty()) return false;
     bool removed = false;
     std::lock_guard guard(lock_);
     tree_.Walk(node, [&](const CookieRecord& cookie) {
-        const bool match =
-            CookieTextEquals(cookie.domain, domain) && CookieTextEquals(cookie.path, path);
+        const bool match = EqualsIgnoreAsciiCase(cookie.domain, domain) &&
+                           EqualsIgnoreAsciiCase(cookie.path, path);
         removed = removed || match;
         return !match;
     });

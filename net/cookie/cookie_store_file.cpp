@@ -11,6 +11,7 @@
 #include "net/cookie/cookie_store.h"
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
+#include "base/ascii_text.h"
 #include "base/text_format.h"
 
 namespace tellweir {
@@ -40,15 +41,7 @@ std::string FormatAdded(DateTime added) {
 // The added time read from the file, as local time; `fallback` when it cannot be read.
 DateTime ParseAdded(std::string_view text, DateTime fallback) {
     CivilTime time;
-    if (!ParseDateText(text, time)) return fallback;
-    std::tm fields{};
-    fields.tm_year = time.year - 1900;
-    fields.tm_mon = time.month - 1;
-    fields.tm_mday = time.day;
-    fields.tm_hour = time.hour;
-    fields.tm_min = time.minute;
-    fields.tm_sec = time.second;
-    return DateTime::FromTm(fields);
+    return ParseDateText(text, time) ? ToDateTime(time) : fallback;
 }
 
 // The values of one line of the file; later duplicates win.
@@ -67,13 +60,13 @@ FileLine ParseLine(std::string_view line) {
     ParseAttributeList(
         line,
         [&](std::string_view name) {
-            target = CookieTextEquals(name, "domain")    ? &fields.domain
-                     : CookieTextEquals(name, "path")    ? &fields.path
-                     : CookieTextEquals(name, "secure")  ? &fields.secure
-                     : CookieTextEquals(name, "expires") ? &fields.expires
-                     : CookieTextEquals(name, "cookie")  ? &fields.cookie
-                     : CookieTextEquals(name, "added")   ? &fields.added
-                                                         : nullptr;
+            target = EqualsIgnoreAsciiCase(name, "domain")    ? &fields.domain
+                     : EqualsIgnoreAsciiCase(name, "path")    ? &fields.path
+                     : EqualsIgnoreAsciiCase(name, "secure")  ? &fields.secure
+                     : EqualsIgnoreAsciiCase(name, "expires") ? &fields.expires
+                     : EqualsIgnoreAsciiCase(name, "cookie")  ? &fields.cookie
+                     : EqualsIgnoreAsciiCase(name, "added")   ? &fields.added
+                                                              : nullptr;
             return true;
         },
         [&](std::string_view value) {

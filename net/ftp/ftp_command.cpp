@@ -1,8 +1,6 @@
 // The FTP command layer: reading replies from the control connection, sending commands (the
 // password masked in the log), and skipping the TYPE and REST commands whose effect is known to
 // be in force already.
-#include <cctype>
-
 #include "net/ftp/ftp_session.h"
 #include "net/net_log.h"
 #include "base/ascii_text.h"
@@ -12,26 +10,9 @@ namespace {
 
 constexpr std::int32_t kReplyChunk = 256;
 
-std::string_view TrimLineEnds(std::string_view text) {
-    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper;
-}
-
 // The command as the shortcut rules compare it: trimmed on the left, in upper case.
 std::string ShortcutKey(std::string_view command) {
-    while (!command.empty() && std::isspace(static_cast<unsigned char>(command.front())))
-        command.remove_prefix(1);
-    return Upper(TrimLineEnds(command));
+    return UpperAscii(TrimTrailingAscii(TrimLeadingAscii(command, IsAsciiSpace), IsLineBreak));
 }
 
 }  // namespace
@@ -68,10 +49,7 @@ TransferResult CFtpSession::ReadFtpReply(ILog* log, std::string& text, int& code
         }
         replies_.Append(std::string_view(chunk, static_cast<std::size_t>(count)));
     }
-    std::string_view shown = reply.text;
-    while (!shown.empty() && (shown.back() == '\r' || shown.back() == '\n'))
-        shown.remove_suffix(1);
-    LogText(log, kLogLevelReceived, shown);
+    LogText(log, kLogLevelReceived, TrimTrailingAscii(reply.text, IsLineBreak));
     if (reply.warning)
         LogText(log, kLevelError,
                 "WARNING: Incorrect reply received from server: 3 digit number expected at the "
@@ -83,12 +61,12 @@ TransferResult CFtpSession::ReadFtpReply(ILog* log, std::string& text, int& code
 
 TransferResult CFtpSession::SendCommand(std::string_view command, ILog* log) {
     if (IsAborted()) return result::kStopped;
-    command = TrimLineEnds(command);
+    command = TrimAscii(command, IsLineBreak);
     if (command.empty()) {
         LogText(log, kLevelError, "Empty parameter for FTP command.");
         return result::kEmptyParameter;
     }
-    if (command.size() >= 6 && EqualsIgnoreAsciiCase(command.substr(0, 5), "PASS ")) {
+    if (command.size() >= 6 && StartsWithIgnoreAsciiCase(command, "PASS ")) {
         LogText(log, kLogLevelSent, "PASS ****");
     } else {
         LogText(log, kLogLevelSent, command);

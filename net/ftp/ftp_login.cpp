@@ -5,14 +5,14 @@
 #include <map>
 #include <memory>
 
+#include "base/text_format.h"
 #include "net/ftp/ftp_session.h"
 #include "net/ftp/otp_challenge.h"
 #include "net/net_log.h"
-#include "url/url_address.h"
 #include "store/password_store.h"
 #include "store/setting_ids.h"
-#include "base/text_format.h"
 #include "transfer/transfer.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 namespace {
@@ -57,8 +57,33 @@ TransferResult CFtpSession::LoginWithCredentials(CTransfer& transfer, ILog* log)
     if (code / 100 != 2) return FtpResultForClass(code);
 
     const CUrlAddress& address = transfer.Address();
-    std::string user = address.user;
-    std::string password = address.password;
+    std::string user;
+    std::string password;
+    bool ask = ChooseCredentials(address, user, password);
+    const std::string siteUrl = ComposeUrl(address, "", UrlParts{});
+    const std::string site = Format("%s:%d", address.host, address.port);
+    for (int refused = 0;; ++refused) {
+        if (ask) {
+            const TransferResult prompted = PromptLogin(siteUrl, user, password, log);
+            // Unanswered after a refusal, the refusal is what the run ends with, not a stop.
+            if (prompted != result::kOk)
+                return refused > 0 && !IsAborted() ? result::kFtp5xx : prompted;
+        }
+        const TransferResult logged = LoginHoldingSiteLock(site, user, password, log);
+        if (logged == result::kOk) {
+            loginUser_ = user;
+            loginPassword_ = password;
+            return result::kOk;
+        }
+        if (logged != result::kFtp5xx || refused >= kMaxLoginPrompts) return logged;
+        ask = true;
+    }
+}
+
+bool CFtpSession::ChooseCredentials(const CUrlAddress& address, std::string& user,
+                                    std::string& password) const {
+    user = address.user;
+    password = address.password;
     bool ask = false;
     if (!user.empty()) {
         if (user == "$") {
@@ -85,39 +110,34 @@ TransferResult CFtpSession::LoginWithCredentials(CTransfer& transfer, ILog* log)
         site.user = user;
         CPasswordStore::Instance().Get(ComposeUrl(site, "", UrlParts{.user = true}), password);
     }
+    return ask;
+}
 
-    const std::string siteUrl = ComposeUrl(address, "", UrlParts{});
-    const std::string lockName = Format("%s:%d", address.host, address.port);
-    for (int refused = 0;; ++refused) {
-        if (ask) {
-            password.clear();
-            const TransferResult prompted = PromptCredentials(siteUrl, user, password, log);
-            // Unanswered after a refusal, the refusal is what the run ends with, not a stop.
-            if (prompted != result::kOk)
-                return refused > 0 && !IsAborted() ? result::kFtp5xx : prompted;
-            promptedUser_ = user;
-            promptedPassword_ = password;
+TransferResult CFtpSession::PromptLogin(std::string_view siteUrl, std::string& user,
+                                        std::string& password, ILog* log) {
+    password.clear();
+    const TransferResult prompted = PromptCredentials(siteUrl, user, password, log);
+    if (prompted != result::kOk) return prompted;
+    promptedUser_ = user;
+    promptedPassword_ = password;
+    return result::kOk;
+}
+
+TransferResult CFtpSession::LoginHoldingSiteLock(const std::string& site, std::string_view user,
+                                                 std::string_view password, ILog* log) {
+    std::timed_mutex& lock = SiteLoginLock(site);
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ConnectionTimeoutMs());
+    while (!lock.try_lock_for(std::chrono::milliseconds(100))) {
+        if (IsAborted()) return result::kStopped;
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            LogMessage(log, kLevelError, msg::kTimeoutOn, "FTP login");
+            return result::kTimeout;
         }
-        std::timed_mutex& lock = SiteLoginLock(lockName);
-        const auto giveUp =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(ConnectionTimeoutMs());
-        while (!lock.try_lock_for(std::chrono::milliseconds(100))) {
-            if (IsAborted()) return result::kStopped;
-            if (std::chrono::steady_clock::now() >= giveUp) {
-                LogMessage(log, kLevelError, msg::kTimeoutOn, "FTP login");
-                return result::kTimeout;
-            }
-        }
-        const TransferResult logged = Login(user, password, log);
-        lock.unlock();
-        if (logged == result::kOk) {
-            loginUser_ = user;
-            loginPassword_ = password;
-            return result::kOk;
-        }
-        if (logged != result::kFtp5xx || refused >= kMaxLoginPrompts) return logged;
-        ask = true;
     }
+    const TransferResult logged = Login(user, password, log);
+    lock.unlock();
+    return logged;
 }
 
 TransferResult CFtpSession::Login(std::string_view user, std::string_view password, ILog* log) {

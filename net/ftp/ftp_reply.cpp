@@ -3,12 +3,13 @@
 
 #include <algorithm>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 namespace {
 
 bool HasCode(std::string_view line) {
-    return line.size() >= 3 &&
-           std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+    return line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, IsAsciiDigit);
 }
 
 int CodeOf(std::string_view line) {

@@ -20,6 +20,7 @@ namespace tellweir {
 class CLocalFile;
 class CProgressMeter;
 class CTransfer;
+struct CUrlAddress;
 
 // Values of transfer property 200 ("FTP/Data Connection Type").
 inline constexpr int kFtpDataActive = 0;           // PORT
@@ -122,6 +123,19 @@ class CFtpSession final : public CTransferSession {
     TransferResult SendRestart(std::int64_t restartOffset, ILog* log);
     // The stop flag wins over a socket's own error.
     TransferResult SocketFailure(const CNetSocket& socket) const;
+
+    // The steps of LoginWithCredentials.
+    // The user and password to try first: anonymous, from the URL, a prompt's earlier answer,
+    // or the password store's for the URL's user. True when they still have to be asked for.
+    bool ChooseCredentials(const CUrlAddress& address, std::string& user,
+                           std::string& password) const;
+    // Asks for both and keeps the answer for this session's later logins.
+    TransferResult PromptLogin(std::string_view siteUrl, std::string& user, std::string& password,
+                               ILog* log);
+    // Login while holding the login lock of `site` ("host:port"), waited for up to the
+    // connection timeout.
+    TransferResult LoginHoldingSiteLock(const std::string& site, std::string_view user,
+                                        std::string_view password, ILog* log);
 
     const CPropertySet* const settings_;
     CTrafficRelay relay_{*this};

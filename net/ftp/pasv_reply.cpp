@@ -36,10 +36,7 @@ bool ScanLastWord(std::string_view text, Numbers& numbers) {
     text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
     if (const std::size_t blank = text.rfind(' '); blank != std::string_view::npos)
         text.remove_prefix(blank + 1);
-    while (!text.empty() && !IsAsciiDigit(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && !IsAsciiDigit(text.back()))
-        text.remove_suffix(1);
+    text = TrimAscii(text, [](char c) { return !IsAsciiDigit(c); });
     return ScanSixNumbers(text, 0, numbers);
 }
 

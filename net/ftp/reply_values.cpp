@@ -42,14 +42,10 @@ bool ParseMdtmTime(std::string_view value, CivilTime& time) {
 }
 
 std::string FtpStatusLineProperty(std::string_view replyText) {
-    std::string_view text = replyText;
-    while (!text.empty() && IsAsciiSpace(text.back()))
-        text.remove_suffix(1);
+    std::string_view text = TrimTrailingAscii(replyText, IsAsciiSpace);
     if (const std::size_t lineEnd = text.find('\n'); lineEnd != std::string_view::npos)
         text.remove_prefix(lineEnd + 1);
-    while (!text.empty() && IsAsciiSpace(text.front()))
-        text.remove_prefix(1);
-    return std::string(text);
+    return std::string(TrimLeadingAscii(text, IsAsciiSpace));
 }
 
 }  // namespace tellweir

@@ -6,11 +6,9 @@
 namespace tellweir {
 namespace {
 
+// The value of a digit in `base` (8, 10 or 16), or -1.
 int DigitValue(char c, int base) {
-    int value = 99;
-    if (c >= '0' && c <= '9') value = c - '0';
-    if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    const int value = HexDigitValue(c);
     return value < base ? value : -1;
 }
 

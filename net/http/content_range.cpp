@@ -9,9 +9,7 @@ namespace tellweir {
 
 bool ParseContentRange(std::string_view value, ContentRange& range) {
     constexpr std::string_view kUnit = "bytes ";
-    if (value.size() < kUnit.size() + 4 ||
-        !EqualsIgnoreAsciiCase(value.substr(0, kUnit.size()), kUnit))
-        return false;
+    if (value.size() < kUnit.size() + 4 || !StartsWithIgnoreAsciiCase(value, kUnit)) return false;
     const std::string_view rest = TrimAsciiSpace(value.substr(kUnit.size()));
     const std::size_t dash = rest.find('-');
     const std::size_t slash = rest.find('/');

@@ -18,17 +18,12 @@ std::size_t FindEmptyLineEnd(std::string_view text, std::size_t from, std::size_
     return at == std::string_view::npos ? at : at + kEmptyLine.size();
 }
 
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           EqualsIgnoreAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
 }  // namespace
 
 std::size_t HeaderBlockLength(std::string_view text, std::size_t limit) {
     const std::size_t first = FindEmptyLineEnd(text, 0, limit);
     if (first == std::string_view::npos) return 0;
-    if (!StartsWithIgnoreCase(text.substr(first), kContentRange)) return first;
+    if (!StartsWithIgnoreAsciiCase(text.substr(first), kContentRange)) return first;
     const std::size_t second = FindEmptyLineEnd(text, first, limit);
     return second == std::string_view::npos ? 0 : second;
 }

@@ -22,11 +22,9 @@ void VisitHeader(std::string_view block, std::string_view name, Found found) {
     for (std::size_t lineStart = 0; lineStart < text.size();) {
         std::size_t lineEnd = text.find('\n', lineStart);
         if (lineEnd == std::string_view::npos) lineEnd = text.size();
-        if (lineEnd - lineStart >= name.size() &&
-            EqualsIgnoreAsciiCase(text.substr(lineStart, name.size()), name)) {
+        if (StartsWithIgnoreAsciiCase(text.substr(lineStart, lineEnd - lineStart), name)) {
             // Folded lines continue the value.
-            while (lineEnd + 1 < text.size() &&
-                   (text[lineEnd + 1] == ' ' || text[lineEnd + 1] == '\t')) {
+            while (lineEnd + 1 < text.size() && IsBlankOrTab(text[lineEnd + 1])) {
                 const std::size_t next = text.find('\n', lineEnd + 1);
                 lineEnd = next == std::string_view::npos ? text.size() : next;
             }

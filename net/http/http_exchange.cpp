@@ -43,26 +43,29 @@ TransferResult CHttpSession::ExecuteRequest(CTransfer& transfer, std::string_vie
     const bool viaProxy = ViaHttpProxy();
     const bool post = method == "POST";
     const bool head = EqualsIgnoreAsciiCase(method, "HEAD");
+    bool staleRetried = false;
+    // A kept-alive connection that the server or a proxy closed between two requests fails the
+    // next one before any reply; a GET or HEAD is then sent once more on a new connection.
+    const auto retryOnNewConnection = [&](bool reused, TransferResult failed) {
+        if (!connect || !reused || post || staleRetried || IsAborted()) return false;
+        if (failed != result::kControlClosed && failed != 10053 && failed != 10054) return false;
+        staleRetried = true;
+        Disconnect();
+        received_.clear();
+        return true;
+    };
     for (int redirects = 0;;) {
+        const bool reused = IsConnected();
         if (connect) {
             const TransferResult connected = Connect(transfer, log);
             if (connected != result::kOk) return connected;
         }
-        ApplyCookies(transfer);
-        CUrlAddress address = transfer.Address();
-        std::string stored;
-        if (passwords_.Get(ComposeUrl(address, "", UrlParts{.user = true}), stored))
-            address.password = stored;
-        TransferResult sent;
-        if (post) {
-            sent = SendPost(transfer, address, viaProxy, postData, log);
-        } else {
-            sent = SendRequest(BuildRequest(transfer, address, method, viaProxy, start, end), log);
+        const TransferResult exchanged = SendAndReadReply(transfer, method, viaProxy, start, end,
+                                                          header, status, log, postData);
+        if (exchanged != result::kOk) {
+            if (retryOnNewConnection(reused, exchanged)) continue;
+            return exchanged;
         }
-        if (sent != result::kOk) return sent;
-        const TransferResult read = ReadReply(transfer, header, status, log);
-        if (read != result::kOk) return read;
-
         bool connected = IsConnected();
         const std::string location = FindFirstHeader(header, header::kLocation);
         if (location.empty()) {
@@ -86,6 +89,23 @@ TransferResult CHttpSession::ExecuteRequest(CTransfer& transfer, std::string_vie
         if (!connected) SetConnected(false);
         if (!IsConnected()) received_.clear();
     }
+}
+
+TransferResult CHttpSession::SendAndReadReply(CTransfer& transfer, std::string_view method,
+                                              bool viaProxy, std::int64_t start, std::int64_t end,
+                                              std::string& header, int& status, ILog* log,
+                                              std::string_view postData) {
+    ApplyCookies(transfer);
+    CUrlAddress address = transfer.Address();
+    std::string stored;
+    if (passwords_.Get(ComposeUrl(address, "", UrlParts{.user = true}), stored))
+        address.password = stored;
+    const TransferResult sent =
+        method == "POST"
+            ? SendPost(transfer, address, viaProxy, postData, log)
+            : SendRequest(BuildRequest(transfer, address, method, viaProxy, start, end), log);
+    if (sent != result::kOk) return sent;
+    return ReadReply(transfer, header, status, log);
 }
 
 TransferResult CHttpSession::SendPost(CTransfer& transfer, const CUrlAddress& address,

@@ -14,13 +14,6 @@ namespace {
 constexpr std::string_view kVersions[] = {"1.0", "1.1", "1.2"};
 constexpr std::string_view kConnections[] = {"Keep-Alive", "Close"};
 
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 // Blanks are the one character a target is escaped for; the rest goes as the user wrote it.
 std::string RequestTarget(const CPropertySet& transfer, const CUrlAddress& address, bool viaProxy) {
     const std::string path = RequestPath(transfer);

@@ -79,6 +79,10 @@ class CHttpSession final : public CTransferSession {
     // Logs what an idle connection received unasked and drops the connection.
     void TrashResponse(std::string_view bytes, ILog* log);
     bool ViaHttpProxy() const;
+    // One request (with its cookies and stored password) and the head of its reply.
+    TransferResult SendAndReadReply(CTransfer& transfer, std::string_view method, bool viaProxy,
+                                    std::int64_t start, std::int64_t end, std::string& header,
+                                    int& status, ILog* log, std::string_view postData);
     TransferResult SendPost(CTransfer& transfer, const CUrlAddress& address, bool viaProxy,
                             std::string_view postData, ILog* log);
     TransferResult SendPostFile(CLocalFile& file, const std::string& path, ILog* log);

@@ -24,10 +24,7 @@ std::optional<HttpStatusLine> ParseStatusLine(std::string_view block) {
 }
 
 std::string StatusLineProperty(std::string_view block) {
-    std::string_view line = block.substr(0, block.find('\n'));
-    while (!line.empty() && IsAsciiSpace(line.front()))
-        line.remove_prefix(1);
-    return std::string(line);
+    return std::string(TrimLeadingAscii(block.substr(0, block.find('\n')), IsAsciiSpace));
 }
 
 }  // namespace tellweir

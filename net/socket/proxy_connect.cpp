@@ -4,6 +4,7 @@
 #include "net/net_log.h"
 #include "net/socket/proxy_exchange.h"
 #include "net/socket/proxy_handshake.h"
+#include "base/ascii_text.h"
 #include "base/text_format.h"
 
 namespace tellweir {
@@ -18,7 +19,7 @@ bool IsStatus200(std::string_view reply) {
     while (at < line.size() && line[at] == ' ')
         ++at;
     std::size_t end = at;
-    while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+    while (end < line.size() && IsAsciiDigit(line[end]))
         ++end;
     if (end < line.size() && line[end] != ' ') return false;
     return line.substr(at, end - at) == "200";

@@ -5,6 +5,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "base/ascii_text.h"
+
 namespace tellweir {
 namespace {
 
@@ -26,7 +28,7 @@ std::optional<Ipv4Address> ParseDottedAddress(std::string_view text) {
             address |= value << (8 * (3 - part));
             value = 0;
             if (++part == 4) break;
-        } else if (c >= '0' && c <= '9') {
+        } else if (IsAsciiDigit(c)) {
             value = value * 10 + unsigned(c - '0');
             if (value > 255) return std::nullopt;
         } else {

@@ -3,14 +3,7 @@
 
 #include <sys/socket.h>
 
-#include <chrono>
-
 namespace tellweir {
-
-std::int64_t MonotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 SocketWatchdog& SocketWatchdog::Instance() {
     static SocketWatchdog watchdog;

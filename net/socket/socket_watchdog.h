@@ -7,10 +7,9 @@
 #include <map>
 #include <mutex>
 
-namespace tellweir {
+#include "base/change_stamp.h"  // MonotonicMs: deadlines are values of this clock
 
-// Milliseconds of the process's monotonic clock; deadlines are values of this clock.
-std::int64_t MonotonicMs();
+namespace tellweir {
 
 // Thread-safe: every operation takes the watchdog's one lock.
 //

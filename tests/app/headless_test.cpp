@@ -10,6 +10,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir::testing {
 namespace {
@@ -39,11 +40,8 @@ class HeadlessTest : public ::testing::Test {
 
     // Waits (bounded) until the running program has printed `text`.
     bool WaitForOutput(ChildProcess& program, std::string_view text) {
-        for (int i = 0; i < 200; ++i) {
-            if (program.Output().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
+        return WaitUntil([&] { return program.Output().find(text) != std::string::npos; }, 10s,
+                         50ms);
     }
 
     TempDir home_{"headless"};

@@ -58,5 +58,33 @@ TEST(ProgramOptions, MistakesAreNamed) {
     }
 }
 
+// Each option's command, value count and group come from one table: an alias, a repeated
+// command, a two-value option with its first value attached, and each group's misplacement.
+TEST(ProgramOptions, OptionTableEntries) {
+    std::string error;
+    EXPECT_EQ(ParseOptions({"-h"}, error)->command, C::Help);
+    EXPECT_EQ(ParseOptions({"--list", "--list"}, error)->command, C::List);
+    EXPECT_EQ(ParseOptions({"--add", "x", "--once"}, error)->schedule, 0);
+    const auto every = ParseOptions({"--add", "x", "--every=3", "hours"}, error);
+    ASSERT_TRUE(every) << error;
+    EXPECT_EQ(every->repeatValue, 3);
+    EXPECT_EQ(every->repeatUnit, "hours");
+
+    const struct {
+        Args args;
+        const char* message;
+    } cases[] = {
+        {{"--add", "u", "--every", "3"}, "option '--every' requires a value"},
+        {{"--add", "u", "--check", "v"}, "option '--check' cannot be combined"},
+        {{"--list", "--download"}, "task options need '--add URI'"},
+        {{"--add", "u", "--output", "f"}, "'--output' needs '--check URI --download'"},
+    };
+    for (const auto& c : cases) {
+        std::string caseError;
+        EXPECT_FALSE(ParseOptions(c.args, caseError));
+        EXPECT_NE(caseError.find(c.message), std::string::npos) << caseError;
+    }
+}
+
 }  // namespace
 }  // namespace tellweir

@@ -3,21 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "tests/support/local_time.h"
 
 namespace tellweir {
 namespace {
 
-std::tm MakeTm(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
+using testing::kZoneWithDst;
+using testing::MakeTm;
+using testing::ScopedTimeZone;
 
 TEST(DateTime, DayCountFromThirtiethOfDecember1899) {
     EXPECT_DOUBLE_EQ(DateTime::FromTm(MakeTm(1899, 12, 30, 0, 0, 0)).days, 0.0);
@@ -36,15 +29,12 @@ TEST(DateTime, BrokenDownTimeAndTextRoundTrip) {
 }
 
 TEST(DateTime, UnixTimeGoesThroughTheLocalZone) {
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // needs no zone files
-    tzset();
+    const ScopedTimeZone zone(kZoneWithDst);
     const DateTime winter = DateTime::FromUnixTime(1733788800);  // 2024-12-10 00:00 UTC
     EXPECT_EQ(winter.Format("%Y-%m-%d %H:%M"), "2024-12-10 01:00");
     const DateTime summer = DateTime::FromUnixTime(1720569600);  // 2024-07-10 00:00 UTC
     EXPECT_EQ(summer.Format("%H:%M"), "02:00");
     EXPECT_EQ(summer.ToUnixTime(), 1720569600);
-    unsetenv("TZ");
-    tzset();
 }
 
 }  // namespace

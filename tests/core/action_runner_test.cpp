@@ -8,7 +8,6 @@
 #include <chrono>
 #include <thread>
 
-#include "core/action_callbacks.h"
 #include "log/item_log.h"
 #include "core/shell_actions.h"
 #include "tests/support/core_fakes.h"
@@ -17,19 +16,19 @@
 namespace tellweir {
 namespace {
 
+using testing::RecordingDesktop;
 using testing::RecordingSound;
 using testing::TempDir;
 
 class ActionRunnerTest : public ::testing::Test {
   protected:
     ~ActionRunnerTest() override {
-        SetPromptCallback({});
-        SetLightIconCallback({});
-        SetShellOpenCallback({});
         SetShellOpenProgram({});
     }
 
-    bool Run(std::string_view line) { return RunActionLine(line, log_.get(), "Task A"); }
+    bool Run(std::string_view line) {
+        return RunActionLine(line, log_.get(), "Task A", desktop_);
+    }
     std::string Text() const { return log_->GetText(); }
 
     // A shell opener that records its argument into "opened" and ends with `exitCode`.
@@ -42,6 +41,7 @@ class ActionRunnerTest : public ::testing::Test {
     }
 
     RecordingSound sound_;
+    RecordingDesktop desktop_;
     ItemLogPtr log_ = MakeRef<CItemLog>();
     TempDir dir_{"core-actions"};
 };
@@ -86,21 +86,16 @@ TEST_F(ActionRunnerTest, PlaySoundLogsOutcome) {
               "E:\tCannot play sound: \"/sounds/missing.wav\".\r\n");
 }
 
-TEST_F(ActionRunnerTest, PromptAndLightIconGoThroughCallbacksWhenSet) {
-    EXPECT_FALSE(Run("Prompt before the window"));
-    EXPECT_FALSE(Run("Light Icon before the window"));
+TEST_F(ActionRunnerTest, PromptAndLightIconGoToTheDesktop) {
+    CNoDesktop noWindow;
+    EXPECT_FALSE(RunActionLine("Prompt before the window", log_.get(), "Task A", noWindow));
+    EXPECT_FALSE(RunActionLine("Light Icon before the window", log_.get(), "Task A", noWindow));
 
-    std::vector<std::string> calls;
-    SetPromptCallback([&](const std::string& task, const std::string& text) {
-        calls.push_back("prompt " + task + ": " + text);
-    });
-    SetLightIconCallback([&](const std::string& task, const std::string& text) {
-        calls.push_back("icon " + task + ": " + text);
-    });
     EXPECT_FALSE(Run("Prompt Monitored resource was changed."));
     EXPECT_FALSE(Run("Light Icon changed"));
-    EXPECT_EQ(calls, (std::vector<std::string>{"prompt Task A: Monitored resource was changed.",
-                                               "icon Task A: changed"}));
+    EXPECT_EQ(desktop_.Calls(),
+              (std::vector<std::string>{"prompt Task A: Monitored resource was changed.",
+                                        "icon Task A: changed"}));
     EXPECT_TRUE(sound_.Calls().empty());
     EXPECT_EQ(Text(), "");
 }
@@ -147,7 +142,7 @@ TEST_F(ActionRunnerTest, OpenInShellMapsOpenerOutcomes) {
     for (const Case& c : cases) {
         SetShellOpenProgram(MakeOpener(c.exitCode));
         ItemLogPtr log = MakeRef<CItemLog>();
-        RunActionLine("Open in Shell doc.txt", log.get(), "Task A");
+        RunActionLine("Open in Shell doc.txt", log.get(), "Task A", desktop_);
         EXPECT_EQ(log->GetText(),
                   std::string("S:\tShellExecute opening: \"doc.txt\".\r\n") + c.line)
             << c.exitCode;
@@ -167,35 +162,28 @@ TEST_F(ActionRunnerTest, OpenInShellWithoutOpenerOrTarget) {
 
 TEST_F(ActionRunnerTest, OpenInShellGoesToTheWindowFirst) {
     SetShellOpenProgram(MakeOpener(0));
-    int reply = kShellOpenHandled;
-    std::vector<std::string> asked;
-    SetShellOpenCallback([&](const std::string& target, ILog* log) {
-        asked.push_back(target);
-        EXPECT_EQ(log, log_.get());
-        return reply;
-    });
+    desktop_.shellReply = kShellOpenHandled;
     Run("Open in Shell http://site.test/");
+    EXPECT_EQ(desktop_.shellLog, log_.get());
     EXPECT_EQ(Text(), "");
     EXPECT_EQ(dir_.ReadFile("opened"), "");
 
-    reply = 0;  // the window declined: opened here
+    desktop_.shellReply = 0;  // the window declined: opened here
     Run("Open in Shell http://site.test/");
-    EXPECT_EQ(asked, (std::vector<std::string>(2, "http://site.test/")));
+    EXPECT_EQ(desktop_.Count("open http://site.test/"), 2);
     EXPECT_EQ(dir_.ReadFile("opened"), "http://site.test/");
     EXPECT_NE(Text().find("ShellExecute open: \"http://site.test/\" OK."), std::string::npos);
 }
 
 TEST_F(ActionRunnerTest, ActionTestShowsLastLineOfRawLog) {
-    EXPECT_EQ(RunActionTest("Create Process"), "Action test results:\r\nEmpty process name.");
-    EXPECT_EQ(RunActionTest("Create Process /bin/true"),
+    EXPECT_EQ(RunActionTest("Create Process", desktop_), "Action test results:\r\nEmpty process name.");
+    EXPECT_EQ(RunActionTest("Create Process /bin/true", desktop_),
               "Action test results:\r\nCreated process: \"/bin/true\" (OK).");
-    EXPECT_EQ(RunActionTest("None"), "Action test results:\r\n None.");
-    EXPECT_EQ(RunActionTest("Save queue"), "Action test results:\r\n None.");
+    EXPECT_EQ(RunActionTest("None", desktop_), "Action test results:\r\n None.");
+    EXPECT_EQ(RunActionTest("Save queue", desktop_), "Action test results:\r\n None.");
 
-    std::string promptedFor;
-    SetPromptCallback([&](const std::string& task, const std::string&) { promptedFor = task; });
-    RunActionTest("Prompt hello");
-    EXPECT_EQ(promptedFor, "ACTION TEST");
+    RunActionTest("Prompt hello", desktop_);
+    EXPECT_EQ(desktop_.Count("prompt ACTION TEST: hello"), 1);
 }
 
 }  // namespace

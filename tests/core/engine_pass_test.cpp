@@ -11,6 +11,7 @@
 
 #include "tests/support/engine_fixture.h"
 #include "tests/support/task_run_support.h"
+#include "tests/support/wait_until.h"
 #include "transfer/local_fs.h"
 #include "log/status_message.h"
 
@@ -50,8 +51,6 @@ class RenameCounter {
 TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
     ASSERT_TRUE(MakeDirectories(dir_ / "1.1"));
     RenameCounter saves(dir_ / "1.1", "m.xml");
-    std::atomic<int> displays = 0;
-    engine_.SetDisplayQueueCallback([&] { ++displays; });
     const std::string actions = "Save queue\r\nDisplay queue\r\nCleanup cache\r\nSave queue";
     MonitorTaskPtr a = NewTask("A"), b = NewTask("B"), stop = NewTask("Stop");
     a->SetEventActions(kEventFirstTime, actions);
@@ -70,7 +69,7 @@ TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
 
     engine_.RunPass();  // all three finish
     EXPECT_EQ(saves.Take(), 1);
-    EXPECT_EQ(displays, 1);
+    EXPECT_EQ(desktop_.Count("display"), 1);
     EXPECT_FALSE(IsFile(stray));
     EXPECT_EQ(a->GetState(), TaskState::Waiting);
     EXPECT_EQ(b->GetState(), TaskState::Waiting);
@@ -87,17 +86,16 @@ TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
     // Nothing due and nothing finished: no engine action.
     engine_.RunPass();
     EXPECT_EQ(saves.Take(), 0);
-    EXPECT_EQ(displays, 1);
+    EXPECT_EQ(desktop_.Count("display"), 1);
 
-    // Without a display callback the action does nothing.
-    engine_.SetDisplayQueueCallback(nullptr);
+    // A display action of a later run alone tells the window once more.
     engine_.ResumeTasks({stop});
     stop->SetEventActions(kEventOk, "Display queue");
     clock_.Set(MakeTime(2004, 3, 3, 14, 6, 0));
     engine_.RunPass();
     engine_.RunPass();
     EXPECT_EQ(stop->GetState(), TaskState::Waiting);
-    EXPECT_EQ(displays, 1);
+    EXPECT_EQ(desktop_.Count("display"), 2);
 }
 
 TEST_F(EngineTest, PassTrimsLogsThatReachedTheLimit) {
@@ -130,8 +128,6 @@ TEST_F(EngineTest, StopWithoutThreadReturnsAtOnce) {
 }
 
 TEST_F(EngineTest, ThreadRunsPassesUntilStopped) {
-    std::atomic<int> notified = 0;
-    engine_.SetWindowCallback([&] { ++notified; });
     MonitorTaskPtr task = Added("Null");
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE(round);
@@ -140,19 +136,19 @@ TEST_F(EngineTest, ThreadRunsPassesUntilStopped) {
         EXPECT_TRUE(engine_.IsRunning());
         EXPECT_FALSE(engine_.IsStopRequested());
         // The thread runs the due task to its end; bounded wait.
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (task->Int(task::kCount) < round && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        while (task->GetState() != TaskState::Waiting &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
+        WaitUntil(
+            [&] {
+                return task->Int(task::kCount) >= round && task->GetState() == TaskState::Waiting;
+            },
+            10s, 10ms);
         EXPECT_EQ(task->Int(task::kCount), round);
         EXPECT_EQ(task->GetState(), TaskState::Waiting);
 
         EXPECT_EQ(engine_.Stop(), 0);
         EXPECT_FALSE(engine_.IsRunning());
         EXPECT_TRUE(engine_.IsStopRequested());
-        EXPECT_EQ(notified, 2 * round) << "once when the thread starts, once when it ends";
+        EXPECT_EQ(desktop_.Count("engine started"), round);
+        EXPECT_EQ(desktop_.Count("engine ended"), round);
         clock_.Set(MakeTime(2004, 3, 3, 14, 5 + round, 30));  // due again
     }
 }

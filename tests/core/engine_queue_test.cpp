@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "store/byte_stream.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/task_run_support.h"
+#include "tests/support/xml_text.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir::testing {
@@ -37,11 +37,7 @@ class EngineQueueTest : public EngineTest {
         m->WriteInt("Event 01/Actions Count", 1);
         m->WriteString("Event 01/Action 01", "Beep");
     }
-    void WriteQueue(const CXmlNode& root) {
-        CStringSink sink;
-        root.WriteDocument(sink);
-        dir_.WriteFile("1.1/m.xml", sink.Text());
-    }
+    void WriteQueue(const CXmlNode& root) { dir_.WriteFile("1.1/m.xml", DocumentText(root)); }
 };
 
 TEST_F(EngineQueueTest, SavedQueueLoadsBackTheSameTasks) {
@@ -182,8 +178,8 @@ TEST_F(EngineQueueTest, CleanupCacheKeepsReferencedFilesOnly) {
     MonitorTaskPtr local = NewTask("Local", watched);
     local->SetInt(task::kDownload, 1);
     ASSERT_TRUE(engine_.AddTask(*local));
-    local->StartRun();
-    local->PollRun();
+    local->StartRun(link_);
+    local->PollRun(link_);
     local->ClassifyOutcome();  // makes the sample and the INFO file
     const std::string sample = local->GetSamplePath(), info = local->GetInfoPath();
     ASSERT_TRUE(IsFile(sample) && IsFile(info));

@@ -225,11 +225,11 @@ TEST_F(MonitorTaskTest, StopAndCancelDetachesLogThenRemovesTransfers) {
     RecordingTransferLink link;
     MonitorTaskPtr task = MakeTask("Page", "http://site.test/");
     task->Resume(true);
-    task->StopAndCancel();  // no transfer: the manager is not bothered
+    task->StopAndCancel(link);  // no transfer: the manager is not bothered
     EXPECT_TRUE(link.calls.empty());
     task->Resume(false);
     task->SetInt(task::kTransferId, 107);
-    task->StopAndCancel();
+    task->StopAndCancel(link);
     EXPECT_EQ(link.calls, (std::vector<std::string>{"log 0: 107", "remove: 107"}));
     EXPECT_EQ(task->GetState(), TaskState::Idle);
 }

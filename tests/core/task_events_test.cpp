@@ -2,7 +2,6 @@
 // collects, the default event table and its description for the dialogs.
 #include <gtest/gtest.h>
 
-#include "core/action_callbacks.h"
 #include "core/event_table.h"
 #include "log/log_registry.h"
 #include "core/monitor_task.h"
@@ -11,6 +10,7 @@
 namespace tellweir {
 namespace {
 
+using testing::RecordingDesktop;
 using testing::RecordingSound;
 
 class TaskEventsTest : public ::testing::Test {
@@ -22,7 +22,6 @@ class TaskEventsTest : public ::testing::Test {
     }
     ~TaskEventsTest() override {
         task_->ReleaseLog();
-        SetPromptCallback({});
     }
     // Gives the task a log without preparing it (no cache folder involved).
     ItemLogPtr CLogRegistryLog() {
@@ -31,6 +30,7 @@ class TaskEventsTest : public ::testing::Test {
     }
 
     RecordingSound sound_;
+    RecordingDesktop desktop_;
     MonitorTaskPtr task_ = CMonitorTask::Create();
     ItemLogPtr log_;
 };
@@ -83,13 +83,9 @@ TEST_F(TaskEventsTest, RunActionsLogsRunsAndCollectsEngineActions) {
     task_->SetEventActions(kEventOk,
                            "Beep Freq=100 Duration=10\r\nSave queue\r\nPrompt done\r\n"
                            "Stop Monitor Task\r\nSave queue");
-    std::vector<std::string> prompts;
-    SetPromptCallback([&](const std::string& name, const std::string& text) {
-        prompts.push_back(name + ": " + text);
-    });
     task_->HandleEvent(kEventOk);
     log_->Clear();
-    task_->RunActions();
+    task_->RunActions(desktop_);
     EXPECT_EQ(log_->GetText(),
               "S:\tLast monitor event: OK (none), 5 actions.\r\n"
               "S:\tAction 1: Beep Freq=100 Duration=10.\r\n"
@@ -98,7 +94,7 @@ TEST_F(TaskEventsTest, RunActionsLogsRunsAndCollectsEngineActions) {
               "S:\tAction 4: Stop Monitor Task.\r\n"
               "S:\tAction 5: Save queue.\r\n");
     EXPECT_EQ(sound_.Calls(), std::vector<std::string>{"tone 100 10"});
-    EXPECT_EQ(prompts, std::vector<std::string>{"Page: done"});
+    EXPECT_EQ(desktop_.Calls(), std::vector<std::string>{"prompt Page: done"});
 
     std::vector<int> codes{8};
     task_->TakeEngineActions(codes);
@@ -111,7 +107,7 @@ TEST_F(TaskEventsTest, ChosenEventWithoutEntryRunsNone) {
     task_->SetLastResult(1011);
     task_->HandleEvent(kEventError);
     log_->Clear();
-    task_->RunActions();
+    task_->RunActions(desktop_);
     EXPECT_EQ(log_->GetText(),
               "S:\tLast monitor event: Error (HTTP 4xx error), 1 action.\r\n"
               "S:\tAction 1: None.\r\n");
@@ -123,13 +119,13 @@ TEST_F(TaskEventsTest, NoChosenEventRunsNothing) {
     other->SetString(task::kUri, "www.site.test");  // a kind without events
     other->SetEventActions(kEventOk, "Beep");
     other->HandleEvent(kEventOk);
-    other->RunActions();
+    other->RunActions(desktop_);
     std::vector<int> codes;
     other->TakeEngineActions(codes);
     EXPECT_TRUE(codes.empty());
     EXPECT_TRUE(sound_.Calls().empty());
 
-    task_->RunActions();
+    task_->RunActions(desktop_);
     EXPECT_EQ(log_->GetText(), "");
 }
 

@@ -4,15 +4,16 @@
 
 #include "core/event_table.h"
 #include "core/monitor_task.h"
-#include "store/byte_stream.h"
-#include "store/xml_parser.h"
 #include "tests/support/core_fakes.h"
+#include "tests/support/xml_text.h"
 
 namespace tellweir {
 namespace {
 
+using testing::DocumentText;
 using testing::FixedClock;
 using testing::MakeTime;
+using testing::ParseDocumentText;
 using testing::ScopedCacheFolder;
 
 const DateTime kNow = MakeTime(2004, 3, 3, 14, 5, 9);
@@ -22,11 +23,7 @@ class TaskPersistenceTest : public ::testing::Test {
     // A document with one "Monitor" element, written to text and parsed back as the queue file
     // would be.
     CXmlNode* Reparsed(CXmlNode& root) {
-        CStringSink sink;
-        root.WriteDocument(sink);
-        const std::string text = sink.Text();
-        CStringSource source(text);
-        CXmlParser().ParseDocument(root, source);
+        ParseDocumentText(root, DocumentText(root));
         return root.FindChild("Monitor", true, XML_ELEMENT, true);
     }
     CXmlNode* NewMonitor(CXmlNode& root) { return root.AddChild("Monitor", "", "", XML_ELEMENT); }

@@ -18,6 +18,7 @@ namespace {
 using testing::Contains;
 using testing::FixedClock;
 using testing::MakeTime;
+using testing::PreparedTasks;
 using testing::PutFile;
 using testing::RaisedEvents;
 using testing::ReadAll;
@@ -37,27 +38,17 @@ std::string TimeText(std::time_t t) {
 
 class TaskRunTest : public ::testing::Test {
   protected:
-    ~TaskRunTest() override {
-        for (const MonitorTaskPtr& task : tasks_)
-            task->ReleaseLog();
-    }
-
     MonitorTaskPtr NewTask(const std::string& uri, int download) {
-        MonitorTaskPtr task = CMonitorTask::Create();
-        task->SetName("Watched");
-        task->SetString(task::kUri, uri);
-        task->SetInt(task::kDownload, download);
-        EXPECT_TRUE(task->Prepare(true)) << uri;
-        tasks_.push_back(task);
-        return task;
+        return tasks_.New("Watched", uri, download);
     }
 
     // One run as the engine makes it: start, one poll (a local run ends at once), classify.
     // Returns the log lines of this run only.
     std::string Run(CMonitorTask& task) {
         task.GetLog()->Clear();
-        task.StartRun();
-        EXPECT_TRUE(task.PollRun());
+        CManagerLink noManager;  // a local run never asks for a transfer
+        task.StartRun(noManager);
+        EXPECT_TRUE(task.PollRun(noManager));
         task.ClassifyOutcome();
         return TaskLogText(task);
     }
@@ -65,7 +56,7 @@ class TaskRunTest : public ::testing::Test {
     FixedClock clock_{kNow};
     ScopedCacheFolder cache_;
     TempDir files_{"run-files"};
-    std::vector<MonitorTaskPtr> tasks_;
+    PreparedTasks tasks_;
 };
 
 TEST_F(TaskRunTest, FileInformationModeComparesWithTheInfoFile) {

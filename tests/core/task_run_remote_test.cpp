@@ -18,31 +18,20 @@ const DateTime kNow = MakeTime(2004, 3, 3, 14, 5, 9);
 
 class RemoteRunTest : public ManagerTest {
   protected:
-    RemoteRunTest() { Manager(); }
-    ~RemoteRunTest() override {
-        for (const MonitorTaskPtr& task : tasks_)
-            task->ReleaseLog();
-    }
-
+    RemoteRunTest() : link_(&Manager()) {}
     MonitorTaskPtr NewTask(const std::string& uri, int download) {
-        MonitorTaskPtr task = CMonitorTask::Create();
-        task->SetName("Page");
-        task->SetString(task::kUri, uri);
-        task->SetInt(task::kDownload, download);
-        EXPECT_TRUE(task->Prepare(true)) << uri;
-        tasks_.push_back(task);
-        return task;
+        return tasks_.New("Page", uri, download);
     }
 
     // Starts a run, waits (bounded) for its transfer to end, polls and classifies; the log lines
     // of this run.
     std::string Run(CMonitorTask& task) {
         task.GetLog()->Clear();
-        task.StartRun();
+        task.StartRun(link_);
         const std::int32_t id = task.Int(task::kTransferId);
         EXPECT_NE(id, 0);
         WaitEnd(id);
-        EXPECT_TRUE(task.PollRun());
+        EXPECT_TRUE(task.PollRun(link_));
         EXPECT_EQ(task.Int(task::kTransferId), 0);
         TransferStatus status;
         EXPECT_EQ(Manager().GetStatus(id, status), kManagerUnknownId) << "the transfer is removed";
@@ -52,7 +41,8 @@ class RemoteRunTest : public ManagerTest {
 
     FixedClock clock_{kNow};
     ScopedCacheFolder cache_;
-    std::vector<MonitorTaskPtr> tasks_;
+    CManagerLink link_;
+    PreparedTasks tasks_;
 };
 
 TEST_F(RemoteRunTest, FileInformationRunsCompareWithThePreviousRun) {
@@ -145,15 +135,15 @@ TEST_F(RemoteRunTest, ErrorResultsRaiseTheirFamilyAndRecoveryRaisesUp) {
 TEST_F(RemoteRunTest, TransferRemovedUnderTheRunEndsItWithResult3) {
     MonitorTaskPtr task = NewTask("http://site.test/page", 0);
     script_.hold = true;
-    task->StartRun();
+    task->StartRun(link_);
     const std::int32_t id = task->Int(task::kTransferId);
     ASSERT_TRUE(script_.WaitForRunning(1));
-    EXPECT_FALSE(task->PollRun()) << "still running";
+    EXPECT_FALSE(task->PollRun(link_)) << "still running";
     EXPECT_EQ(task->GetState(), TaskState::Working);
     ASSERT_EQ(Manager().RemoveTransfer(id), kManagerOk);
 
     task->GetLog()->Clear();
-    EXPECT_TRUE(task->PollRun());
+    EXPECT_TRUE(task->PollRun(link_));
     EXPECT_EQ(task->GetLastResult(), result::kStopped);
     EXPECT_EQ(task->Int(task::kTransferId), 0);
     task->ClassifyOutcome();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -132,47 +133,50 @@ TEST_F(ItemLogTest, TrimToMaxKeepsHalf) {
     EXPECT_EQ(log_->GetText(), "");
 }
 
-std::vector<std::int32_t> g_calls;
-void RecordCall(std::int32_t value) {
-    g_calls.push_back(value);
-}
-void OtherCall(std::int32_t value) {
-    g_calls.push_back(-value);
-}
+// Records which observer was told, with the log id it was told.
+struct RecordingObserver final : ILogObserver {
+    RecordingObserver(std::vector<std::string>& calls, std::string name)
+        : calls(calls), name(std::move(name)) {}
+    void LogChanged(std::int32_t logId) override {
+        calls.push_back(name + std::to_string(logId));
+    }
+    std::vector<std::string>& calls;
+    std::string name;
+};
 
-TEST_F(ItemLogTest, ListenersAreCalledNewestFirstAndRemovedByCallbackOrValue) {
-    g_calls.clear();
-    log_->AddListener(RecordCall, 1);
-    log_->AddListener(RecordCall, 2);
-    log_->AddListener(OtherCall, 3);
-    log_->AddListener(nullptr, 4);  // ignored
-    log_->Write(0, "x");
-    EXPECT_EQ(g_calls, (std::vector<std::int32_t>{-3, 2, 1}));
+TEST_F(ItemLogTest, ObserversAreToldNewestFirstWithTheLogIdUntilRemoved) {
+    ItemLogPtr log = MakeRef<CItemLog>(7);
+    std::vector<std::string> calls;
+    RecordingObserver a(calls, "a"), b(calls, "b");
+    log->AddObserver(&a);
+    log->AddObserver(&b);
+    log->AddObserver(nullptr);  // ignored
+    log->Write(0, "x");
+    EXPECT_EQ(calls, (std::vector<std::string>{"b7", "a7"}));
 
-    g_calls.clear();
-    log_->RemoveListener(RecordCall, 0);  // every registration of the callback
-    log_->Clear();
-    EXPECT_EQ(g_calls, (std::vector<std::int32_t>{-3}));
+    calls.clear();
+    log->RemoveObserver(&b);
+    log->Clear();
+    EXPECT_EQ(calls, (std::vector<std::string>{"a7"}));
 
-    g_calls.clear();
-    log_->RemoveListener(nullptr, 3);  // by value
-    log_->Write(0, "y");
-    EXPECT_TRUE(g_calls.empty());
-    EXPECT_EQ(log_->GetChangeCount(), 3u);
-}
-
-CItemLog* g_observed = nullptr;
-std::size_t g_seenLength = 0;
-void ReadBack(std::int32_t) {
-    g_seenLength = g_observed->GetStats().textLength;
+    calls.clear();
+    log->RemoveObserver(&a);
+    log->Write(0, "y");
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(log->GetChangeCount(), 3u);
 }
 
-TEST_F(ItemLogTest, ListenerMayReadTheLogItIsCalledFor) {
-    g_observed = log_.get();
-    log_->AddListener(ReadBack, 1);
+TEST_F(ItemLogTest, ObserverMayReadTheLogItIsToldOf) {
+    struct ReadBack final : ILogObserver {
+        explicit ReadBack(CItemLog& log) : log(log) {}
+        void LogChanged(std::int32_t) override { seenLength = log.GetStats().textLength; }
+        CItemLog& log;
+        std::size_t seenLength = 0;
+    } observer(*log_);
+    log_->AddObserver(&observer);
     log_->Write(0, "abc");
-    EXPECT_EQ(g_seenLength, 8u);
-    log_->RemoveListener(ReadBack, 1);
+    EXPECT_EQ(observer.seenLength, 8u);
+    log_->RemoveObserver(&observer);
 }
 
 TEST_F(ItemLogTest, ConcurrentWritersLoseNoLine) {

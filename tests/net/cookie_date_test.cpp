@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "tests/support/local_time.h"
+
 namespace tellweir {
 namespace {
 
@@ -75,13 +77,7 @@ TEST(CookieDateTest, GeneralReaderRejectsLooseTexts) {
 
 TEST(CookieDateTest, UtcConversionAndFileText) {
     const CivilTime t{2030, 7, 1, 12, 30, 5};
-    std::tm fields{};
-    fields.tm_year = 130;
-    fields.tm_mon = 6;
-    fields.tm_mday = 1;
-    fields.tm_hour = 12;
-    fields.tm_min = 30;
-    fields.tm_sec = 5;
+    std::tm fields = testing::MakeTm(2030, 7, 1, 12, 30, 5);
     EXPECT_EQ(CivilTimeToUtc(t), timegm(&fields));
     EXPECT_EQ(FormatCookieExpires(CivilTimeToUtc(t)), "07/01/2030 12:30:05 GMT");
 }

@@ -6,36 +6,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "net/cookie/cookie_date.h"
 #include "net/cookie/cookie_store.h"
+#include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::kZoneWithDst;
+using testing::MakeTime;
+using testing::ReadAll;
+using testing::ScopedTimeZone;
+using testing::TempDir;
+using testing::WriteAll;
 
-// Central European time: UTC+1, UTC+2 from the last Sunday of March to the last of October.
-constexpr const char* kZoneWithDst = "CET-1CEST,M3.5.0,M10.5.0/3";
 const std::time_t kSummerNoon = CivilTimeToUtc({2030, 7, 1, 12, 0, 0});
-
-DateTime LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return DateTime::FromTm(t);
-}
 
 using CookieTuple = std::tuple<std::string, std::string, bool, std::string, std::string, double>;
 
@@ -49,41 +43,14 @@ std::vector<CookieTuple> Contents(CCookieStore& store) {
 
 class CookieFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        ::setenv("TZ", kZoneWithDst, 1);
-        ::tzset();
-        dir_ = fs::temp_directory_path() /
-               ("tw-cookies-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        path_ = (dir_ / "Cookies.txt").string();
-    }
-    void TearDown() override {
-        fs::remove_all(dir_);
-        if (savedTz_) {
-            ::setenv("TZ", savedTz_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void Write(const std::string& path, std::string_view text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    void SetUp() override { path_ = dir_ / "Cookies.txt"; }
     std::size_t FilesInDir() const {
         return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+            std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()));
     }
 
-    std::optional<std::string> savedTz_;
-    fs::path dir_;
+    ScopedTimeZone zone_{kZoneWithDst};  // Central European time, with daylight saving
+    TempDir dir_{"cookies"};
     std::string path_;
     std::time_t now_ = kSummerNoon;
     CCookieStore store_{[this] { return now_; }};
@@ -91,18 +58,18 @@ class CookieFileTest : public ::testing::Test {
 
 TEST_F(CookieFileTest, SaveWritesTheLineFormatAndLoadGivesTheSameCookies) {
     ASSERT_TRUE(store_.AddFromHeader("a=1; expires=Mon, 01-Jul-2030 12:30:00 GMT; secure",
-                                     "www.site.test", LocalTime(2030, 7, 1, 14, 0, 0)));
+                                     "www.site.test", MakeTime(2030, 7, 1, 14, 0, 0)));
     ASSERT_TRUE(store_.AddCookie(".site.test", "/Docs", false, "b=two words",
                                  "Sun, 01 Dec 2030 08:00:00 GMT",
-                                 LocalTime(2030, 11, 30, 23, 59, 59)));
+                                 MakeTime(2030, 11, 30, 23, 59, 59)));
     ASSERT_TRUE(store_.AddFromHeader("session=1; path=/s", "www.site.test",
-                                     LocalTime(2030, 7, 1, 14, 0, 0)));
+                                     MakeTime(2030, 7, 1, 14, 0, 0)));
     const auto before = Contents(store_);
     ASSERT_EQ(before.size(), 3u);
 
     ASSERT_TRUE(store_.Save(path_));
     EXPECT_FALSE(store_.IsModified());
-    EXPECT_EQ(Read(path_),
+    EXPECT_EQ(ReadAll(path_),
               " Domain=\".site.test\" Path=\"/Docs\" Secure=\"0\" Expires=\"12/01/2030 08:00:00 "
               "GMT\" Cookie=\"b=two words\" Added=\"11/30/2030 23:59:59\"\r\n"
               " Domain=\"www.site.test\" Path=\"/\" Secure=\"1\" Expires=\"07/01/2030 12:30:00 "
@@ -115,13 +82,13 @@ TEST_F(CookieFileTest, SaveWritesTheLineFormatAndLoadGivesTheSameCookies) {
     ASSERT_TRUE(loaded.Load(path_));
     const std::vector<CookieTuple> expected = {before[0], before[1]};  // no session cookie
     EXPECT_EQ(Contents(loaded), expected);
-    EXPECT_EQ(loaded.SaveToText(), Read(path_));
+    EXPECT_EQ(loaded.SaveToText(), ReadAll(path_));
 }
 
 TEST_F(CookieFileTest, FailedSaveLeavesTheOldFileIntact) {
     ASSERT_TRUE(store_.AddCookie("site.test", "/", false, "a=1", "01/01/2031 00:00:00", {}));
     ASSERT_TRUE(store_.Save(path_));
-    const std::string old = Read(path_);
+    const std::string old = ReadAll(path_);
     ASSERT_TRUE(store_.AddCookie("site.test", "/more", false, std::string(200, 'x'),
                                  "01/01/2031 00:00:00", {}));
 
@@ -137,20 +104,20 @@ TEST_F(CookieFileTest, FailedSaveLeavesTheOldFileIntact) {
     ::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(saved16);
-    EXPECT_EQ(Read(path_), old);
+    EXPECT_EQ(ReadAll(path_), old);
     EXPECT_EQ(FilesInDir(), 1u);  // no temporary file left behind
     EXPECT_TRUE(store_.IsModified());
 
-    EXPECT_FALSE(store_.Save((dir_ / "missing" / "Cookies.txt").string()));
+    EXPECT_FALSE(store_.Save(dir_ / "missing/Cookies.txt"));
     EXPECT_TRUE(store_.Save(path_));
-    EXPECT_NE(Read(path_), old);
+    EXPECT_NE(ReadAll(path_), old);
 }
 
 TEST_F(CookieFileTest, UnreadableOrOversizedFileChangesNothing) {
     ASSERT_TRUE(store_.AddCookie("site.test", "/", false, "keep=1", "", {}));
     const std::uint32_t stamp = store_.GetStamp();
-    EXPECT_FALSE(store_.Load((dir_ / "missing.txt").string()));
-    EXPECT_FALSE(store_.Load(dir_.string()));
+    EXPECT_FALSE(store_.Load(dir_ / "missing.txt"));
+    EXPECT_FALSE(store_.Load(dir_.Path()));
     { std::ofstream(path_) << " Domain=\"x.test\" Cookie=\"a=1\"\r\n"; }
     fs::resize_file(path_, CCookieStore::kMaxFileSize + 1);  // sparse: costs no disk
     EXPECT_FALSE(store_.Load(path_));
@@ -162,15 +129,16 @@ TEST_F(CookieFileTest, UnreadableOrOversizedFileChangesNothing) {
 
 TEST_F(CookieFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
     ASSERT_TRUE(store_.AddCookie("old.test", "/", false, "old=1", "", {}));
-    Write(path_,
-          " Domain=\"good.test\" Path=\"/\" Secure=\"1\" Expires=\"07/02/2030 00:00:00 GMT\" "
-          "Cookie=\"g=1\" Added=\"06/30/2030 09:00:00\"\r\n"
-          "garbage \x01\xff\"\r\n"
-          " Domain=\"nocookie.test\" Path=\"/\" Expires=\"07/02/2030 00:00:00 GMT\"\r\n"
-          " Domain=\"twodigit.test\" Path=\"/\" Expires=\"07/02/30 00:00:00 GMT\" Cookie=\"t=1\"\n"
-          "DOMAIN=case.test cookie=c=1 SECURE=yes Extra=\"x\" EXPIRES='07/02/2030 00:00:00'\n"
-          " Domain=\"open.test\" Path=\"/\" Cookie=\"unterminated\r\n"
-          "\n");
+    WriteAll(
+        path_,
+        " Domain=\"good.test\" Path=\"/\" Secure=\"1\" Expires=\"07/02/2030 00:00:00 GMT\" "
+        "Cookie=\"g=1\" Added=\"06/30/2030 09:00:00\"\r\n"
+        "garbage \x01\xff\"\r\n"
+        " Domain=\"nocookie.test\" Path=\"/\" Expires=\"07/02/2030 00:00:00 GMT\"\r\n"
+        " Domain=\"twodigit.test\" Path=\"/\" Expires=\"07/02/30 00:00:00 GMT\" Cookie=\"t=1\"\n"
+        "DOMAIN=case.test cookie=c=1 SECURE=yes Extra=\"x\" EXPIRES='07/02/2030 00:00:00'\n"
+        " Domain=\"open.test\" Path=\"/\" Cookie=\"unterminated\r\n"
+        "\n");
     ASSERT_TRUE(store_.Load(path_));
     const auto cookies = Contents(store_);
     ASSERT_EQ(cookies.size(), 3u);
@@ -178,7 +146,7 @@ TEST_F(CookieFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(cookies[0], CookieTuple("case.test", "", false, "c=1", "07/02/2030 00:00:00 GMT",
                                       DateTime::FromUnixTime(kSummerNoon).days));
     EXPECT_EQ(cookies[1], CookieTuple("good.test", "/", true, "g=1", "07/02/2030 00:00:00 GMT",
-                                      LocalTime(2030, 6, 30, 9, 0, 0).days));
+                                      MakeTime(2030, 6, 30, 9, 0, 0).days));
     // An unclosed quote runs to the end of the line; the session cookie is kept in memory.
     EXPECT_EQ(std::get<3>(cookies[2]), "unterminated");
     EXPECT_EQ(std::get<4>(cookies[2]), "");

@@ -9,19 +9,13 @@
 #include <vector>
 
 #include "net/cookie/cookie_date.h"
+#include "tests/support/local_time.h"
 
 namespace tellweir {
 namespace {
 
 const std::time_t kNow = CivilTimeToUtc({2030, 7, 1, 12, 0, 0});
-const DateTime kAdded = DateTime::FromTm([] {
-    std::tm t{};
-    t.tm_year = 130;
-    t.tm_mon = 5;
-    t.tm_mday = 1;
-    t.tm_hour = 10;
-    return t;
-}());
+const DateTime kAdded = testing::MakeTime(2030, 6, 1, 10);
 
 class CookieStoreTest : public ::testing::Test {
   protected:

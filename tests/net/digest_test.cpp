@@ -1,24 +1,16 @@
 // MD4 and MD5 against the published test messages and at the lengths where the padding changes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "net/otp/md4.h"
 #include "net/otp/md5.h"
+#include "tests/support/hex_text.h"
 
 namespace tellweir {
 namespace {
 
-std::string Hex(const std::array<std::uint8_t, 16>& digest) {
-    std::string text;
-    char buf[3];
-    for (const std::uint8_t b : digest) {
-        std::snprintf(buf, sizeof buf, "%02x", b);
-        text += buf;
-    }
-    return text;
-}
+using testing::HexText;
 
 struct DigestCase {
     std::string message;
@@ -54,15 +46,15 @@ const DigestCase kBlockEdges[] = {
 
 TEST(DigestTest, PublishedVectors) {
     for (const auto& c : kPublished) {
-        EXPECT_EQ(Hex(Md4(c.message)), c.md4) << '"' << c.message << '"';
-        EXPECT_EQ(Hex(Md5(c.message)), c.md5) << '"' << c.message << '"';
+        EXPECT_EQ(HexText(Md4(c.message)), c.md4) << '"' << c.message << '"';
+        EXPECT_EQ(HexText(Md5(c.message)), c.md5) << '"' << c.message << '"';
     }
 }
 
 TEST(DigestTest, PaddingAtBlockEdges) {
     for (const auto& c : kBlockEdges) {
-        EXPECT_EQ(Hex(Md4(c.message)), c.md4) << c.message.size() << " bytes";
-        EXPECT_EQ(Hex(Md5(c.message)), c.md5) << c.message.size() << " bytes";
+        EXPECT_EQ(HexText(Md4(c.message)), c.md4) << c.message.size() << " bytes";
+        EXPECT_EQ(HexText(Md5(c.message)), c.md5) << c.message.size() << " bytes";
     }
 }
 

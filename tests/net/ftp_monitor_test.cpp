@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "core/monitor_engine.h"
+#include "core/transfer_link.h"
 #include "net/net_clients.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/task_run_support.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/wait_until.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"
 
@@ -59,7 +60,9 @@ class FtpMonitorTest : public ::testing::Test {
         settings_.SetInt(setting::kFtpDataConnectionType, 1);
         TransferManagerOptions options;
         options.settings = &settings_;
-        RegisterNetworkClients(CTransferManager::Create(options));
+        CTransferManager& created = CTransferManager::Create(options);
+        RegisterNetworkClients(created);
+        link_.Attach(&created);
     }
     ~FtpMonitorTest() override {
         engine_.DeleteTasks(tasks_);
@@ -88,10 +91,12 @@ class FtpMonitorTest : public ::testing::Test {
         clock_.Set(now_);
         engine_.RunPass();
         EXPECT_EQ(task.GetState(), TaskState::Working);
-        for (int i = 0; i < 500 && task.GetState() == TaskState::Working; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            engine_.RunPass();
-        }
+        WaitUntil(
+            [&] {
+                engine_.RunPass();
+                return task.GetState() != TaskState::Working;
+            },
+            std::chrono::seconds(10), std::chrono::milliseconds(20));
         EXPECT_EQ(task.GetState(), TaskState::Waiting);
         return RaisedEvents(TaskLogText(task));
     }
@@ -115,7 +120,8 @@ class FtpMonitorTest : public ::testing::Test {
     RecordingSound sound_;
     CPropertySet settings_;
     FtpServer ftp_;
-    CMonitorEngine engine_;
+    CManagerLink link_;
+    CMonitorEngine engine_{{.transfers = &link_}};
     std::vector<MonitorTaskPtr> tasks_;
 };
 

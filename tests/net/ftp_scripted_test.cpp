@@ -3,24 +3,16 @@
 // and a transfer stopped from another thread while it waits for data.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "tests/net/ftp_test_support.h"
 #include "tests/net/net_test_util.h"
+#include "tests/support/file_text.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir::testing {
 namespace {
 
 using Steps = std::vector<ScriptStep>;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 Steps Join(Steps first, const Steps& second) {
     first.insert(first.end(), second.begin(), second.end());
@@ -304,8 +296,8 @@ TEST_F(FtpScriptedTest, StopWhileWaitingForDataEndsAtOnceAndLeavesNothingOpen) {
         TransferResult result = -100;
         std::thread worker([&] { result = Download(*session, *transfer, target); });
         // Wait until the transfer is under way: the 150 reply was logged.
-        for (int i = 0; i < 200 && log().Find("3|150 here") < 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitUntil([&] { return log().Find("3|150 here") >= 0; }, std::chrono::seconds(2),
+                  std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto stopped = std::chrono::steady_clock::now();
         session->Stop();

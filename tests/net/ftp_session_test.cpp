@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "url/file_type.h"
 #include "url/url_address.h"
 #include "store/password_store.h"
 #include "tests/net/ftp_test_support.h"
+#include "tests/support/file_text.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/wait_until.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir::testing {
@@ -19,17 +18,6 @@ namespace {
 
 // 5 March 2004, 12:00:00 UTC: the server reports file times in UTC.
 constexpr std::time_t kReadmeTime = 1078488000;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, std::string_view content) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 int Count(const std::string& text, std::string_view part) {
     int count = 0;
@@ -225,11 +213,12 @@ TEST_F(FtpServerTest, IdleCheckNoticesTheServerWentAway) {
     session->CheckAlive();
     EXPECT_TRUE(session->IsConnected());
     ftp_.server.process.Stop();
-    for (int i = 0; i < 100 && session->IsConnected(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        session->CheckAlive();
-    }
-    EXPECT_FALSE(session->IsConnected());
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            session->CheckAlive();
+            return !session->IsConnected();
+        },
+        std::chrono::seconds(2), std::chrono::milliseconds(20)));
 }
 
 }  // namespace

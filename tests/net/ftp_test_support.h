@@ -15,7 +15,7 @@
 #include "net/protocol_props.h"
 #include "url/file_type.h"
 #include "store/setting_ids.h"
-#include "tests/net/net_test_log.h"
+#include "tests/support/recording_log.h"
 #include "tests/support/temp_dir.h"
 #include "transfer/file_info.h"
 #include "transfer/progress_meter.h"
@@ -65,11 +65,11 @@ class FtpTest : public ::testing::Test {
     }
 
     // The log of the current case; a new one for each case of a table.
-    NetTestLog& log() { return *log_; }
-    void NewLog() { log_ = std::make_unique<NetTestLog>(); }
+    RecordingLog& log() { return *log_; }
+    void NewLog() { log_ = std::make_unique<RecordingLog>(); }
 
     CPropertySet settings_;
-    std::unique_ptr<NetTestLog> log_ = std::make_unique<NetTestLog>();
+    std::unique_ptr<RecordingLog> log_ = std::make_unique<RecordingLog>();
     TempDir dir_{"ftp"};
 };
 
@@ -79,14 +79,17 @@ class PromptAnswerer {
   public:
     PromptAnswerer(std::string user, std::string password)
         : user_(std::move(user)), password_(std::move(password)) {
-        CPromptBroker::Instance().SetNotify([](std::int32_t) { return 1; }, 0);
+        CPromptBroker::Instance().SetListener(&listener_);
         thread_ = std::thread([this] {
             while (!done_) {
                 PromptRequest request;
                 if (CPromptBroker::Instance().GetPending(request)) {
                     request.userName = user_;
                     request.password = password_;
-                    if (CPromptBroker::Instance().Answer(request)) ++prompts_;
+                    // Counted before the answer wakes the asker, so the count is complete
+                    // once the transfer has ended.
+                    ++prompts_;
+                    if (!CPromptBroker::Instance().Answer(request)) --prompts_;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
@@ -95,7 +98,7 @@ class PromptAnswerer {
     ~PromptAnswerer() {
         done_ = true;
         thread_.join();
-        CPromptBroker::Instance().SetNotify(nullptr, 0);
+        CPromptBroker::Instance().SetListener(nullptr);
     }
     PromptAnswerer(const PromptAnswerer&) = delete;
     PromptAnswerer& operator=(const PromptAnswerer&) = delete;
@@ -107,6 +110,10 @@ class PromptAnswerer {
     std::string password_;
     std::atomic<bool> done_{false};
     std::atomic<int> prompts_{0};
+    // A window that is always there to answer.
+    struct Listening final : IDesktopPort {
+        bool CredentialsRequested() override { return true; }
+    } listener_;
     std::thread thread_;
 };
 

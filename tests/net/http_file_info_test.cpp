@@ -3,7 +3,6 @@
 // times are exact.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "net/protocol_props.h"
 #include "url/file_type.h"
 #include "base/civil_time.h"
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 #include "transfer/file_info.h"
 #include "transfer/request_props.h"
@@ -26,19 +26,8 @@ constexpr const char* kUrl = "http://user@h.test/dir/page.html";
 class ReplyFileInfoTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        ::setenv("TZ", "EST5", 1);  // five hours behind GMT, no daylight saving
-        ::tzset();
         now_ = DateTime::FromUnixTime(CivilTimeToUtc({2024, 6, 15, 17, 0, 0}));
         transfer_.SetString(prop::kPath, "/dir/page.html");
-    }
-    void TearDown() override {
-        if (savedTz_) {
-            ::setenv("TZ", savedTz_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
     }
 
     TransferResult Extract(int status, const std::string& headers) {
@@ -47,7 +36,7 @@ class ReplyFileInfoTest : public ::testing::Test {
         return ExtractFileInfo(status, transfer_, kUrl, block, now_, lengths_);
     }
 
-    std::optional<std::string> savedTz_;
+    testing::ScopedTimeZone zone_{"EST5"};  // five hours behind GMT, no daylight saving
     DateTime now_;
     CPropertySet transfer_;
     ReplyLengths lengths_;

@@ -6,10 +6,10 @@
 #include <utime.h>
 
 #include <chrono>
-#include <thread>
 
 #include "log/log_registry.h"
 #include "core/monitor_engine.h"
+#include "core/transfer_link.h"
 #include "net/net_clients.h"
 #include "net/net_startup.h"
 #include "store/app_settings.h"
@@ -18,6 +18,7 @@
 #include "tests/support/engine_fixture.h"
 #include "tests/support/task_run_support.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/wait_until.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"
 
@@ -48,7 +49,9 @@ class HttpMonitorTest : public ::testing::Test {
         TransferManagerOptions manager;
         manager.settings = &settings_;
         manager.logs = &CLogRegistry::Instance();  // the tasks' logs, as in the application
-        RegisterNetworkClients(CTransferManager::Create(manager));
+        CTransferManager& created = CTransferManager::Create(manager);
+        RegisterNetworkClients(created);
+        link_.Attach(&created);
     }
     void TearDown() override {
         for (const MonitorTaskPtr& task : tasks_)
@@ -76,15 +79,15 @@ class HttpMonitorTest : public ::testing::Test {
     Events Run(const MonitorTaskPtr& task) {
         task->GetLog()->Clear();
         engine_.ResumeTasks({task});
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         bool started = false;
-        while (std::chrono::steady_clock::now() < limit) {
-            engine_.RunPass();
-            const bool working = task->GetState() == TaskState::Working;
-            started |= working;
-            if (started && !working) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        WaitUntil(
+            [&] {
+                engine_.RunPass();
+                const bool working = task->GetState() == TaskState::Working;
+                started |= working;
+                return started && !working;
+            },
+            std::chrono::seconds(20), std::chrono::milliseconds(10));
         EXPECT_TRUE(started) << TaskLogText(*task);
         return RaisedEvents(TaskLogText(*task));
     }
@@ -104,7 +107,8 @@ class HttpMonitorTest : public ::testing::Test {
     RealServer nginx_;
     CPropertySet settings_;
     ScopedSetting maxLines_{setting::kMaxLogLines, PropertyValue::Int(2000)};
-    CMonitorEngine engine_;
+    CManagerLink link_;
+    CMonitorEngine engine_{{.transfers = &link_}};
     std::vector<MonitorTaskPtr> tasks_;
 };
 

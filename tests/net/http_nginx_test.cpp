@@ -117,13 +117,13 @@ TEST_F(HttpNginxTest, DownloadsWholeResumedAndGzipped) {
     {
         auto transfer = NewTransfer(Url("/data.bin"));
         ASSERT_EQ(Download(*session, *transfer, "whole"), 0) << log_.Text();
-        EXPECT_TRUE(Read("whole") == data_);
+        EXPECT_TRUE(dir_.ReadFile("whole") == data_);
     }
     {
         dir_.WriteFile("part", data_.substr(0, 100000));
         auto transfer = NewTransfer(Url("/data.bin"));
         ASSERT_EQ(Download(*session, *transfer, "part"), 0) << log_.Text();
-        EXPECT_TRUE(Read("part") == data_);
+        EXPECT_TRUE(dir_.ReadFile("part") == data_);
         EXPECT_EQ(transfer->String(prop::kStatusLine), "HTTP/1.1 206 Partial Content\r");
     }
     {
@@ -134,7 +134,7 @@ TEST_F(HttpNginxTest, DownloadsWholeResumedAndGzipped) {
         CProgressMeter meter(*transfer, CProgressMeter::Direction::Download);
         ASSERT_EQ(session->DownloadToFile(*transfer, &log_, meter), 0) << log_.Text();
         EXPECT_EQ(transfer->String(prop::kContentEncoding), "gzip");
-        EXPECT_EQ(Read("text.txt"), text_);
+        EXPECT_EQ(dir_.ReadFile("text.txt"), text_);
         EXPECT_NE(log_.Find("Transfer-Encoding: chunked"), -1);
     }
     int connects = 0;
@@ -176,14 +176,14 @@ TEST_F(HttpNginxTest, HttpAndHttpsDirectAndThroughProxies) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        NetTestLog log;
+        RecordingLog log;
         RefPtr<CHttpSession> session = NewSession(c.proxy);
         auto transfer = NewTransfer(Url("/data.bin", c.https));
         ASSERT_EQ(session->GetFileInfo(*transfer, &log), 0) << log.Text();
         EXPECT_EQ(transfer->Int64(prop::kSize), static_cast<std::int64_t>(data_.size()));
         const std::string name = std::string("via-") + (c.https ? "s" : "p") + c.proxy.substr(0, 4);
         ASSERT_EQ(Download(*session, *transfer, name), 0) << log.Text();
-        EXPECT_TRUE(Read(name) == data_);
+        EXPECT_TRUE(dir_.ReadFile(name) == data_);
         const bool absolute = c.proxy.starts_with("http://");
         EXPECT_EQ(log.Find("2|HEAD http://127.0.0.1:") != -1, absolute) << log.Text();
         EXPECT_EQ(log.Find("Proxy-Connection: Keep-Alive") != -1, absolute);

@@ -48,7 +48,7 @@ class HttpScriptedTest : public HttpSessionTest {
                                                     : Download(*session, *transfer, "out");
         EXPECT_EQ(got, c.result) << log_.Text();
         if (c.op == Op::Download) {
-            EXPECT_EQ(Read("out"), c.file);
+            EXPECT_EQ(dir_.ReadFile("out"), c.file);
         }
         if (c.logLine) {
             EXPECT_TRUE(log_.Has(c.logLine)) << log_.Text();
@@ -174,7 +174,7 @@ TEST_F(HttpScriptedTest, RedirectsWithinTheHostUpToNine) {
         const TransferResult got = Download(*session, *transfer, "out");
         if (redirects == 9) {
             EXPECT_EQ(got, 0) << log_.Text();
-            EXPECT_EQ(Read("out"), "ok");
+            EXPECT_EQ(dir_.ReadFile("out"), "ok");
             EXPECT_EQ(transfer->String(prop::kRedirPath), "/next");
         } else {
             EXPECT_EQ(got, CHttpSession::kTooManyRedirects);
@@ -248,6 +248,24 @@ TEST_F(HttpScriptedTest, KeepAliveAndTheIdleCheck) {
     }
 }
 
+TEST_F(HttpScriptedTest, KeptAliveConnectionClosedBetweenRequestsIsReplacedOnce) {
+    const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "closed");
+        // Each connection answers one request, then drops the next one unanswered.
+        Steps steps = Answer(ok);
+        steps.push_back(script::ReadUntil("\r\n\r\n"));
+        steps.push_back(reset ? script::Reset() : script::Close());
+        ScriptedServer server(steps, 3);
+        RefPtr<CHttpSession> session = NewSession();
+        auto transfer = NewTransfer(Url(server));
+        ASSERT_EQ(session->GetFileInfo(*transfer, &log_), 0) << log_.Text();
+        ASSERT_EQ(session->GetFileInfo(*transfer, &log_), 0) << log_.Text();
+        EXPECT_EQ(server.Accepted(), 2);
+        server.Stop();
+    }
+}
+
 TEST_F(HttpScriptedTest, CookiesSetByOneReplyGoWithTheNext) {
     struct Case {
         const char* setCookie;
@@ -302,7 +320,7 @@ TEST_F(HttpScriptedTest, PostBodies) {
         dir_.WriteFile("out", "");
         transfer->SetBytes(prop::kBody, c.data.data(), static_cast<std::uint32_t>(c.data.size()));
         ASSERT_EQ(Download(*session, *transfer, "out"), 0) << log_.Text();
-        EXPECT_EQ(Read("out"), "ok");
+        EXPECT_EQ(dir_.ReadFile("out"), "ok");
         const std::string received = server.Received();
         EXPECT_TRUE(received.starts_with("POST /form HTTP/1.1\r\n")) << received;
         EXPECT_NE(received.find("Content-Length: " + std::to_string(c.body.size()) + "\r\n"),

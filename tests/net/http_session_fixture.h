@@ -6,9 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "net/cookie/cookie_store.h"
@@ -16,7 +14,7 @@
 #include "net/net_startup.h"
 #include "store/password_store.h"
 #include "store/setting_ids.h"
-#include "tests/net/net_test_log.h"
+#include "tests/support/recording_log.h"
 #include "tests/support/temp_dir.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"
@@ -62,17 +60,10 @@ class HttpSessionTest : public ::testing::Test {
         return session.ReceiveFile(transfer, file, offset, &log_, meter);
     }
 
-    std::string Read(const std::string& name) {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
     CPropertySet settings_;
     CCookieStore cookies_;
     CPasswordStore passwords_;
-    NetTestLog log_;
+    RecordingLog log_;
     TempDir dir_{"http"};
 };
 

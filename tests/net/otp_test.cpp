@@ -3,21 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
+
+#include "tests/support/hex_text.h"
 
 namespace tellweir {
 namespace {
 
-std::string Hex(const OtpKey& key) {
-    std::string text;
-    char buf[3];
-    for (const std::uint8_t b : key) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        text += buf;
-    }
-    return text;
-}
+using testing::HexText;
 
 struct OtpCase {
     OtpHash hash;
@@ -71,9 +64,9 @@ const OtpCase kRfcVectors[] = {
 
 TEST(OtpTest, KnownResponses) {
     for (const auto& c : kRfcVectors) {
-        SCOPED_TRACE(testing::Message() << (c.hash == OtpHash::Md4 ? "md4 " : "md5 ") << '"'
-                                        << c.passPhrase << "\" " << c.seed << ' ' << c.sequence);
-        EXPECT_EQ(Hex(ComputeOtpKey(c.sequence, c.passPhrase, c.seed, c.hash)), c.key);
+        SCOPED_TRACE(::testing::Message() << (c.hash == OtpHash::Md4 ? "md4 " : "md5 ") << '"'
+                                          << c.passPhrase << "\" " << c.seed << ' ' << c.sequence);
+        EXPECT_EQ(HexText(ComputeOtpKey(c.sequence, c.passPhrase, c.seed, c.hash), true), c.key);
         EXPECT_EQ(ComputeOtp(c.sequence, c.passPhrase, c.seed, c.hash), c.words);
     }
 }

@@ -5,17 +5,17 @@
 #include <string>
 
 #include "net/socket/net_socket.h"
-#include "tests/net/net_test_log.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/real_servers.h"
+#include "tests/support/recording_log.h"
 #include "tests/support/scripted_server.h"
 
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::NetTestLog;
 using testing::RealServer;
+using testing::RecordingLog;
 using testing::ScriptedServer;
 namespace script = testing::script;
 
@@ -41,7 +41,7 @@ TEST(NetProxyReal, HttpProxyForwardsRequestsInProxyForm) {
     ASSERT_TRUE(testing::StartTinyproxy(proxy, dir)) << proxy.error;
 
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(socket.ConnectVia("127.0.0.1", origin.Port(), ProxyUrl("http", proxy.port), &log))
         << log.Text();
     EXPECT_TRUE(log.Has("0|Connected to 127.0.0.1:" + Port(proxy.port) + ".")) << log.Text();
@@ -61,7 +61,7 @@ TEST(NetProxyReal, HttpsProxyOpensAConnectTunnel) {
     ASSERT_TRUE(testing::StartTinyproxy(proxy, dir, echo.Port())) << proxy.error;
 
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(socket.ConnectVia("127.0.0.1", echo.Port(), ProxyUrl("https", proxy.port), &log))
         << log.Text();
     EXPECT_EQ(testing::EchoRoundTrip(socket, "through the tunnel"), "through the tunnel");
@@ -81,13 +81,13 @@ TEST(NetProxyReal, Socks5WithAndWithoutPassword) {
                                    ProxyUrl("socks5", guarded.port, "User:secret@")};
     for (const std::string& proxy : proxies) {
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         ASSERT_TRUE(socket.ConnectVia("localhost", echo.Port(), proxy, &log)) << log.Text();
         EXPECT_EQ(testing::EchoRoundTrip(socket, "via " + proxy), "via " + proxy);
     }
 
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(socket.ConnectVia("127.0.0.1", echo.Port(),
                                    ProxyUrl("socks5", guarded.port, "user:wrong@"), &log));
     EXPECT_EQ(socket.LastError(), result::kInvalidParameter);
@@ -102,7 +102,7 @@ TEST(NetProxyReal, Socks4ThroughDante) {
     ASSERT_TRUE(testing::StartDante(proxy, dir)) << proxy.error;
 
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(socket.ConnectVia("127.0.0.1", echo.Port(), ProxyUrl("socks4", proxy.port), &log))
         << log.Text() << proxy.process.Output();
     EXPECT_EQ(testing::EchoRoundTrip(socket, "socks4 both ways"), "socks4 both ways");
@@ -124,7 +124,7 @@ TEST(NetProxyScripted, ConnectTunnelStandsOnlyOnAPlain200) {
         ScriptedServer proxy(
             {script::ReadUntil("\r\n\r\n"), script::Send(c.reply), script::Drain()});
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         EXPECT_EQ(socket.ConnectVia("www.example.test", 443, ProxyUrl("https", proxy.Port()), &log),
                   c.stands)
             << c.reply;
@@ -156,7 +156,7 @@ TEST(NetProxyScripted, Socks4SendsTheUserIdAndHonoursRefusals) {
                               script::Send(std::string{0, c.status, 0, 0, 0, 0, 0, 0}),
                               script::Drain()});
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         EXPECT_EQ(socket.ConnectVia(kSocksTarget, kTargetPort,
                                     ProxyUrl("socks4", proxy.Port(), c.credentials), &log),
                   c.stands)
@@ -183,7 +183,7 @@ TEST(NetProxyScripted, Socks5RefusesPasswordAuthenticationItCannotDo) {
         ScriptedServer proxy(
             {script::Expect(c.greeting), script::Send("\x05\x02"), script::Drain()});
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         EXPECT_FALSE(socket.ConnectVia(kSocksTarget, kTargetPort,
                                        ProxyUrl("socks5", proxy.Port(), c.credentials), &log));
         EXPECT_EQ(socket.LastError(), result::kInvalidParameter);
@@ -200,7 +200,7 @@ TEST(NetProxyScripted, Socks5ReplyCodeBecomesTheError) {
                           script::Send(std::string("\x05\x05\x00\x01\0\0\0\0\0\0", 10)),
                           script::Drain()});
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(
         socket.ConnectVia(kSocksTarget, kTargetPort, ProxyUrl("socks5", proxy.Port()), &log));
     EXPECT_EQ(socket.LastError(), 5);
@@ -218,7 +218,7 @@ TEST(NetProxyScripted, Socks5PasswordExchangeAndBoundAddressOfAnyForm) {
                           script::Send(std::string("\x01\x00", 2)), script::Expect(kSocks5Connect),
                           script::Send(boundName), script::Echo()});
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(socket.ConnectVia(kSocksTarget, kTargetPort,
                                   ProxyUrl("socks5", proxy.Port(), "joe:pw@"), &log))
         << log.Text();
@@ -230,7 +230,7 @@ TEST(NetProxyScripted, StalledProxyEndsWithTheTimeLimit) {
         ScriptedServer proxy({script::Drain()});
         CNetSocket socket;
         socket.SetTimeout(300);
-        NetTestLog log;
+        RecordingLog log;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(
             socket.ConnectVia(kSocksTarget, kTargetPort, ProxyUrl(scheme, proxy.Port()), &log));
@@ -262,7 +262,7 @@ TEST(NetProxyScripted, ProxyTextsThatConnectDirectlyOrFail) {
     };
     for (const Case& c : cases) {
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         const std::string host = c.proxy.starts_with("socks5") ? "255.255.255.255" : "127.0.0.1";
         EXPECT_EQ(socket.ConnectVia(host, server.Port(), c.proxy, &log), c.connects) << c.proxy;
         EXPECT_TRUE(log.Has(c.line)) << c.proxy << "\n" << log.Text();

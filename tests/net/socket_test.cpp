@@ -13,16 +13,16 @@
 #include "net/socket/net_socket.h"
 #include "net/socket/resolve.h"
 #include "net/socket/socket_error.h"
-#include "tests/net/net_test_log.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/free_port.h"
+#include "tests/support/recording_log.h"
 #include "tests/support/scripted_server.h"
 
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::NetTestLog;
+using testing::RecordingLog;
 using testing::ScriptedServer;
 namespace script = testing::script;
 
@@ -73,19 +73,19 @@ TEST(NetResolve, NamesGoToTheSystemLookup) {
 TEST(NetSocket, ConnectHostLogsTheResolutionOfNamesOnly) {
     ScriptedServer server({script::Drain()}, 2);
     CNetSocket socket;
-    NetTestLog byName;
+    RecordingLog byName;
     ASSERT_TRUE(socket.ConnectHost("localhost", server.Port(), &byName)) << byName.Text();
     const std::string port = std::to_string(server.Port());
     EXPECT_EQ(byName.Lines(),
               (std::vector<std::string>{"0|Host name resolved: \"localhost\" => \"127.0.0.1\".",
                                         "0|Connecting to 127.0.0.1:" + port + "...",
                                         "0|Connected to 127.0.0.1:" + port + "."}));
-    NetTestLog byAddress;
+    RecordingLog byAddress;
     ASSERT_TRUE(socket.ConnectHost("127.0.0.1", server.Port(), &byAddress));
     EXPECT_EQ(byAddress.Find("resolved"), -1) << byAddress.Text();
     socket.Close();
 
-    NetTestLog failed;
+    RecordingLog failed;
     EXPECT_FALSE(socket.ConnectHost("255.255.255.255", server.Port(), &failed));
     EXPECT_EQ(socket.LastError(), result::kResolveFailed);
     EXPECT_EQ(failed.Lines(),
@@ -112,7 +112,7 @@ TEST(NetSocket, CarriesBytesBothWaysAndReportsThemToTheObserver) {
 TEST(NetSocket, RefusedConnectLogsTheErrorAndLeavesTheHandleToTheCaller) {
     const int port = testing::PickFreePort();  // nothing listens there
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(socket.Connect(testing::kLoopback, port, &log));
     EXPECT_EQ(socket.LastError(), 10061);
     EXPECT_TRUE(
@@ -140,7 +140,7 @@ TEST(NetSocket, ConnectEndsWithTheTimeLimit) {
     FullListener full;
     CNetSocket socket;
     socket.SetTimeout(300);
-    NetTestLog log;
+    RecordingLog log;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(socket.Connect(testing::kLoopback, full.port, &log));
     EXPECT_EQ(socket.LastError(), result::kTimeout);
@@ -201,7 +201,7 @@ TEST(NetSocket, IdleConnectionIsUsableOnlyWhileNothingIsPending) {
 
 TEST(NetSocket, ListensAcceptsAndCarriesBytes) {
     CNetSocket listener;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(listener.BindAndListen(testing::kLoopback, 0, 1, &log)) << log.Text();
     Ipv4Address address = 0;
     int port = 0;
@@ -232,7 +232,7 @@ TEST(NetSocket, BindAndAcceptFailuresAreLogged) {
     ASSERT_TRUE(listener.GetLocalAddress(address, port));
 
     CNetSocket second;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(second.Bind(testing::kLoopback, port, &log));
     EXPECT_EQ(second.LastError(), 10048);
     EXPECT_TRUE(log.Has("1|Can't bind to 127.0.0.1:" + std::to_string(port) + " (error: 10048)."))

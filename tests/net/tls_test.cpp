@@ -11,15 +11,15 @@
 #include "net/socket/net_socket.h"
 #include "net/net_startup.h"
 #include "net/tls/ssl_certificate.h"
-#include "tests/net/net_test_log.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/real_servers.h"
+#include "tests/support/recording_log.h"
 
 namespace tellweir {
 namespace {
 
-using testing::NetTestLog;
 using testing::RealServer;
+using testing::RecordingLog;
 
 constexpr std::int32_t kTlsV1 = 3;
 const std::string kCertificateAccepted = "0|Server certificate was auto accepted.";
@@ -36,7 +36,7 @@ class NetTlsServer : public ::testing::Test {
     }
 
     // Connects and starts TLS with `method`.
-    bool Open(CNetSocket& socket, std::int32_t method, NetTestLog& log) {
+    bool Open(CNetSocket& socket, std::int32_t method, RecordingLog& log) {
         return socket.Connect(testing::kLoopback, server_.port, nullptr) &&
                socket.StartTls(method, &log);
     }
@@ -46,7 +46,7 @@ class NetTlsServer : public ::testing::Test {
     RealServer server_;
 };
 
-int CountLines(const NetTestLog& log, const std::string& part) {
+int CountLines(const RecordingLog& log, const std::string& part) {
     int count = 0;
     for (const std::string& line : log.Lines())
         count += line.find(part) != std::string::npos ? 1 : 0;
@@ -66,7 +66,7 @@ std::string TodayUtc() {
 TEST_F(NetTlsServer, CarriesBytesAndLogsTheCertificate) {
     StartServer(1);
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     testing::CountingObserver observer;
     ASSERT_TRUE(Open(socket, kTlsV1, log)) << log.Text() << server_.process.Output();
     socket.SetObserver(&observer);
@@ -106,7 +106,7 @@ TEST_F(NetTlsServer, EveryMethodValueNegotiatesAndNamesItsMethod) {
     };
     for (const auto& [method, line] : methods) {
         CNetSocket socket;
-        NetTestLog log;
+        RecordingLog log;
         ASSERT_TRUE(Open(socket, method, log)) << log.Text();
         EXPECT_EQ(log.Lines().front(), line);
         EXPECT_EQ(testing::EchoRoundTrip(socket, "ab\n"), "ba\n");
@@ -120,7 +120,7 @@ TEST_F(NetTlsServer, EveryMethodValueNegotiatesAndNamesItsMethod) {
 TEST_F(NetTlsServer, UnknownMethodFailsWith1019AndClosesTheSocket) {
     StartServer(1);
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(Open(socket, 7, log));
     EXPECT_EQ(socket.LastError(), result::kTlsFailed);
     EXPECT_FALSE(socket.IsOpen());
@@ -140,7 +140,7 @@ TEST_F(NetTlsServer, UnknownMethodFailsWith1019AndClosesTheSocket) {
 TEST_F(NetTlsServer, GeneralizedTimeGivesAnEmptyDateText) {
     StartServer(12000);  // ends after 2049
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(Open(socket, kTlsV1, log)) << log.Text();
     const int info = log.Find("Server certificate info");
     ASSERT_NE(info, -1);
@@ -153,7 +153,7 @@ TEST_F(NetTlsServer, GeneralizedTimeGivesAnEmptyDateText) {
 TEST_F(NetTlsServer, ServerAskingForAClientCertificateFailsTheHandshake) {
     StartServer(1, {"-rev", "-verify", "1"});
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     EXPECT_FALSE(Open(socket, kTlsV1, log));
     EXPECT_EQ(socket.LastError(), result::kTlsFailed);
     EXPECT_FALSE(socket.IsOpen());
@@ -165,7 +165,7 @@ TEST_F(NetTlsServer, ServerAskingForAClientCertificateFailsTheHandshake) {
 TEST_F(NetTlsServer, IdleTlsConnectionWithOnlyProtocolRecordsPendingIsUsable) {
     StartServer(1);
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(Open(socket, kTlsV1, log));
     // TLS 1.3 servers send session tickets after the handshake: raw bytes with no data in them.
     char probe[8];
@@ -185,7 +185,7 @@ TEST_F(NetTlsServer, TlsThroughAConnectTunnel) {
     ASSERT_TRUE(testing::StartTinyproxy(proxy, proxyDir, server_.port)) << proxy.error;
 
     CNetSocket socket;
-    NetTestLog log;
+    RecordingLog log;
     ASSERT_TRUE(socket.ConnectVia("127.0.0.1", server_.port,
                                   "https://127.0.0.1:" + std::to_string(proxy.port), &log))
         << log.Text();

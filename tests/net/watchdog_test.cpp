@@ -12,6 +12,7 @@
 #include "net/socket/socket_watchdog.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir {
 namespace {
@@ -41,11 +42,8 @@ std::future<ReceiveOutcome> ReceiveInBackground(CNetSocket& socket) {
 
 // Waits until the socket's receive is inside the watchdog's table.
 bool WaitUntilWatched(const CNetSocket& socket) {
-    for (int i = 0; i < 500; ++i) {
-        if (SocketWatchdog::Instance().Contains(socket.Handle())) return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
+    return testing::WaitUntil(
+        [&socket] { return SocketWatchdog::Instance().Contains(socket.Handle()); }, 5s, 10ms);
 }
 
 TEST(NetWatchdog, SweepShutsDownOnlyDueEntries) {

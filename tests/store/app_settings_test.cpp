@@ -6,26 +6,24 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAll;
+using testing::TempDir;
 
 class AppSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tw-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
         setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         identity_.SetIdentity(CAppIdentity::kCompany, "Quandor Software");
@@ -33,30 +31,22 @@ class AppSettingsTest : public ::testing::Test {
         identity_.SetIdentity(CAppIdentity::kVersion, "1.1");
         identity_.SetIdentity(CAppIdentity::kHomePageLink, "home");
         table_ = BuildSettingTable(identity_);
-        registry_ = std::make_unique<CRegistryFile>((dir_ / "config/registry.reg").string());
+        registry_ = std::make_unique<CRegistryFile>(dir_ / "config/registry.reg");
         context_.identity = &identity_;
         context_.registry = registry_.get();
     }
     void TearDown() override {
-        fs::remove_all(dir_);
         unsetenv("XDG_DATA_HOME");
         unsetenv("XDG_CONFIG_HOME");
     }
-    std::string DataFolder() const { return (dir_ / "data/Quandor Software/Tellweir").string(); }
+    std::string DataFolder() const { return dir_ / "data/Quandor Software/Tellweir"; }
     // Writes values straight into the stored settings key.
     void Store(const std::function<void(CRegistryKey&)>& write) {
         CRegistryKey key(*registry_);
         key.Open("Software\\Quandor Software\\Tellweir\\Settings", true);
         write(key);
     }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
-    fs::path dir_;
+    TempDir dir_{"settings"};
     CAppIdentity identity_;
     CSettingTable table_;
     std::unique_ptr<CRegistryFile> registry_;
@@ -155,7 +145,7 @@ TEST_F(AppSettingsTest, ExportLayoutAndItsPlaceInTheDataFolder) {
     EXPECT_FALSE(fs::exists(DataFolder() + "/Settings.xml"));
     fs::create_directories(DataFolder());
     SaveSettings(table_, settings, context_);
-    EXPECT_EQ(Read(DataFolder() + "/Settings.xml"), text);
+    EXPECT_EQ(ReadAll(DataFolder() + "/Settings.xml"), text);
 }
 
 TEST_F(AppSettingsTest, ValueListsSetTypedValues) {
@@ -179,9 +169,10 @@ TEST_F(AppSettingsTest, ValueListsSetTypedValues) {
 
 TEST_F(AppSettingsTest, AutostartEntryFollowsTheSetting) {
     const std::string path = AutostartEntryPath();
-    EXPECT_EQ(path, (dir_ / "config/autostart/tellweir.desktop").string());
+    EXPECT_EQ(path, dir_ / "config/autostart/tellweir.desktop");
     ASSERT_TRUE(UpdateAutostartEntry(true, "/opt/tell weir/tellweir"));
-    EXPECT_NE(Read(path).find("Exec=\"/opt/tell weir/tellweir\" -winstart\n"), std::string::npos);
+    EXPECT_NE(ReadAll(path).find("Exec=\"/opt/tell weir/tellweir\" -winstart\n"),
+              std::string::npos);
     ASSERT_TRUE(UpdateAutostartEntry(false, ""));
     EXPECT_FALSE(fs::exists(path));
 }

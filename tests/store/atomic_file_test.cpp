@@ -6,55 +6,45 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAll;
+using testing::TempDir;
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tw-atomic-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    fs::path dir_;
+    TempDir dir_{"atomic"};
 };
 
 TEST_F(AtomicFileTest, ReplacesContentAndSetsMode) {
-    const std::string path = (dir_ / "Cookies.txt").string();
+    const std::string path = dir_ / "Cookies.txt";
     ASSERT_TRUE(WriteFileAtomically(path, "old"));
     ASSERT_TRUE(WriteFileAtomically(path, "new content", 0600));
-    EXPECT_EQ(Read(path), "new content");
+    EXPECT_EQ(ReadAll(path), "new content");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(AtomicFileTest, AbandonedOrFailedWriteKeepsTheOldFile) {
-    const std::string path = (dir_ / "InfoCache.txt").string();
+    const std::string path = dir_ / "InfoCache.txt";
     ASSERT_TRUE(WriteFileAtomically(path, "old"));
     {
         CAtomicFileWriter writer;
         ASSERT_TRUE(writer.Open(path));
         writer.Write("half");
     }  // destroyed without Commit, as after an error on the way
-    EXPECT_EQ(Read(path), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
 
-    EXPECT_FALSE(WriteFileAtomically((dir_ / "missing" / "x.txt").string(), "data"));
+    EXPECT_FALSE(WriteFileAtomically(dir_ / "missing/x.txt", "data"));
 }
 
 TEST_F(AtomicFileTest, FailedRenameRemovesTheTemporaryFile) {
@@ -62,7 +52,7 @@ TEST_F(AtomicFileTest, FailedRenameRemovesTheTemporaryFile) {
     fs::create_directories(target / "child");  // a non-empty folder cannot be renamed over
     EXPECT_FALSE(WriteFileAtomically(target.string(), "data"));
     EXPECT_TRUE(fs::is_directory(target / "child"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -7,18 +7,12 @@
 #include <vector>
 
 #include "store/password_scramble.h"
+#include "tests/support/hex_text.h"
 
 namespace tellweir {
 namespace {
 
-std::vector<std::uint8_t> FromHex(std::string_view hex) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(
-            static_cast<std::uint8_t>(std::stoul(std::string(hex.substr(i, 2)), nullptr, 16)));
-    }
-    return bytes;
-}
+using testing::BytesFromHex;
 
 std::uint32_t BigEndianWord(const std::vector<std::uint8_t>& b, std::size_t at) {
     return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 |
@@ -47,9 +41,9 @@ const Vector kVectors[] = {
 TEST(BlowfishTest, PublishedVectors) {
     for (const auto& v : kVectors) {
         SCOPED_TRACE(v.key);
-        const CBlowfish cipher(FromHex(v.key));
-        const auto plain = FromHex(v.plain);
-        const auto expected = FromHex(v.cipher);
+        const CBlowfish cipher(BytesFromHex(v.key));
+        const auto plain = BytesFromHex(v.plain);
+        const auto expected = BytesFromHex(v.cipher);
         std::uint32_t left = BigEndianWord(plain, 0);
         std::uint32_t right = BigEndianWord(plain, 4);
         cipher.Encipher(left, right);
@@ -62,14 +56,14 @@ TEST(BlowfishTest, PublishedVectors) {
 }
 
 TEST(BlowfishTest, CodebookModeTakesHalvesLittleEndian) {
-    const CBlowfish cipher(FromHex("FEDCBA9876543210"));
+    const CBlowfish cipher(BytesFromHex("FEDCBA9876543210"));
     // The vector 0123456789ABCDEF -> 0ACEAB0FC6A0A28D with each half's bytes reversed, twice
     // over (ECB: equal blocks give equal output), and two trailing bytes that are not a block.
-    std::vector<std::uint8_t> data = FromHex("67452301EFCDAB8967452301EFCDAB89AABB");
+    std::vector<std::uint8_t> data = BytesFromHex("67452301EFCDAB8967452301EFCDAB89AABB");
     cipher.EncipherLittleEndian(data);
-    EXPECT_EQ(data, FromHex("0FABCE0A8DA2A0C60FABCE0A8DA2A0C6AABB"));
+    EXPECT_EQ(data, BytesFromHex("0FABCE0A8DA2A0C60FABCE0A8DA2A0C6AABB"));
     cipher.DecipherLittleEndian(data);
-    EXPECT_EQ(data, FromHex("67452301EFCDAB8967452301EFCDAB89AABB"));
+    EXPECT_EQ(data, BytesFromHex("67452301EFCDAB8967452301EFCDAB89AABB"));
 }
 
 TEST(BlowfishTest, KeyScheduleReadsAtMost72BytesAndRepeatsShortKeys) {
@@ -84,8 +78,8 @@ TEST(BlowfishTest, KeyScheduleReadsAtMost72BytesAndRepeatsShortKeys) {
     EXPECT_EQ(right, 0xABE52873u);
 
     // A key that divides 72 gives the same schedule as its repetition.
-    const CBlowfish shortKey(FromHex("A1B2C3"));
-    const CBlowfish repeated(FromHex("A1B2C3A1B2C3A1B2C3"));
+    const CBlowfish shortKey(BytesFromHex("A1B2C3"));
+    const CBlowfish repeated(BytesFromHex("A1B2C3A1B2C3A1B2C3"));
     std::uint32_t l1 = 1, r1 = 2, l2 = 1, r2 = 2;
     shortKey.Encipher(l1, r1);
     repeated.Encipher(l2, r2);

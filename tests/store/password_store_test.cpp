@@ -9,19 +9,24 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "store/blowfish.h"
 #include "store/password_scramble.h"
+#include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::MakeTime;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
 std::span<std::uint8_t> AsBytes(std::string& s) {
     return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()};
@@ -51,39 +56,14 @@ std::map<std::string, std::string> Contents(const CPasswordStore& store) {
 }
 
 DateTime FixedTime() {
-    std::tm tm{};
-    tm.tm_year = 2024 - 1900;
-    tm.tm_mon = 2;
-    tm.tm_mday = 5;
-    tm.tm_hour = 7;
-    tm.tm_min = 8;
-    tm.tm_sec = 9;
-    tm.tm_isdst = -1;
-    return DateTime::FromTm(tm);
+    return MakeTime(2024, 3, 5, 7, 8, 9);
 }
 
 class PasswordStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tw-passwords-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        path_ = (dir_ / kPasswordFileName).string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { path_ = dir_ / kPasswordFileName; }
 
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void Write(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    fs::path dir_;
+    TempDir dir_{"passwords"};
     std::string path_;
 };
 
@@ -154,7 +134,7 @@ TEST_F(PasswordStoreTest, EnumerateMayCallBackIntoTheStore) {
 TEST_F(PasswordStoreTest, EmptyStoreFileIsFortyBytes) {
     CPasswordStore store;
     ASSERT_TRUE(store.Save(path_, ""));
-    const std::string file = Read(path_);
+    const std::string file = ReadAll(path_);
     ASSERT_EQ(file.size(), 40u);
     const std::string plain = Decipher(file);
     EXPECT_EQ(plain.substr(0, 13), "OK \r\nTIME = \"");
@@ -205,7 +185,7 @@ TEST_F(PasswordStoreTest, SaveAndLoadRoundTrip) {
     struct stat st {};
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
 
     CPasswordStore loaded;
     bool wrongKey = true;
@@ -255,14 +235,15 @@ TEST_F(PasswordStoreTest, UnusableFilesLeaveTheStoreEmpty) {
     };
     const Case cases[] = {
         {"missing", [](const std::string&) {}},
-        {"empty", [](const std::string& p) { Write(p, ""); }},
-        {"seven bytes", [](const std::string& p) { Write(p, "1234567"); }},
-        {"one byte too many", [&](const std::string& p) { Write(p, valid + "x"); }},
-        {"truncated", [&](const std::string& p) { Write(p, valid.substr(0, valid.size() - 3)); }},
+        {"empty", [](const std::string& p) { WriteAll(p, ""); }},
+        {"seven bytes", [](const std::string& p) { WriteAll(p, "1234567"); }},
+        {"one byte too many", [&](const std::string& p) { WriteAll(p, valid + "x"); }},
+        {"truncated",
+         [&](const std::string& p) { WriteAll(p, valid.substr(0, valid.size() - 3)); }},
         {"folder", [](const std::string& p) { fs::create_directory(p); }},
         {"too large",
          [](const std::string& p) {
-             Write(p, "");
+             WriteAll(p, "");
              fs::resize_file(p, kMaxPasswordFileBytes + 8);
          }},
     };
@@ -337,7 +318,7 @@ TEST_F(PasswordStoreTest, FailedSaveLeavesTheOldFileIntact) {
     CPasswordStore store;
     store.Set("ftp://host", "old password");
     ASSERT_TRUE(store.Save(path_, ""));
-    const std::string before = Read(path_);
+    const std::string before = ReadAll(path_);
 
     for (int i = 0; i < 200; ++i) {
         store.Set("http://site" + std::to_string(i), "new password");
@@ -347,9 +328,9 @@ TEST_F(PasswordStoreTest, FailedSaveLeavesTheOldFileIntact) {
         EXPECT_FALSE(store.Save(path_, ""));
     }
     EXPECT_TRUE(store.IsDirty());
-    EXPECT_EQ(Read(path_), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-    EXPECT_FALSE(store.Save((dir_ / "missing" / "Passwords.bf").string(), ""));
+    EXPECT_EQ(ReadAll(path_), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
+    EXPECT_FALSE(store.Save(dir_ / "missing/Passwords.bf", ""));
 
     CPasswordStore loaded;
     bool wrongKey = false;

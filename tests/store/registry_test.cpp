@@ -2,31 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "store/registry_file.h"
 #include "store/registry_key.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::TempDir;
 
 constexpr const char* kSettingsKey = "Software\\Quandor Software\\Tellweir\\Settings";
 
 class RegistryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tw-reg-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string FilePath() const {
-        return (dir_ / "Quandor Software/Tellweir/registry.reg").string();
-    }
-    fs::path dir_;
+    std::string FilePath() const { return dir_ / "Quandor Software/Tellweir/registry.reg"; }
+    TempDir dir_{"reg"};
 };
 
 TEST_F(RegistryTest, ValuesKeepTheirKindAcrossTheFile) {

@@ -2,24 +2,24 @@
 #include "store/url_history.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
+
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 TEST(UrlHistory, ItemsAtAnyDepthComeFirstInFileOrder) {
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("tw-history-" + std::to_string(::getpid()) + ".xml");
-    std::ofstream(path)
-        << "<?xml version=\"1.0\"?>\n<History>\n"
-           "  <Item URI=\"http://a.test/\"/>\n"
-           "  <Group><Item Other=\"x\" URI=' ftp://b.test/f?x=1&amp;y=2 '/></Group>\n"
-           "  <Item URI=\"   \"/><item URI=\"http://lower.test/\"/>\n"
-           "  <Item uri=\"http://wrongcase.test/\"/>\n"
-           "</History>\n";
+    const testing::TempDir dir("history");
+    const std::string path =
+        dir.WriteFile("History.xml",
+                      "<?xml version=\"1.0\"?>\n<History>\n"
+                      "  <Item URI=\"http://a.test/\"/>\n"
+                      "  <Group><Item Other=\"x\" URI=' ftp://b.test/f?x=1&amp;y=2 '/></Group>\n"
+                      "  <Item URI=\"   \"/><item URI=\"http://lower.test/\"/>\n"
+                      "  <Item uri=\"http://wrongcase.test/\"/>\n"
+                      "</History>\n");
     CUrlHistory history;
     history.Insert(0, "http://older.test/");
     ASSERT_TRUE(ReadHistoryFile(path, history));

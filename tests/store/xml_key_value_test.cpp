@@ -5,35 +5,26 @@
 #include <limits>
 #include <string>
 
-#include "store/byte_stream.h"
 #include "store/xml_node.h"
-#include "store/xml_parser.h"
+#include "tests/support/xml_text.h"
 
 namespace tellweir {
 namespace {
 
-std::string Write(const CXmlNode& root) {
-    CStringSink sink;
-    root.WriteDocument(sink);
-    return sink.Text();
-}
-
-void Parse(CXmlNode& root, std::string_view text) {
-    CStringSource source(text);
-    CXmlParser().ParseDocument(root, source);
-}
+using testing::DocumentText;
+using testing::ParseDocumentText;
 
 // A document round trip: write `root` and parse the result back into it.
 void Reparse(CXmlNode& root) {
-    const std::string text = Write(root);
-    Parse(root, text);
+    const std::string text = DocumentText(root);
+    ParseDocumentText(root, text);
 }
 
 TEST(XmlKeyValue, PathsMapToElementNames) {
     CXmlNode root;
     EXPECT_TRUE(root.WriteString("//Misc//Max Log Lines/", "1"));
     EXPECT_TRUE(root.WriteString("Q\"u'o\tte<s>", "2"));
-    EXPECT_EQ(Write(root),
+    EXPECT_EQ(DocumentText(root),
               "<Misc>\r\n  <Max_Log_Lines>1</Max_Log_Lines>\r\n</Misc>\r\n"
               "<Q_u_o_te_s_>2</Q_u_o_te_s_>\r\n");
     std::string value;
@@ -51,14 +42,14 @@ TEST(XmlKeyValue, PathWithoutComponentsAddressesNothing) {
     EXPECT_FALSE(root.WriteString("///", "v"));
     EXPECT_FALSE(root.ReadString("/", value));
     EXPECT_EQ(value, "unchanged");
-    EXPECT_EQ(Write(root), "<a>x</a>\r\n");
+    EXPECT_EQ(DocumentText(root), "<a>x</a>\r\n");
 }
 
 TEST(XmlKeyValue, WriteReplacesChildrenAndDropsAttributesOnTheWay) {
     CXmlNode root;
-    Parse(root, "<Misc a='1'><Key b='2'>old<Sub/>tail</Key><Other c='3'/></Misc>");
+    ParseDocumentText(root, "<Misc a='1'><Key b='2'>old<Sub/>tail</Key><Other c='3'/></Misc>");
     EXPECT_TRUE(root.WriteString("misc/KEY", "new"));
-    EXPECT_EQ(Write(root), "<misc>\r\n  <KEY>new</KEY>\r\n  <Other c='3'/>\r\n</misc>\r\n");
+    EXPECT_EQ(DocumentText(root), "<misc>\r\n  <KEY>new</KEY>\r\n  <Other c='3'/>\r\n</misc>\r\n");
 }
 
 TEST(XmlKeyValue, ReadOfMissingKeyCreatesItsElements) {
@@ -66,12 +57,12 @@ TEST(XmlKeyValue, ReadOfMissingKeyCreatesItsElements) {
     std::string value = "default";
     EXPECT_FALSE(root.ReadString("A/B", value));
     EXPECT_EQ(value, "default");
-    EXPECT_EQ(Write(root), "<A>\r\n  <B>\r\n  </B>\r\n</A>\r\n");
+    EXPECT_EQ(DocumentText(root), "<A>\r\n  <B>\r\n  </B>\r\n</A>\r\n");
 }
 
 TEST(XmlKeyValue, ReadNeedsTextAsFirstChild) {
     CXmlNode root;
-    Parse(root, "<a><b/>text</a><c><!-- x --></c><d>1<e/></d><s>x</s>");
+    ParseDocumentText(root, "<a><b/>text</a><c><!-- x --></c><d>1<e/></d><s>x</s>");
     std::string value = "default";
     EXPECT_FALSE(root.ReadString("a", value));
     EXPECT_FALSE(root.ReadString("c", value));
@@ -79,7 +70,7 @@ TEST(XmlKeyValue, ReadNeedsTextAsFirstChild) {
     EXPECT_TRUE(root.ReadString("d", value));
     EXPECT_EQ(value, "1");
     // Only complete elements are found: an unclosed one is passed over and a new one made.
-    Parse(root, "<s>x");
+    ParseDocumentText(root, "<s>x");
     EXPECT_FALSE(root.ReadString("s", value));
     EXPECT_EQ(root.GetChildren().size(), 2u);
 }
@@ -107,7 +98,7 @@ TEST(XmlKeyValue, ValuesAreEscapedAndReadBackUnchanged) {
     EXPECT_TRUE(root.ReadString("k", value));
     EXPECT_EQ(value, tricky);
 
-    Parse(root, "<k>x&nbsp;y &unknown; &lt; a & b</k>");
+    ParseDocumentText(root, "<k>x&nbsp;y &unknown; &lt; a & b</k>");
     EXPECT_TRUE(root.ReadString("k", value));
     EXPECT_EQ(value, "x y &unknown; < a & b");
 }
@@ -205,7 +196,7 @@ TEST(XmlKeyValue, SettingsDocumentRoundTrip) {
     out.WriteString("Connections/Proxy/Host", "proxy.example");
 
     CXmlNode loaded;
-    Parse(loaded, Write(root));
+    ParseDocumentText(loaded, DocumentText(root));
     // Parsed, the top element follows the declaration as its sibling.
     CXmlNode* declaration = loaded.FindByType(XML_DECLARATION);
     ASSERT_NE(declaration, nullptr);

@@ -7,15 +7,12 @@
 
 #include "store/byte_stream.h"
 #include "store/xml_node.h"
-#include "store/xml_parser.h"
+#include "tests/support/xml_text.h"
 
 namespace tellweir {
 namespace {
 
-void Parse(CXmlNode& root, std::string_view text) {
-    CStringSource source(text);
-    CXmlParser().ParseDocument(root, source);
-}
+using testing::ParseDocumentText;
 
 std::string Names(const std::vector<CXmlNode*>& nodes) {
     std::string out;
@@ -62,7 +59,9 @@ TEST(XmlNode, SetFormatsEachType) {
 
 class XmlNodeFindChild : public ::testing::Test {
   protected:
-    void SetUp() override { Parse(root_, "<Misc a='1'>x</Misc><misc/><Key/><Key b='2'></Key>"); }
+    void SetUp() override {
+        ParseDocumentText(root_, "<Misc a='1'>x</Misc><misc/><Key/><Key b='2'></Key>");
+    }
     CXmlNode root_;
 };
 
@@ -112,7 +111,7 @@ TEST(XmlNode, FindByTypeChecksChildrenBeforeGoingDeeper) {
 
 TEST(XmlNode, NextInDocumentWalksInDocumentOrder) {
     CXmlNode root;
-    Parse(root, "<?xml version='1.0'?><a><b><c/></b><d/></a><e>t</e>");
+    ParseDocumentText(root, "<?xml version='1.0'?><a><b><c/></b><d/></a><e>t</e>");
     std::string order;
     for (const CXmlNode* node = root.NextInDocument(); node; node = node->NextInDocument()) {
         order += node->Name().empty() ? node->Tag() : node->Name();
@@ -128,7 +127,8 @@ TEST(XmlNode, NextInDocumentWalksInDocumentOrder) {
 
 TEST(XmlNode, CollectByNameFindsElementsInPreOrder) {
     CXmlNode root;
-    Parse(root, "<M i='1'><x><M i='2'/></x><M i='3'>M</M></M><!-- M --><m i='4'><M i='5'>");
+    ParseDocumentText(root,
+                      "<M i='1'><x><M i='2'/></x><M i='3'>M</M></M><!-- M --><m i='4'><M i='5'>");
     std::vector<CXmlNode*> found;
     root.CollectByName("M", true, true, found);
     std::string ids;
@@ -163,7 +163,7 @@ TEST(XmlNode, AttributeTextFollowsTheName) {
     };
     for (const Case& c : cases) {
         CXmlNode root;
-        Parse(root, c.input);
+        ParseDocumentText(root, c.input);
         ASSERT_EQ(root.GetChildren().size(), 1u) << c.input;
         EXPECT_EQ(root.FirstChild()->GetAttributeText(), c.expected) << c.input;
     }
@@ -171,7 +171,7 @@ TEST(XmlNode, AttributeTextFollowsTheName) {
 
 TEST(XmlNode, EnumAttributesUnescapesValues) {
     CXmlNode root;
-    Parse(root, "<a x=\"1 &amp; 2\" flag y='&lt;&nbsp;' z=3>");
+    ParseDocumentText(root, "<a x=\"1 &amp; 2\" flag y='&lt;&nbsp;' z=3>");
     std::string seen;
     const int count = root.FirstChild()->EnumAttributes(
         [&seen](std::string_view name) {
@@ -223,7 +223,7 @@ bool AllTagged(const CXmlNode& node) {
 
 TEST(XmlNode, EveryCreatedNodeComesFromCreateNode) {
     CTaggedNode root;
-    Parse(root, "<a><b>x</b><!-- c --></a>");
+    ParseDocumentText(root, "<a><b>x</b><!-- c --></a>");
     root.AddChild("d", {}, "text", XML_ELEMENT);
     root.WriteString("e/f", "v");
     std::string value;
@@ -247,7 +247,7 @@ TEST(XmlNode, DeepTreesNeedNoRecursion) {
         text += "<a>";
     text += "<!--x-->";
     auto root = std::make_unique<CXmlNode>();
-    Parse(*root, text);
+    ParseDocumentText(*root, text);
 
     CCountingSink sink;
     root->WriteDocument(sink, "", "", "\n");

@@ -7,6 +7,7 @@
 #include "store/byte_stream.h"
 #include "store/xml_node.h"
 #include "store/xml_parser.h"
+#include "tests/support/xml_text.h"
 
 namespace tellweir {
 namespace {
@@ -24,8 +25,7 @@ std::string Dump(const CXmlNode& node) {
 
 std::string ParseAndDump(std::string_view text) {
     CXmlNode root;
-    CStringSource source(text);
-    CXmlParser().ParseDocument(root, source);
+    testing::ParseDocumentText(root, text);
     return Dump(root);
 }
 

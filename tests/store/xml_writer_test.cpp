@@ -7,15 +7,12 @@
 
 #include "store/byte_stream.h"
 #include "store/xml_node.h"
+#include "tests/support/xml_text.h"
 
 namespace tellweir {
 namespace {
 
-std::string Write(const CXmlNode& root) {
-    CStringSink sink;
-    root.WriteDocument(sink);
-    return sink.Text();
-}
+using testing::DocumentText;
 
 TEST(XmlWriter, SettingsExportBytes) {
     CXmlNode root;
@@ -24,7 +21,7 @@ TEST(XmlWriter, SettingsExportBytes) {
     ASSERT_TRUE(settings->WriteString("Misc/Log Folder", "C:\\Logs & <Old>"));
     ASSERT_TRUE(settings->WriteInt("Misc/Max Log Lines", 2000));
     ASSERT_TRUE(settings->WriteInt64("Connections/Max Connects", 8));
-    EXPECT_EQ(Write(root),
+    EXPECT_EQ(DocumentText(root),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
               "<Settings>\r\n"
               "  X-Settings\r\n"
@@ -50,7 +47,7 @@ TEST(XmlWriter, LaysOutEachNodeType) {
     open->AddChild("blank", {}, {}, XML_ELEMENT);
     CXmlNode* bad = open->AddChild({}, {}, {}, XML_MALFORMED);
     bad->Assign("<bad", "", XML_MALFORMED);
-    EXPECT_EQ(Write(root),
+    EXPECT_EQ(DocumentText(root),
               "<!-- note -->\r\n"
               "<open>\r\n"  // a start tag gets no end tag
               "  <e k=\"v\"/>\r\n"
@@ -94,7 +91,7 @@ TEST(XmlWriter, FileSinkGetsTheSameBytes) {
     std::rewind(file);
     EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
     std::fclose(file);
-    EXPECT_EQ(text, Write(root));
+    EXPECT_EQ(text, DocumentText(root));
 }
 
 // Records each write, so that empty writes show up.

@@ -12,9 +12,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <thread>
+
+#include "tests/support/file_text.h"
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -77,7 +78,7 @@ std::string FindProgram(std::string_view name) {
     std::string folder;
     while (std::getline(list, folder, ':')) {
         if (folder.empty()) continue;
-        const std::string candidate = (std::filesystem::path(folder) / name).string();
+        std::string candidate = (std::filesystem::path(folder) / name).string();
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return {};
@@ -119,19 +120,23 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
 }
 
 bool ChildProcess::WaitForPort(int port, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (!Running()) {
-            error_ = "the server ended before it listened on port " + std::to_string(port) +
-                     "; its output: " + Output();
-            return false;
-        }
-        if (CanConnect(port)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool ended = false;
+    const bool listening = WaitUntil(
+        [&] {
+            ended = !Running();
+            return ended || CanConnect(port);
+        },
+        limit, std::chrono::milliseconds(20));
+    if (ended) {
+        error_ = "the server ended before it listened on port " + std::to_string(port) +
+                 "; its output: " + Output();
+        return false;
     }
-    error_ = "the server did not listen on port " + std::to_string(port) +
-             " in time; output: " + Output();
-    return false;
+    if (!listening) {
+        error_ = "the server did not listen on port " + std::to_string(port) +
+                 " in time; output: " + Output();
+    }
+    return listening;
 }
 
 bool ChildProcess::Running() {
@@ -151,11 +156,8 @@ bool ChildProcess::Reap(bool wait) {
 }
 
 int ChildProcess::WaitForExit(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Reap(false)) return exitStatus_;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (WaitUntil([this] { return Reap(false); }, limit, std::chrono::milliseconds(10)))
+        return exitStatus_;
     error_ = "the program did not end in time; its output: " + Output();
     Stop();
     return -1;
@@ -165,9 +167,8 @@ void ChildProcess::Stop() {
     if (pid_ <= 0) return;
     const pid_t group = pid_;
     ::kill(-group, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (std::chrono::steady_clock::now() < end && !Reap(false))
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([this] { return Reap(false); }, std::chrono::seconds(2),
+              std::chrono::milliseconds(10));
     if (pid_ > 0) {
         ::kill(-group, SIGKILL);
         Reap(true);
@@ -177,11 +178,7 @@ void ChildProcess::Stop() {
 }
 
 std::string ChildProcess::Output() const {
-    if (outputPath_.empty()) return {};
-    std::ifstream in(outputPath_, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return outputPath_.empty() ? std::string() : ReadAll(outputPath_);
 }
 
 int RunProgram(const std::vector<std::string>& argv, const std::string& outputPath,

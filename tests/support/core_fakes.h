@@ -1,10 +1,12 @@
 // Fakes and scoped settings shared by the monitoring core tests: a recording sound output, a
-// settable clock, a recording transfer link and a temporary cache folder.
+// settable clock, a recording transfer link, a recording desktop and a temporary cache folder.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,10 +14,12 @@
 #include "core/local_clock.h"
 #include "core/sound_output.h"
 #include "core/transfer_link.h"
+#include "port/desktop_port.h"
 #include "store/app_settings.h"
 #include "base/date_time.h"
 #include "store/setting_ids.h"
 #include "base/text_format.h"
+#include "tests/support/local_time.h"  // MakeTime
 #include "tests/support/temp_dir.h"
 
 namespace tellweir::testing {
@@ -52,19 +56,6 @@ class RecordingSound final : public ISoundOutput {
     std::vector<std::string> calls_;
 };
 
-// The local time from a broken-down date (month 1-12).
-inline DateTime MakeTime(int year, int month, int day, int hour = 0, int minute = 0,
-                         int second = 0) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return DateTime::FromTm(t);
-}
-
 // Installs a clock that tells `now` until changed; restores the system clock at the end.
 class FixedClock {
   public:
@@ -85,11 +76,16 @@ class FixedClock {
     DateTime now_;
 };
 
-// Records the transfer calls of stopped tasks as lines ("log 0: 7 8", "remove: 7 8").
+// Records the transfer calls of stopped tasks as lines ("log 0: 7 8", "remove: 7 8"). It has no
+// transfer manager behind it: a run over a URL ends as a transfer that went away.
 class RecordingTransferLink final : public ITransferLink {
   public:
-    RecordingTransferLink() { SetTransferLink(this); }
-    ~RecordingTransferLink() override { SetTransferLink(nullptr); }
+    bool StartTransfer(const CTransferRequest&, std::int32_t, std::int32_t& id) override {
+        id = 0;
+        return false;
+    }
+    bool GetStatus(std::int32_t, TransferStatus&) override { return false; }
+    bool GetRequest(std::int32_t, CTransferRequest&) override { return false; }
 
     void SetTransfersLog(std::span<const std::int32_t> ids, std::int32_t logId) override {
         calls.push_back(Format("log %d:", logId) + Ids(ids));
@@ -122,6 +118,49 @@ class ScopedCacheFolder {
   private:
     TempDir dir_{"core-cache"};
     std::string previous_;
+};
+
+// Records what the engine and the actions tell the windows, as lines: "engine started",
+// "engine ended", "display", "prompt <task>: <text>", "icon <task>: <text>", "open <target>".
+// OpenInShell answers `shellReply` (nothing: no window).
+class RecordingDesktop final : public IDesktopPort {
+  public:
+    void EngineThreadChanged(bool running) override {
+        Add(running ? "engine started" : "engine ended");
+    }
+    void DisplayQueue() override { Add("display"); }
+    void ShowPrompt(const std::string& task, const std::string& text) override {
+        Add("prompt " + task + ": " + text);
+    }
+    void LightTrayIcon(const std::string& task, const std::string& text) override {
+        Add("icon " + task + ": " + text);
+    }
+    std::optional<int> OpenInShell(const std::string& target, ILog* log) override {
+        Add("open " + target);
+        shellLog = log;
+        return shellReply;
+    }
+
+    std::vector<std::string> Calls() {
+        std::lock_guard guard(lock_);
+        return calls_;
+    }
+    int Count(const std::string& call) {
+        std::lock_guard guard(lock_);
+        return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
+    }
+
+    std::optional<int> shellReply;
+    ILog* shellLog = nullptr;
+
+  private:
+    void Add(std::string call) {
+        std::lock_guard guard(lock_);
+        calls_.push_back(std::move(call));
+    }
+
+    std::mutex lock_;
+    std::vector<std::string> calls_;
 };
 
 }  // namespace tellweir::testing

@@ -75,8 +75,9 @@ class EngineTest : public ::testing::Test {
     ScopedSetting queueFile_{setting::kMonitorQueueFile, PropertyValue::String(queuePath_)};
     ScopedSetting maxLines_{setting::kMaxLogLines, PropertyValue::Int(2000)};
     RecordingTransferLink link_;
+    RecordingDesktop desktop_;
     RecordingSound sound_;
-    CMonitorEngine engine_;
+    CMonitorEngine engine_{{.transfers = &link_, .desktop = &desktop_}};
 };
 
 }  // namespace tellweir::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "log/item_log.h"
@@ -14,6 +15,15 @@
 #include "transfer/transfer_manager.h"
 
 namespace tellweir::testing {
+
+// Counts what the manager tells the windows.
+struct CountingDesktop final : IDesktopPort {
+    void TransfersChanged(TransferNotice what) override { ++changes[static_cast<int>(what)]; }
+    void PeriodicRefresh() override { ++refreshes; }
+    int Count(TransferNotice what) const { return changes[static_cast<int>(what)]; }
+    std::atomic<int> changes[3] = {0, 0, 0};
+    std::atomic<int> refreshes{0};
+};
 
 class ManagerTest : public ::testing::Test {
   protected:
@@ -36,6 +46,7 @@ class ManagerTest : public ::testing::Test {
         TransferManagerOptions options;
         options.settings = &settings_;
         options.logs = &logs_;
+        options.desktop = &desktop_;
         return CTransferManager::Create(options);
     }
 
@@ -65,13 +76,15 @@ class ManagerTest : public ::testing::Test {
 
     std::string LogOf(std::int32_t id) {
         std::int32_t logId = 0;
-        Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
+        EXPECT_EQ(Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1)),
+                  kManagerOk);
         const ItemLogPtr log = logs_.GetLog(logId);
         return log ? log->GetText() : std::string();
     }
 
     CPropertySet settings_;
     CLogRegistry logs_;
+    CountingDesktop desktop_;
     SessionScript script_;
     ScopedScriptedFactory http_{ProtocolId::Http, script_};
     ScopedScriptedFactory ftp_{ProtocolId::Ftp, script_};

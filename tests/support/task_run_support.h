@@ -1,18 +1,21 @@
-// Helpers of the task run tests: the events a run raised (as its log shows them) and small file
-// operations that keep a file's identity while its content and times change.
+// Helpers of the task run tests: the tasks a test prepares, the events a run raised (as its log
+// shows them) and small file operations that keep a file's identity while its content and times
+// change.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/monitor_task.h"
+#include "tests/support/file_text.h"
 
 namespace tellweir::testing {
 
@@ -38,23 +41,39 @@ inline bool Contains(const std::string& text, std::string_view part) {
     return text.find(part) != std::string::npos;
 }
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Rewrites the file in place (same inode, so its creation time stays) and sets its access and
 // last write times to `modified`, so that a run sees exactly the change a test makes.
 inline void PutFile(const std::string& path, std::string_view content, std::time_t modified) {
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << content;
-    }
+    WriteAll(path, content);
     const timespec times[2] = {{modified, 0}, {modified, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
+
+// The tasks one test made: each named, given its URI and download choice and prepared (its log
+// and files made); at the end their logs go from the log registry.
+class PreparedTasks {
+  public:
+    PreparedTasks() = default;
+    ~PreparedTasks() {
+        for (const MonitorTaskPtr& task : tasks_)
+            task->ReleaseLog();
+    }
+    PreparedTasks(const PreparedTasks&) = delete;
+    PreparedTasks& operator=(const PreparedTasks&) = delete;
+
+    MonitorTaskPtr New(std::string_view name, const std::string& uri, int download) {
+        MonitorTaskPtr task = CMonitorTask::Create();
+        task->SetName(name);
+        task->SetString(task::kUri, uri);
+        task->SetInt(task::kDownload, download);
+        EXPECT_TRUE(task->Prepare(true)) << uri;
+        tasks_.push_back(task);
+        return task;
+    }
+
+  private:
+    std::vector<MonitorTaskPtr> tasks_;
+};
 
 // Makes `folder` the current folder for its lifetime, for paths that name no folder.
 class ScopedCurrentFolder {

@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
+
+#include "tests/support/file_text.h"
 
 namespace tellweir::testing {
 
@@ -19,8 +19,14 @@ TempDir::TempDir(std::string_view prefix) {
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    if (path_.empty()) return;
+    // Read-only entries must not stop the clean-up.
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempDir::operator/(std::string_view name) const {
@@ -28,17 +34,13 @@ std::string TempDir::operator/(std::string_view name) const {
 }
 
 std::string TempDir::WriteFile(std::string_view name, std::string_view text) const {
-    const std::string path = *this / name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    std::string path = *this / name;
+    WriteAll(path, text);
     return path;
 }
 
 std::string TempDir::ReadFile(std::string_view name) const {
-    std::ifstream in(*this / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadAll(*this / name);
 }
 
 }  // namespace tellweir::testing

@@ -1,5 +1,6 @@
 // TempDir: a fresh folder under the system's temporary folder for one test's files (server
-// configurations, certificates, logs), removed with everything in it.
+// configurations, certificates, logs, files under test), removed with everything in it, read-only
+// entries included.
 #pragma once
 
 #include <string>

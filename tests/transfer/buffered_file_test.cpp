@@ -4,46 +4,47 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {
 namespace {
 
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
 class BufferedFileTest : public ::testing::Test {
   protected:
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(BufferedFileTest, WriteModeAppendsAndClearsReadOnly) {
-    WriteText(dir_ / "f", "old");
+    WriteAll(dir_ / "f", "old");
     SetReadOnly(dir_ / "f", true);
     CBufferedFile file;
     ASSERT_EQ(file.Open(dir_ / "f", CBufferedFile::kWrite), result::kOk);
     EXPECT_EQ(file.Write("+new"), 4u);
-    EXPECT_EQ(ReadText(dir_ / "f"), "old");  // still buffered
+    EXPECT_EQ(ReadAll(dir_ / "f"), "old");  // still buffered
     EXPECT_EQ(file.Position(), 7);           // asking for the position writes it out
-    EXPECT_EQ(ReadText(dir_ / "f"), "old+new");
+    EXPECT_EQ(ReadAll(dir_ / "f"), "old+new");
     EXPECT_TRUE(file.Close());
     EXPECT_FALSE(IsReadOnly(dir_ / "f"));
 }
 
 TEST_F(BufferedFileTest, WriteModeOffsetSetsTheLengthFirst) {
-    WriteText(dir_ / "f", "0123456789");
+    WriteAll(dir_ / "f", "0123456789");
     CBufferedFile file;
     ASSERT_EQ(file.Open(dir_ / "f", CBufferedFile::kWrite, 4), result::kOk);
     file.Write("x");
     file.Close();
-    EXPECT_EQ(ReadText(dir_ / "f"), "0123x");
+    EXPECT_EQ(ReadAll(dir_ / "f"), "0123x");
 
     ASSERT_EQ(file.Open(dir_ / "g", CBufferedFile::kWrite, 3), result::kOk);  // created, extended
     file.Write("y");
     file.Close();
-    EXPECT_EQ(ReadText(dir_ / "g"), std::string("\0\0\0y", 4));
+    EXPECT_EQ(ReadAll(dir_ / "g"), std::string("\0\0\0y", 4));
 
     EXPECT_NE(file.Open(dir_ / "missing/h", CBufferedFile::kWrite), result::kOk);
     EXPECT_FALSE(file.IsOpen());
@@ -59,7 +60,7 @@ TEST_F(BufferedFileTest, LargeWritesArriveWhole) {
         ASSERT_EQ(file.Write(std::string_view(data).substr(pos, 1000)),
                   std::min<std::size_t>(1000, data.size() - pos));
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadText(dir_ / "f"), data);
+    EXPECT_EQ(ReadAll(dir_ / "f"), data);
 
     // Read it back in odd pieces, buffered and unbuffered.
     for (bool buffering : {true, false}) {
@@ -77,7 +78,7 @@ TEST_F(BufferedFileTest, LargeWritesArriveWhole) {
 }
 
 TEST_F(BufferedFileTest, ReadModeStartsAtTheOffsetAndTracksPosition) {
-    WriteText(dir_ / "f", "0123456789");
+    WriteAll(dir_ / "f", "0123456789");
     CBufferedFile file;
     ASSERT_EQ(file.Open(dir_ / "f", CBufferedFile::kRead, 3), result::kOk);
     char buf[4] = {};

@@ -230,7 +230,7 @@ TEST_F(DownloadTest, GzipEncodedDownloadIsUnpackedUnlessItIsATarArchive) {
     EXPECT_EQ(dir_.ReadFile("a.txt.gz"), packed);
     EXPECT_TRUE(Contains(Log(), "S:\tDecompressing file " + (dir_ / "a.txt") + "."));
     CTransferRequest back;
-    Manager().GetRequest(id_, back);
+    EXPECT_EQ(Manager().GetRequest(id_, back), kManagerOk);
     EXPECT_EQ(back.Int64(prop::kSize), 17);
 
     script_.contentType = "application/x-tar";
@@ -292,9 +292,9 @@ TEST_F(DownloadTest, StoppingADownloadRemovesTheEmptyNewTarget) {
     request.SetString(prop::kLocalFile, dir_ / "t.bin");
     const std::int32_t id = Add(request);
     ASSERT_TRUE(script_.WaitForRunning(1));
-    Manager().StopTransfer(id);
+    EXPECT_EQ(Manager().StopTransfer(id), kManagerOk);
     TransferStatus status;
-    Manager().GetStatus(id, status);
+    EXPECT_EQ(Manager().GetStatus(id, status), kManagerOk);
     EXPECT_EQ(status.result, result::kStopped);
     EXPECT_EQ(GetPathKind(dir_ / "t.bin"), PathKind::Missing);
 }

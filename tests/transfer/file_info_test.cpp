@@ -3,19 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/local_time.h"
+
 namespace tellweir {
 namespace {
 
-DateTime At(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return DateTime::FromTm(tm);
-}
+using testing::MakeTime;
 
 TEST(ParseDateText, AcceptedForms) {
     const std::pair<const char*, const char*> cases[] = {
@@ -43,7 +36,7 @@ TEST(ParseDateText, RejectedForms) {
 }
 
 TEST(FileInfoFreshness, FiveDaysInWholeSeconds) {
-    const DateTime now = At(2024, 6, 15, 12, 0, 0);
+    const DateTime now = MakeTime(2024, 6, 15, 12, 0, 0);
     EXPECT_TRUE(IsAddedTimeFresh("06/15/2024 12:00:00", now));
     EXPECT_TRUE(IsAddedTimeFresh("06/11/2024 12:00:00", now));
     EXPECT_TRUE(IsAddedTimeFresh("06/10/2024 12:00:01", now));

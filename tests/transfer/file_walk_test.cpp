@@ -6,23 +6,24 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::TempDir;
+using testing::WriteAll;
 
 class FileWalkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(dir_ / "top/sub/deep");
-        WriteText(dir_ / "top/a.txt", "12345");
-        WriteText(dir_ / "top/b.log", "");
-        WriteText(dir_ / "top/sub/c.txt", "");
-        WriteText(dir_ / "top/sub/deep/d.txt", "");
+        WriteAll(dir_ / "top/a.txt", "12345");
+        WriteAll(dir_ / "top/b.log", "");
+        WriteAll(dir_ / "top/sub/c.txt", "");
+        WriteAll(dir_ / "top/sub/deep/d.txt", "");
     }
     // "name:depth:kind[:size]" of every visit, sorted.
     std::vector<std::string> Walk(int depth, const WalkFilter& filter = {},
@@ -42,7 +43,7 @@ class FileWalkTest : public ::testing::Test {
         std::sort(seen.begin(), seen.end());
         return seen;
     }
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(FileWalkTest, DepthZeroListsOneLevel) {

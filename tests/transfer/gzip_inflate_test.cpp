@@ -6,15 +6,16 @@
 
 #include <filesystem>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
 // Compressible text that still needs several 64 KiB chunks.
 std::string SampleText(std::size_t size) {
@@ -42,7 +43,8 @@ void WriteGzip(const std::string& path, const std::string& data) {
 std::string GzipWithHeader(const std::string& data, const char* name, std::uint32_t time) {
     z_stream z{};
     EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string extraBytes = "AB\x02\x00xy";
+    // One subfield: id "AB", length 2 (little-endian), data "xy"; the NUL is part of it.
+    std::string extraBytes("AB\x02\x00xy", 6);
     gz_header header{};
     header.time = time;
     header.name = reinterpret_cast<Bytef*>(const_cast<char*>(name));
@@ -90,12 +92,12 @@ class RecordingSink final : public IInflateSink {
 
 class GzipInflateTest : public ::testing::Test {
   protected:
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(GzipInflateTest, InflatesAndReportsTheHeader) {
     const std::string data = SampleText(300000);
-    WriteText(dir_ / "a.gz", GzipWithHeader(data, "page.html", 1078322709));
+    WriteAll(dir_ / "a.gz", GzipWithHeader(data, "page.html", 1078322709));
     RecordingSink sink;
     EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", sink), result::kOk);
     EXPECT_EQ(sink.storedName, "page.html");
@@ -107,18 +109,18 @@ TEST_F(GzipInflateTest, InflatesAndReportsTheHeader) {
 TEST_F(GzipInflateTest, FileSinkReplacesOldOutput) {
     const std::string data = SampleText(100);
     WriteGzip(dir_ / "a.gz", data);
-    WriteText(dir_ / "a~.xed", SampleText(5000));
+    WriteAll(dir_ / "a~.xed", SampleText(5000));
     {
         CFileInflateSink sink(dir_ / "a~.xed");
         EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", sink), result::kOk);
     }
-    EXPECT_EQ(ReadText(dir_ / "a~.xed"), data);
+    EXPECT_EQ(ReadAll(dir_ / "a~.xed"), data);
 }
 
 TEST_F(GzipInflateTest, ForeignOrDamagedHeadersGive111WithoutOutput) {
     std::string good;
     WriteGzip(dir_ / "good.gz", "x");
-    good = ReadText(dir_ / "good.gz");
+    good = ReadAll(dir_ / "good.gz");
     auto patched = [&good](std::size_t at, char value) {
         std::string copy = good;
         copy[at] = value;
@@ -134,7 +136,7 @@ TEST_F(GzipInflateTest, ForeignOrDamagedHeadersGive111WithoutOutput) {
         {"empty", ""},
     };
     for (const auto& [what, bytes] : cases) {
-        WriteText(dir_ / "bad.gz", bytes);
+        WriteAll(dir_ / "bad.gz", bytes);
         {
             CFileInflateSink sink(dir_ / "out");
             EXPECT_EQ(InflateGzipFile(dir_ / "bad.gz", sink), 111) << what;
@@ -150,9 +152,9 @@ TEST_F(GzipInflateTest, ForeignOrDamagedHeadersGive111WithoutOutput) {
 TEST_F(GzipInflateTest, CutOffFileKeepsWhatWasInflated) {
     const std::string data = SampleText(2000000);
     WriteGzip(dir_ / "full.gz", data);
-    const std::string full = ReadText(dir_ / "full.gz");
+    const std::string full = ReadAll(dir_ / "full.gz");
     for (std::size_t keep : {std::size_t{10}, full.size() / 2, full.size() - 4}) {
-        WriteText(dir_ / "cut.gz", full.substr(0, keep));
+        WriteAll(dir_ / "cut.gz", full.substr(0, keep));
         RecordingSink sink;
         EXPECT_EQ(InflateGzipFile(dir_ / "cut.gz", sink), result::kOk) << keep;
         EXPECT_LE(sink.output.size(), data.size());

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
+#include "tests/support/temp_dir.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 
@@ -17,20 +19,11 @@ namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
-DateTime At(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return DateTime::FromTm(tm);
-}
+using testing::MakeTime;
 
 constexpr const char* kFourDaysAgo = "06/11/2024 12:00:00";
 
@@ -65,9 +58,9 @@ class InfoCacheTest : public ::testing::Test {
         return r;
     }
 
-    DateTime now_ = At(2024, 6, 15, 12, 0, 0);
+    DateTime now_ = MakeTime(2024, 6, 15, 12, 0, 0);
     CInfoCache cache_;
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(InfoCacheTest, FreshEntrySurvivesLoadAndSaveUntilFiveDaysOld) {
@@ -77,7 +70,7 @@ TEST_F(InfoCacheTest, FreshEntrySurvivesLoadAndSaveUntilFiveDaysOld) {
                                  kFourDaysAgo + "\" Size=\"10\" Time=\"\" Type=\"TEXT\"\r\n";
     EXPECT_EQ(cache_.SaveText(), expected);
 
-    now_ = At(2024, 6, 16, 12, 0, 0);
+    now_ = MakeTime(2024, 6, 16, 12, 0, 0);
     EXPECT_EQ(cache_.SaveText(), "");
 }
 
@@ -197,7 +190,7 @@ TEST_F(InfoCacheTest, FileRoundTripOfFreshEntries) {
     }
     const std::string path = dir_ / "InfoCache.txt";
     ASSERT_TRUE(cache_.Save(path));
-    const std::string saved = ReadText(path);
+    const std::string saved = ReadAll(path);
     EXPECT_EQ(Lines(saved).size(), 5u);
 
     CInfoCache loaded;
@@ -220,7 +213,7 @@ TEST_F(InfoCacheTest, LoadAndSaveFailures) {
     // A save that cannot complete (here: the file size limit, which binds root too) leaves the
     // old file as it was, and no temporary file behind.
     const std::string path = dir_ / "InfoCache.txt";
-    WriteText(path, "old content\r\n");
+    WriteAll(path, "old content\r\n");
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -231,8 +224,8 @@ TEST_F(InfoCacheTest, LoadAndSaveFailures) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(savedOk);
-    EXPECT_EQ(ReadText(path), "old content\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.str()), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadAll(path), "old content\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(InfoCacheTest, HostileLinesStayHarmless) {
@@ -244,7 +237,7 @@ TEST_F(InfoCacheTest, HostileLinesStayHarmless) {
     text += "URL=\"http://h/" + std::string(CLocalFile::kMaxLineLength, 'x') + tail;
     text += std::string("URL=\"http://h/ok\0null", 21) + tail;
     text += "URL=\"http://h/\"\"quoted\" Added=\"06/11/2024 12:00:00\" Type=\"TEXT\"\n";
-    WriteText(dir_ / "InfoCache.txt", text);
+    WriteAll(dir_ / "InfoCache.txt", text);
     ASSERT_TRUE(cache_.Load(dir_ / "InfoCache.txt"));
     // The NUL became 0x01; the stray quote only cut the URL short.
     const std::string rest =

@@ -9,15 +9,18 @@
 #include <climits>
 #include <filesystem>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/local_time.h"
+#include "tests/support/temp_dir.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::MakeTime;
+using testing::TempDir;
+using testing::WriteAll;
 
 TEST(ResultFromErrno, FollowsTheTable) {
     const std::pair<int, TransferResult> cases[] = {
@@ -30,14 +33,14 @@ TEST(ResultFromErrno, FollowsTheTable) {
 
 class LocalFileTest : public ::testing::Test {
   protected:
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(LocalFileTest, OpenFailuresGiveResults) {
     CLocalFile file;
     EXPECT_EQ(file.Open(dir_ / "missing", O_RDONLY), result::kNotFound);
     EXPECT_FALSE(file.IsOpen());
-    WriteText(dir_ / "f", "");
+    WriteAll(dir_ / "f", "");
     EXPECT_EQ(file.Open(dir_ / "f", O_RDWR | O_CREAT | O_EXCL), result::kAlreadyExists);
     EXPECT_EQ(file.Open(dir_ / std::string(PATH_MAX, 'x'), O_RDONLY), result::kInvalidParameter);
     EXPECT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
@@ -45,15 +48,8 @@ TEST_F(LocalFileTest, OpenFailuresGiveResults) {
 }
 
 TEST_F(LocalFileTest, ClosingAWrittenFileClearsReadOnlyAndSetsTheTime) {
-    WriteText(dir_ / "f", "x");
+    WriteAll(dir_ / "f", "x");
     SetReadOnly(dir_ / "f", true);
-    std::tm when{};
-    when.tm_year = 2004 - 1900;
-    when.tm_mon = 2;
-    when.tm_mday = 3;
-    when.tm_hour = 14;
-    when.tm_min = 5;
-    when.tm_sec = 9;
     {
         CLocalFile file;
         // The owner may open a read-only file after making it writable; emulate a file that
@@ -61,7 +57,7 @@ TEST_F(LocalFileTest, ClosingAWrittenFileClearsReadOnlyAndSetsTheTime) {
         SetReadOnly(dir_ / "f", false);
         ASSERT_EQ(file.Open(dir_ / "f", O_WRONLY | O_APPEND), result::kOk);
         SetReadOnly(dir_ / "f", true);
-        file.SetCloseTime(DateTime::FromTm(when));
+        file.SetCloseTime(MakeTime(2004, 3, 3, 14, 5, 9));
         EXPECT_EQ(file.Write("yz", 2), 2u);
         EXPECT_TRUE(file.Close());
     }
@@ -83,7 +79,7 @@ TEST_F(LocalFileTest, ReadLineSplitsAtLineFeedsAndLeavesThePositionAfterThem) {
     std::string text = "first\r\nsec";
     text.push_back('\0');
     text += "ond\n" + std::string(300, 'l') + "\nlast";
-    WriteText(dir_ / "f", text);
+    WriteAll(dir_ / "f", text);
     CLocalFile file;
     ASSERT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
     std::string line;
@@ -107,7 +103,7 @@ TEST_F(LocalFileTest, ReadLineSplitsAtLineFeedsAndLeavesThePositionAfterThem) {
 
 TEST_F(LocalFileTest, OverlongLineIsCutAndItsRestSkipped) {
     const std::size_t limit = CLocalFile::kMaxLineLength;
-    WriteText(dir_ / "f", std::string(limit + 1000, 'a') + "\nnext\n");
+    WriteAll(dir_ / "f", std::string(limit + 1000, 'a') + "\nnext\n");
     CLocalFile file;
     ASSERT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
     std::string line;

@@ -6,15 +6,16 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tests/support/temp_folder.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadText;
-using testing::TempFolder;
-using testing::WriteText;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
@@ -23,13 +24,13 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
 
 class LocalFsTest : public ::testing::Test {
   protected:
-    TempFolder dir_;
+    TempDir dir_;
 };
 
 TEST_F(LocalFsTest, KindsAndExistence) {
-    WriteText(dir_ / "f", "x");
+    WriteAll(dir_ / "f", "x");
     EXPECT_EQ(GetPathKind(dir_ / "f"), PathKind::File);
-    EXPECT_EQ(GetPathKind(dir_.str()), PathKind::Directory);
+    EXPECT_EQ(GetPathKind(dir_.Path()), PathKind::Directory);
     EXPECT_EQ(GetPathKind(dir_ / "missing"), PathKind::Missing);
     EXPECT_TRUE(IsFile(dir_ / "f"));
     EXPECT_FALSE(IsDirectory(dir_ / "f"));
@@ -37,7 +38,7 @@ TEST_F(LocalFsTest, KindsAndExistence) {
     EXPECT_FALSE(IsDirectory(""));
     // Backslashes separate too.
     fs::create_directories(dir_ / "a/b");
-    EXPECT_TRUE(IsDirectory(dir_.str() + "\\a\\b"));
+    EXPECT_TRUE(IsDirectory(dir_.Path() + "\\a\\b"));
 }
 
 TEST_F(LocalFsTest, MakeDirectories) {
@@ -45,50 +46,50 @@ TEST_F(LocalFsTest, MakeDirectories) {
     EXPECT_TRUE(IsDirectory(dir_ / "a/b/c"));
     EXPECT_TRUE(MakeDirectories(dir_ / "a/b/c"));  // already there
 
-    WriteText(dir_ / "a/file", "x");
+    WriteAll(dir_ / "a/file", "x");
     EXPECT_FALSE(MakeDirectories(dir_ / "a/file/c"));
     EXPECT_FALSE(MakeDirectories(dir_ / "a/file"));
     EXPECT_FALSE(MakeDirectories(""));
 }
 
 TEST_F(LocalFsTest, DeleteFileClearsReadOnlyFirst) {
-    WriteText(dir_ / "f", "x");
+    WriteAll(dir_ / "f", "x");
     ASSERT_TRUE(SetReadOnly(dir_ / "f", true));
     EXPECT_TRUE(IsReadOnly(dir_ / "f"));
     EXPECT_TRUE(DeleteFile(dir_ / "f"));
     EXPECT_FALSE(IsFile(dir_ / "f"));
     EXPECT_FALSE(DeleteFile(dir_ / "f"));
-    EXPECT_FALSE(DeleteFile(dir_.str()));  // a directory is not a file
+    EXPECT_FALSE(DeleteFile(dir_.Path()));  // a directory is not a file
     EXPECT_FALSE(SetReadOnly(dir_ / "f", true));
 }
 
 TEST_F(LocalFsTest, ListDirectoryWithMask) {
-    WriteText(dir_ / "a.txt", "");
-    WriteText(dir_ / "b.log", "");
-    WriteText(dir_ / ".hidden", "");
+    WriteAll(dir_ / "a.txt", "");
+    WriteAll(dir_ / "b.log", "");
+    WriteAll(dir_ / ".hidden", "");
     fs::create_directories(dir_ / "sub.txt");
     std::vector<std::string> files, directories;
-    ASSERT_TRUE(ListDirectory(dir_.str(), "*", &files, &directories));
+    ASSERT_TRUE(ListDirectory(dir_.Path(), "*", &files, &directories));
     EXPECT_EQ(Sorted(files), (std::vector<std::string>{".hidden", "a.txt", "b.log"}));
     EXPECT_EQ(directories, std::vector<std::string>{"sub.txt"});
 
     files.clear();
     directories.clear();
-    ASSERT_TRUE(ListDirectory(dir_.str(), "*.txt", &files, &directories));
+    ASSERT_TRUE(ListDirectory(dir_.Path(), "*.txt", &files, &directories));
     EXPECT_EQ(files, std::vector<std::string>{"a.txt"});
     EXPECT_EQ(directories, std::vector<std::string>{"sub.txt"});
 
     files.clear();
-    EXPECT_TRUE(ListDirectory(dir_.str(), "*.none", &files, nullptr));  // exists, no match
+    EXPECT_TRUE(ListDirectory(dir_.Path(), "*.none", &files, nullptr));  // exists, no match
     EXPECT_TRUE(files.empty());
     EXPECT_FALSE(ListDirectory(dir_ / "missing", "*", &files, nullptr));
 }
 
 TEST_F(LocalFsTest, DeleteContentsHonoursMaskAndRecursion) {
     fs::create_directories(dir_ / "d/sub/deeper");
-    WriteText(dir_ / "d/a.tmp", "");
-    WriteText(dir_ / "d/keep.txt", "");
-    WriteText(dir_ / "d/sub/deeper/x.tmp", "");
+    WriteAll(dir_ / "d/a.tmp", "");
+    WriteAll(dir_ / "d/keep.txt", "");
+    WriteAll(dir_ / "d/sub/deeper/x.tmp", "");
 
     EXPECT_TRUE(DeleteDirectoryContents(dir_ / "d", "*.tmp", false));
     EXPECT_FALSE(IsFile(dir_ / "d/a.tmp"));
@@ -101,9 +102,9 @@ TEST_F(LocalFsTest, DeleteContentsHonoursMaskAndRecursion) {
 
 TEST_F(LocalFsTest, RemoveDirectoryDeletesLinksWithoutFollowingThem) {
     fs::create_directories(dir_ / "outside");
-    WriteText(dir_ / "outside/precious", "keep");
+    WriteAll(dir_ / "outside/precious", "keep");
     fs::create_directories(dir_ / "d/sub");
-    WriteText(dir_ / "d/sub/ro", "");
+    WriteAll(dir_ / "d/sub/ro", "");
     SetReadOnly(dir_ / "d/sub/ro", true);
     SetReadOnly(dir_ / "d/sub", true);
     fs::create_directory_symlink(dir_ / "outside", dir_ / "d/link");
@@ -111,16 +112,16 @@ TEST_F(LocalFsTest, RemoveDirectoryDeletesLinksWithoutFollowingThem) {
 
     EXPECT_TRUE(RemoveDirectory(dir_ / "d", "*"));
     EXPECT_FALSE(fs::exists(dir_ / "d"));
-    EXPECT_EQ(ReadText(dir_ / "outside/precious"), "keep");
+    EXPECT_EQ(ReadAll(dir_ / "outside/precious"), "keep");
 }
 
 TEST_F(LocalFsTest, DeleteContentsStopsAtFirstFailure) {
     // The subdirectory keeps a file the mask spares, so it cannot be removed; the matching file
     // listed after it is then left alone.
     fs::create_directories(dir_ / "d/x.tmp");
-    WriteText(dir_ / "d/x.tmp/keep.txt", "");
-    WriteText(dir_ / "d/x.tmp/gone.tmp", "");
-    WriteText(dir_ / "d/a.tmp", "");
+    WriteAll(dir_ / "d/x.tmp/keep.txt", "");
+    WriteAll(dir_ / "d/x.tmp/gone.tmp", "");
+    WriteAll(dir_ / "d/a.tmp", "");
     EXPECT_FALSE(DeleteDirectoryContents(dir_ / "d", "*.tmp", true));
     EXPECT_FALSE(fs::exists(dir_ / "d/x.tmp/gone.tmp"));
     EXPECT_TRUE(IsFile(dir_ / "d/x.tmp/keep.txt"));
@@ -131,7 +132,7 @@ TEST_F(LocalFsTest, DeleteContentsStopsAtFirstFailure) {
 TEST_F(LocalFsTest, RemoveTreeKeepsFilesAndTheirDirectories) {
     fs::create_directories(dir_ / "t/empty/empty2");
     fs::create_directories(dir_ / "t/full");
-    WriteText(dir_ / "t/full/f", "");
+    WriteAll(dir_ / "t/full/f", "");
 
     EXPECT_TRUE(RemoveDirectoryTree(dir_ / "t", false));
     EXPECT_FALSE(fs::exists(dir_ / "t/empty"));
@@ -148,33 +149,33 @@ TEST_F(LocalFsTest, FileSizes) {
     EXPECT_EQ(GetFileSize(dir_ / "f"), -1);
     EXPECT_TRUE(SetFileSize(dir_ / "f", 10));  // created and extended
     EXPECT_EQ(GetFileSize(dir_ / "f"), 10);
-    WriteText(dir_ / "f", "0123456789abc");
+    WriteAll(dir_ / "f", "0123456789abc");
     EXPECT_TRUE(SetFileSize(dir_ / "f", 4));
-    EXPECT_EQ(ReadText(dir_ / "f"), "0123");
+    EXPECT_EQ(ReadAll(dir_ / "f"), "0123");
     EXPECT_TRUE(SetFileSize(dir_ / "f", 4));
     EXPECT_FALSE(SetFileSize(dir_ / "missing/f", 1));
 }
 
 TEST_F(LocalFsTest, CopyFile) {
-    WriteText(dir_ / "src", "content");
+    WriteAll(dir_ / "src", "content");
     ASSERT_TRUE(SetReadOnly(dir_ / "src", true));
     ASSERT_TRUE(CopyFile(dir_ / "src", dir_ / "new/dir/dst"));
-    EXPECT_EQ(ReadText(dir_ / "new/dir/dst"), "content");
+    EXPECT_EQ(ReadAll(dir_ / "new/dir/dst"), "content");
     EXPECT_TRUE(IsReadOnly(dir_ / "new/dir/dst"));
     EXPECT_EQ(fs::last_write_time(dir_ / "src"), fs::last_write_time(dir_ / "new/dir/dst"));
 
-    WriteText(dir_ / "existing", "old");
+    WriteAll(dir_ / "existing", "old");
     EXPECT_FALSE(CopyFile(dir_ / "src", dir_ / "existing"));
-    EXPECT_EQ(ReadText(dir_ / "existing"), "old");
+    EXPECT_EQ(ReadAll(dir_ / "existing"), "old");
     EXPECT_FALSE(CopyFile(dir_ / "missing", dir_ / "x"));
     EXPECT_FALSE(fs::exists(dir_ / "x"));
 }
 
 TEST_F(LocalFsTest, MoveFileInOneStep) {
-    WriteText(dir_ / "a", "A");
+    WriteAll(dir_ / "a", "A");
     SetReadOnly(dir_ / "a", true);
     EXPECT_TRUE(MoveFile(dir_ / "a", dir_ / "b"));
-    EXPECT_EQ(ReadText(dir_ / "b"), "A");
+    EXPECT_EQ(ReadAll(dir_ / "b"), "A");
     EXPECT_FALSE(IsReadOnly(dir_ / "b"));
     // A plain rename creates no directories.
     EXPECT_FALSE(MoveFile(dir_ / "b", dir_ / "sub/c"));
@@ -183,27 +184,27 @@ TEST_F(LocalFsTest, MoveFileInOneStep) {
 }
 
 TEST_F(LocalFsTest, MoveFileToALongerNameParksItUnderAFreeName) {
-    WriteText(dir_ / "x.txt", "data");
-    WriteText(dir_ / "x.txt_0", "other");
+    WriteAll(dir_ / "x.txt", "data");
+    WriteAll(dir_ / "x.txt_0", "other");
     EXPECT_EQ(FreeTemporaryName(dir_ / "x.txt"), dir_ / "x.txt_1");
 
     EXPECT_TRUE(MoveFile(dir_ / "x.txt", dir_ / "x.txt.gz"));
-    EXPECT_EQ(ReadText(dir_ / "x.txt.gz"), "data");
-    EXPECT_EQ(ReadText(dir_ / "x.txt_0"), "other");
+    EXPECT_EQ(ReadAll(dir_ / "x.txt.gz"), "data");
+    EXPECT_EQ(ReadAll(dir_ / "x.txt_0"), "other");
     EXPECT_FALSE(fs::exists(dir_ / "x.txt"));
     EXPECT_FALSE(fs::exists(dir_ / "x.txt_1"));
 
     // The second step may need a directory, which it creates.
     EXPECT_TRUE(MoveFile(dir_ / "x.txt.gz", dir_ / "x.txt.gz/inside"));
-    EXPECT_EQ(ReadText(dir_ / "x.txt.gz/inside"), "data");
+    EXPECT_EQ(ReadAll(dir_ / "x.txt.gz/inside"), "data");
 }
 
 TEST_F(LocalFsTest, FailedSecondStepIsUndone) {
-    WriteText(dir_ / "y", "data");
+    WriteAll(dir_ / "y", "data");
     fs::create_directories(dir_ / "y.gz/full");  // a non-empty directory cannot be replaced
-    WriteText(dir_ / "y.gz/full/f", "");
+    WriteAll(dir_ / "y.gz/full/f", "");
     EXPECT_FALSE(MoveFile(dir_ / "y", dir_ / "y.gz"));
-    EXPECT_EQ(ReadText(dir_ / "y"), "data");
+    EXPECT_EQ(ReadAll(dir_ / "y"), "data");
     EXPECT_FALSE(fs::exists(dir_ / "y_0"));
 }
 

@@ -1,4 +1,4 @@
-// Tests of CMessagePulser: posting at intervals, dropping entries whose target is gone, and the
+// Tests of CMessagePulser: refreshing at intervals, dropping entries whose view is gone, and the
 // thread that lives only while there are entries.
 #include "transfer/message_pulser.h"
 
@@ -11,43 +11,30 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/wait_until.h"
+
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::WaitUntil;
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 3000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-// A stand-in for a window: records what is posted to it, and can be "destroyed".
-struct Target {
-    struct Post {
-        std::uint32_t message;
-        std::intptr_t wParam;
-        std::intptr_t lParam;
-    };
-
-    CMessagePulser::PostFunc Poster() {
-        return [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
-            if (destroyed) return false;
-            std::lock_guard lock(mutex);
-            posts.push_back({message, wParam, lParam});
-            return true;
-        };
+// A stand-in for the windows: records which views were asked to refresh, and can "destroy"
+// its views.
+struct Target final : IDesktopPort {
+    bool RefreshView(std::int32_t viewId) override {
+        if (destroyed) return false;
+        std::lock_guard lock(mutex);
+        views.push_back(viewId);
+        return true;
     }
     std::size_t Count() {
         std::lock_guard lock(mutex);
-        return posts.size();
+        return views.size();
     }
 
     std::mutex mutex;
-    std::vector<Post> posts;
+    std::vector<std::int32_t> views;
     std::atomic<bool> destroyed{false};
 };
 
@@ -55,9 +42,9 @@ TEST(MessagePulserTest, PostsEachEntryAtItsOwnIntervalUntilRemoved) {
     CMessagePulser pulser;
     Target fast;
     Target slow;
-    EXPECT_EQ(pulser.Add({}, 2736, 0, 0, 10), 0);
-    const std::int32_t fastId = pulser.Add(fast.Poster(), 2736, 22, 11, 0);
-    const std::int32_t slowId = pulser.Add(slow.Poster(), 2736, 0, 0, 60000);
+    EXPECT_EQ(pulser.Add(nullptr, 1, 10), 0);
+    const std::int32_t fastId = pulser.Add(&fast, 11, 0);
+    const std::int32_t slowId = pulser.Add(&slow, 12, 60000);
     EXPECT_GT(fastId, 0);
     EXPECT_GT(slowId, fastId);
     EXPECT_TRUE(pulser.IsRunning());
@@ -65,9 +52,7 @@ TEST(MessagePulserTest, PostsEachEntryAtItsOwnIntervalUntilRemoved) {
     ASSERT_TRUE(WaitUntil([&] { return fast.Count() >= 3; }));
     {
         std::lock_guard lock(fast.mutex);
-        EXPECT_EQ(fast.posts[0].message, 2736u);
-        EXPECT_EQ(fast.posts[0].wParam, 11);
-        EXPECT_EQ(fast.posts[0].lParam, 22);
+        EXPECT_EQ(fast.views[0], 11);
     }
     EXPECT_EQ(slow.Count(), 0u);
 
@@ -75,7 +60,7 @@ TEST(MessagePulserTest, PostsEachEntryAtItsOwnIntervalUntilRemoved) {
     EXPECT_FALSE(pulser.Remove(fastId));
     const std::size_t afterRemove = fast.Count();
     std::this_thread::sleep_for(120ms);
-    EXPECT_EQ(fast.Count(), afterRemove);  // no post once Remove has returned
+    EXPECT_EQ(fast.Count(), afterRemove);  // no refresh once Remove has returned
     EXPECT_TRUE(pulser.IsRunning());
 
     EXPECT_TRUE(pulser.Remove(slowId));
@@ -86,8 +71,8 @@ TEST(MessagePulserTest, EntryOfAVanishedTargetIsDroppedAndTheLastOneEndsTheThrea
     CMessagePulser pulser;
     Target staying;
     Target leaving;
-    pulser.Add(staying.Poster(), 2736, 0, 0, 0);
-    pulser.Add(leaving.Poster(), 2736, 0, 0, 0);
+    pulser.Add(&staying, 0, 0);
+    pulser.Add(&leaving, 0, 0);
     leaving.destroyed = true;
     ASSERT_TRUE(WaitUntil([&] { return pulser.GetEntryCount() == 1; }));
     EXPECT_TRUE(pulser.IsRunning());
@@ -97,7 +82,7 @@ TEST(MessagePulserTest, EntryOfAVanishedTargetIsDroppedAndTheLastOneEndsTheThrea
 
     // A new entry starts a new thread.
     Target again;
-    pulser.Add(again.Poster(), 2736, 0, 0, 0);
+    pulser.Add(&again, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return again.Count() >= 1; }));
 }
 
@@ -107,14 +92,14 @@ TEST(MessagePulserTest, RemoveAllReturnsTheDroppedCountOnceTheThreadHasEnded) {
         CMessagePulser pulser;
         EXPECT_EQ(pulser.RemoveAll(), 0u);
         for (int i = 0; i < 3; ++i)
-            pulser.Add(target.Poster(), 2736, i, 0, 0);
+            pulser.Add(&target, i, 0);
         EXPECT_EQ(pulser.RemoveAll(), 3u);
         EXPECT_FALSE(pulser.IsRunning());
         const std::size_t posted = target.Count();
         std::this_thread::sleep_for(80ms);
         EXPECT_EQ(target.Count(), posted);
 
-        pulser.Add(target.Poster(), 2736, 0, 0, 0);
+        pulser.Add(&target, 0, 0);
         EXPECT_TRUE(pulser.IsRunning());
         // The destructor empties the pulser and waits for the thread.
     }

@@ -9,29 +9,42 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/wait_until.h"
+
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::WaitUntil;
 
 // A broker that gives up after 300 ms, checking its listener every 50 ms.
 class PromptBrokerTest : public ::testing::Test {
   protected:
     // Installs a listener that counts its notifications and listens while `listening_` holds.
-    void Listen() {
-        broker_.SetNotify(
-            [this](std::int32_t userData) {
-                lastUserData_ = userData;
-                ++notifications_;
-                return listening_.load() ? 1 : 0;
-            },
-            77);
-    }
+    void Listen() { broker_.SetListener(&listener_); }
+
+    struct Listener final : IDesktopPort {
+        explicit Listener(PromptBrokerTest& test) : test(test) {}
+        bool CredentialsRequested() override {
+            ++test.notifications_;
+            return test.listening_.load();
+        }
+        PromptBrokerTest& test;
+    };
 
     CPromptBroker broker_{300ms, 50ms};
     std::atomic<int> notifications_{0};
-    std::atomic<std::int32_t> lastUserData_{0};
     std::atomic<bool> listening_{true};
+    Listener listener_{*this};
+};
+
+// Listens always, counting its notifications.
+struct AlwaysListening final : IDesktopPort {
+    bool CredentialsRequested() override {
+        ++notifications;
+        return true;
+    }
+    std::atomic<int> notifications{0};
 };
 
 TEST_F(PromptBrokerTest, WithoutAListenerAskGivesUpAtOnceAndLeavesNothing) {
@@ -52,7 +65,6 @@ TEST_F(PromptBrokerTest, WithoutAListenerAskGivesUpAtOnceAndLeavesNothing) {
         EXPECT_FALSE(broker_.GetPending(pending));
     }
     EXPECT_EQ(notifications_, 1);
-    EXPECT_EQ(lastUserData_, 77);
 }
 
 TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
@@ -75,7 +87,7 @@ TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
 
 TEST_F(PromptBrokerTest, AskEndsWithinAStepWhenTheListenerGoesAway) {
     CPromptBroker broker(10s, 20ms);
-    broker.SetNotify([this](std::int32_t) { return listening_.load() ? 1 : 0; }, 0);
+    broker.SetListener(&listener_);
     std::thread asker([&broker] {
         std::atomic<std::int32_t> id{0};
         std::string user;
@@ -84,10 +96,7 @@ TEST_F(PromptBrokerTest, AskEndsWithinAStepWhenTheListenerGoesAway) {
         EXPECT_EQ(id.load(), 0);
     });
     PromptRequest request;
-    const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (!broker.GetPending(request) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(2ms);
-    }
+    WaitUntil([&] { return broker.GetPending(request); }, 3s, 2ms);
     listening_ = false;
     const auto before = std::chrono::steady_clock::now();
     asker.join();
@@ -102,11 +111,11 @@ TEST_F(PromptBrokerTest, AnswersFromAnotherThreadReachTheAsker) {
     };
     for (const Case c : {Case{false, true}, Case{true, false}}) {
         CPromptBroker broker(5s, 50ms);
-        broker.SetNotify([](std::int32_t) { return 1; }, 0);
+        AlwaysListening listener;
+        broker.SetListener(&listener);
         std::thread answerer([&] {
             PromptRequest request;
-            while (!broker.GetPending(request))
-                std::this_thread::sleep_for(2ms);
+            EXPECT_TRUE(WaitUntil([&] { return broker.GetPending(request); }, 5s, 2ms));
             EXPECT_GT(request.id, 0);
             EXPECT_EQ(request.text, "ftp://host/");
             EXPECT_EQ(request.userName, "anonymous");
@@ -132,17 +141,12 @@ TEST_F(PromptBrokerTest, AnswersFromAnotherThreadReachTheAsker) {
 
 TEST_F(PromptBrokerTest, CancelRefusesTheRequestAndLaterAnswersAreRejected) {
     CPromptBroker broker(5s, 50ms);
-    std::atomic<int> notifications{0};
-    broker.SetNotify(
-        [&](std::int32_t) {
-            ++notifications;
-            return 1;
-        },
-        0);
+    AlwaysListening listener;
+    std::atomic<int>& notifications = listener.notifications;
+    broker.SetListener(&listener);
     std::thread canceller([&] {
         PromptRequest request;
-        while (!broker.GetPending(request))
-            std::this_thread::sleep_for(2ms);
+        EXPECT_TRUE(WaitUntil([&] { return broker.GetPending(request); }, 5s, 2ms));
         const int before = notifications;
         EXPECT_TRUE(broker.Cancel(request.id));
         EXPECT_GT(notifications, before);

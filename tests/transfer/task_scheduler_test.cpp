@@ -6,25 +6,22 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
 
+#include "tests/support/local_time.h"
+#include "tests/support/wait_until.h"
+
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 3000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testing::kZoneWithDst;
+using testing::MakeLocalUnixTime;
+using testing::ScopedTimeZone;
+using testing::WaitUntil;
 
 // Counts its runs and Finish calls; optionally does more in Run.
 class CountingTask final : public IScheduledTask {
@@ -48,35 +45,13 @@ class CountingTask final : public IScheduledTask {
 // across the changes (Central Europe: clocks go forward on 26 March 2023 at 02:00).
 class SchedulerCalendarTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        hadTz_ = std::getenv("TZ") != nullptr;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", savedTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
+    // Seconds since 1970 of a local time, at 10:00 unless told otherwise.
     static std::int64_t Local(int year, int month, int day, int hour = 10, int minute = 0) {
-        std::tm tm{};
-        tm.tm_year = year - 1900;
-        tm.tm_mon = month - 1;
-        tm.tm_mday = day;
-        tm.tm_hour = hour;
-        tm.tm_min = minute;
-        tm.tm_isdst = -1;
-        return std::mktime(&tm);
+        return MakeLocalUnixTime(year, month, day, hour, minute);
     }
 
   private:
-    std::string savedTz_;
-    bool hadTz_ = false;
+    ScopedTimeZone zone_{kZoneWithDst};
 };
 
 TEST_F(SchedulerCalendarTest, AdvanceByUnitsFollowsTheLocalCalendar) {

@@ -117,13 +117,13 @@ TEST_F(ManagerTest, StoppingQueuedAndRunningTransfers) {
 
     EXPECT_EQ(Manager().StopTransfer(queued), kManagerOk);
     TransferStatus status;
-    Manager().GetStatus(queued, status);
+    EXPECT_EQ(Manager().GetStatus(queued, status), kManagerOk);
     EXPECT_EQ(status.state, kTransferStopped);
     EXPECT_EQ(status.result, result::kStopped);
 
     // A stop wakes the held step at once and returns once the run has ended.
     EXPECT_EQ(Manager().StopTransfer(running), kManagerOk);
-    Manager().GetStatus(running, status);
+    EXPECT_EQ(Manager().GetStatus(running, status), kManagerOk);
     EXPECT_EQ(status.state, kTransferStopped);
     EXPECT_EQ(status.result, result::kStopped);
     EXPECT_TRUE(Contains(LogOf(running), "S:\tConnection closed.\r\n"));
@@ -149,35 +149,35 @@ TEST_F(ManagerTest, OperationCodesOnKnownRunningAndUnknownIds) {
     EXPECT_EQ(script_.infoCalls, 2);
 
     const std::int32_t second = Add(Request("http://a.test/2", 6), false);
-    Manager().GetStatus(second, status);
+    EXPECT_EQ(Manager().GetStatus(second, status), kManagerOk);
     EXPECT_EQ(status.state, kTransferNew);
     std::vector<std::int32_t> ids;
-    Manager().ListTransfersAfter(99, ids);
+    EXPECT_EQ(Manager().ListTransfersAfter(99, ids), kManagerOk);
     EXPECT_EQ(ids, (std::vector<std::int32_t>{id, second}));
-    Manager().ListTransfersAfter(-1, ids);
+    EXPECT_EQ(Manager().ListTransfersAfter(-1, ids), kManagerOk);
     EXPECT_TRUE(ids.empty());
     std::int32_t pseudo = kPseudoTransferId;
     std::int32_t value = 0;
-    Manager().QueryTransfers(std::span(&pseudo, 1), kKindExists, std::span(&value, 1));
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindExists, std::span(&value, 1)), kManagerOk);
     EXPECT_EQ(value, second);
 
     std::string text = "x";
     EXPECT_EQ(Manager().GetTransferText(id, 7, text), kManagerOk);
     EXPECT_EQ(text, "");
     std::int32_t logId = 0;
-    Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1)), kManagerOk);
     EXPECT_EQ(Manager().RemoveTransfer(id), kManagerOk);
     EXPECT_EQ(Manager().RemoveTransfer(id), kManagerUnknownId);
     EXPECT_EQ(Manager().TransferExists(id), kManagerUnknownId);
     EXPECT_EQ(logs_.DeleteLog(logId), 0) << "removing a transfer deletes its log";
-    Manager().QueryTransfers(std::span(&pseudo, 1), kKindLogId, std::span(&value, 1));
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindLogId, std::span(&value, 1)), kManagerOk);
     EXPECT_EQ(value, id);
 
     std::int32_t unknown[] = {second, 4444};
     std::int32_t values[] = {5, 5};
-    Manager().SetEachTransfer(unknown, kKindWatched, values);
+    EXPECT_EQ(Manager().SetEachTransfer(unknown, kKindWatched, values), kManagerOk);
     EXPECT_EQ(values[1], -1);
-    Manager().WatchTransfers(unknown, true);
+    EXPECT_EQ(Manager().WatchTransfers(unknown, true), kManagerOk);
     EXPECT_EQ(unknown[1], 0);
 }
 
@@ -231,37 +231,29 @@ TEST_F(ManagerTest, ConnectionAttemptsAreRepeatedByTheSettings) {
     }
 }
 
-std::atomic<int> g_calls[3];
-void CountCall(std::int32_t kind) {
-    ++g_calls[kind];
-}
-
-TEST_F(ManagerTest, CallbacksReportAdditionsOnceAndRemovalsAndWatchedChanges) {
-    for (auto& calls : g_calls)
-        calls = 0;
-    for (int kind = 0; kind < 3; ++kind)
-        Manager().SetCallback(&CountCall, kind, kind);
+TEST_F(ManagerTest, DesktopIsToldOfAdditionsOnceAndOfRemovalsWatchedChangesAndEachPump) {
     std::vector<std::int32_t> ids;
     for (int i = 0; i < 20; ++i)
         ids.push_back(Add(Request("http://a.test/x", 6), false));
     Manager().Pump();
-    EXPECT_EQ(g_calls[kCallbackAdded], 0) << "held back until 200 ms after the last addition";
+    EXPECT_EQ(desktop_.Count(TransferNotice::Added), 0) << "held back until 200 ms after the last addition";
     std::this_thread::sleep_for(250ms);
     Manager().Pump();
     Manager().Pump();
-    EXPECT_EQ(g_calls[kCallbackAdded], 1);
+    EXPECT_EQ(desktop_.Count(TransferNotice::Added), 1);
+    EXPECT_GE(desktop_.refreshes, 3);
 
-    EXPECT_EQ(g_calls[kCallbackChanged], 0);
-    Manager().SetForTransfers(std::span(ids.data(), 1), kKindWatched, 1);
-    Manager().StartTransfer(ids[0]);
+    EXPECT_EQ(desktop_.Count(TransferNotice::Changed), 0);
+    EXPECT_EQ(Manager().SetForTransfers(std::span(ids.data(), 1), kKindWatched, 1), kManagerOk);
+    EXPECT_EQ(Manager().StartTransfer(ids[0]), kManagerOk);
     WaitEnd(ids[0]);
-    EXPECT_GE(g_calls[kCallbackChanged], 2);  // queued, running, finished
+    EXPECT_GE(desktop_.Count(TransferNotice::Changed), 2);  // queued, running, finished
     std::vector<std::int32_t> changed;
-    Manager().ListChangedSince(changed, 0);
+    EXPECT_EQ(Manager().ListChangedSince(changed, 0), kManagerOk);
     EXPECT_EQ(changed, std::vector<std::int32_t>{ids[0]});
 
-    Manager().RemoveTransfers(ids);
-    EXPECT_EQ(g_calls[kCallbackRemoved], 1);
+    EXPECT_EQ(Manager().RemoveTransfers(ids), kManagerOk);
+    EXPECT_EQ(desktop_.Count(TransferNotice::Removed), 1);
 }
 
 TEST_F(ManagerTest, InfoCacheIsLoadedAtCreationAndSavedAtShutdown) {

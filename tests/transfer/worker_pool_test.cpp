@@ -11,20 +11,13 @@
 #include <thread>
 
 #include "transfer/sync_event.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 3000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testing::WaitUntil;
 
 // What the worker functions saw; worker functions are plain function pointers, so it is global.
 struct Calls {

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace tellweir {
 namespace {
@@ -17,16 +19,6 @@ constexpr std::int64_t kSeconds = 1234567890;
 
 class DownloadPathTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "url_dl_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
     static CUrlAddress Parse(std::string_view url, std::string& path) {
         CUrlAddress address;
         EXPECT_TRUE(ParseUrl(url, true, address, path)) << url;
@@ -41,10 +33,11 @@ class DownloadPathTest : public ::testing::Test {
 
     static void Touch(const std::string& file) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        std::ofstream(file).put('x');
+        testing::WriteAll(file, "x");
     }
 
-    std::string folder_;
+    testing::TempDir dir_{"url-dl"};
+    const std::string folder_ = dir_.Path();
 };
 
 TEST_F(DownloadPathTest, SchemeAndSiteFoldersHoldTheEscapedPath) {

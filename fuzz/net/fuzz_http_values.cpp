@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/date_text.h"
 #include "net/http/content_range.h"
 #include "net/http/http_date.h"
-#include "base/date_text.h"
 
 namespace {
 

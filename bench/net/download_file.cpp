@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "log/item_log.h"
 #include "log/log_registry.h"
-#include "net/socket/net_socket.h"
 #include "net/net_startup.h"
-#include "base/ascii_text.h"
+#include "net/socket/net_socket.h"
 #include "store/property_set.h"
 #include "store/setting_ids.h"
 #include "transfer/file_info.h"

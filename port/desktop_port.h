@@ -1,0 +1,72 @@
+// IDesktopPort: every notification the engine, the transfer manager and their helpers send to
+// the windows, through one interface handed to them when they are created. The desktop shell's
+// adapter queues each call onto the GUI thread; the program without windows echoes logs and
+// prompts on standard output. No call may block its caller: an implementation hands the call over
+// and returns (the one exception, OpenInShell, waits for a bounded time).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "log/log.h"
+#include "log/log_observer.h"
+
+namespace tellweir {
+
+// What changed in the transfer manager's lists.
+enum class TransferNotice : int { Added = 0, Removed = 1, Changed = 2 };
+
+// The reply of OpenInShell meaning the window opened the target itself.
+inline constexpr int kShellOpenHandled = 123;
+
+// Lock order reminder: the engine lock, a task's lock, a log's lock; the transfer-manager lock, a
+// transfer's lock, a session's lock. The comment of each method names the locks its caller may
+// hold. The defaults do what is right when there is no window.
+class IDesktopPort : public ILogObserver {
+  public:
+    // The engine thread started (true) or is about to end (false). Engine thread, engine lock
+    // held.
+    virtual void EngineThreadChanged(bool /*running*/) {}
+    // The "Display queue" action: the main window shows itself. Engine thread, engine lock held.
+    virtual void DisplayQueue() {}
+    // The "Prompt" action: a prompt with the task's name and the text. Engine thread, no engine
+    // or task lock held.
+    virtual void ShowPrompt(const std::string& /*taskName*/, const std::string& /*text*/) {}
+    // The "Light Icon" action. Engine thread, no engine or task lock held.
+    virtual void LightTrayIcon(const std::string& /*taskName*/, const std::string& /*text*/) {}
+    // The "Open in Shell" action: asks the main window to open the target, and waits for its
+    // reply (kShellOpenHandled when it did; it may write to `log`, which stays valid for the
+    // call). Engine thread, no lock held. The only call that waits: an implementation answers
+    // directly when already on the receiving thread, gives up after a bounded time, and
+    // answers nothing once the window is going away. Nothing: no window, the caller opens it.
+    virtual std::optional<int> OpenInShell(const std::string& /*target*/, ILog* /*log*/) {
+        return std::nullopt;
+    }
+    // An item log this port was added to as observer changed (see ILogObserver).
+    void LogChanged(std::int32_t /*logId*/) override {}
+    // Transfers were added or removed, or a watched transfer changed. Any thread: added and
+    // removed come from the thread that changed the lists, after a short hold-back, with no lock
+    // held; changed comes from the thread that changed the transfer, with its lock held.
+    virtual void TransfersChanged(TransferNotice /*what*/) {}
+    // A worker asks for a user name and password, or a request was answered or withdrawn; the
+    // window reads the pending request from the prompt broker. Returns whether a window is there
+    // to answer: without one the asking transfer gives up at once. Worker thread, with the prompt
+    // broker's lock held: never call the broker from here.
+    virtual bool CredentialsRequested() { return false; }
+    // A periodic refresh that the view `viewId` asked for (the message pulser) is due. Pulser
+    // thread, with the pulser's lock held: never call the pulser from here. Returns false when
+    // the view no longer exists, which ends its refreshes.
+    virtual bool RefreshView(std::int32_t /*viewId*/) { return false; }
+    // The transfer manager's once-a-second tick (progress and counters). Scheduler thread, no
+    // lock held.
+    virtual void PeriodicRefresh() {}
+
+  protected:
+    ~IDesktopPort() = default;
+};
+
+// The port of a program without windows and of most tests: every default.
+class CNoDesktop final : public IDesktopPort {};
+
+}  // namespace tellweir
