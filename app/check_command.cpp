@@ -8,9 +8,8 @@
 #include "app/log_echo.h"
 #include "app/services.h"
 #include "core/info_file.h"
-#include "log/log_registry.h"
 #include "core/task_properties.h"
-#include "url/local_path.h"
+#include "log/log_registry.h"
 #include "store/app_settings.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
@@ -18,6 +17,7 @@
 #include "transfer/local_fs.h"
 #include "transfer/request_props.h"
 #include "transfer/transfer_manager.h"
+#include "url/local_path.h"
 
 namespace tellweir {
 

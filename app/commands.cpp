@@ -5,17 +5,18 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <filesystem>
 
-#include "app/instance_lock.h"
 #include "app/headless_desktop.h"
+#include "app/instance_lock.h"
 #include "app/services.h"
-#include "core/monitor_engine.h"
-#include "core/transfer_link.h"
-#include "core/task_properties.h"
-#include "store/app_settings.h"
 #include "base/date_time.h"
-#include "store/setting_ids.h"
+#include "core/monitor_engine.h"
+#include "core/task_properties.h"
+#include "core/transfer_link.h"
 #include "log/status_message.h"
+#include "store/app_settings.h"
+#include "store/setting_ids.h"
 #include "transfer/transfer_manager.h"
 
 namespace tellweir {
@@ -67,6 +68,19 @@ void LoadSettingsOnly() {
     LoadSettings(AppSettingTable(), AppSettings());
 }
 
+// Loads the queue file. A missing file is an empty queue; any other failure is said on standard
+// error and returns false, so that the caller never writes the survivors over the file.
+bool LoadQueueOrSay(CMonitorEngine& engine) {
+    const TransferResult loaded = engine.LoadQueue();
+    const std::string path = AppSettings().String(setting::kMonitorQueueFile);
+    std::error_code error;
+    if (loaded == result::kOk || (!path.empty() && !std::filesystem::exists(path, error) && !error))
+        return true;
+    std::fprintf(stderr, "tellweir: cannot read the queue file \"%s\" (%s)\n", path.c_str(),
+                 ResultName(loaded).c_str());
+    return false;
+}
+
 // Blocks SIGINT and SIGTERM in every thread started from now on, so that only the main thread
 // receives them, through sigwait.
 sigset_t BlockStopSignals() {
@@ -99,7 +113,8 @@ int RunHeadless() {
         CMonitorEngine engine({.transfers = &transfers, .desktop = &desktop});
         engine.AnnounceStart();
         desktop.SetEngineLog(engine.GetEngineLog());
-        engine.LoadQueue();
+        // A queue that could not be read is left as it is: the tasks run, nothing is saved.
+        const bool saveable = LoadQueueOrSay(engine);
         std::vector<MonitorTaskPtr> tasks;
         engine.SnapshotTasks(tasks);
         for (const MonitorTaskPtr& task : tasks)
@@ -107,7 +122,12 @@ int RunHeadless() {
         engine.Start();
         int received = 0;
         sigwait(&signals, &received);
-        engine.SaveQueue();
+        if (saveable) {
+            const TransferResult saved = engine.SaveQueue();
+            if (saved != result::kOk)
+                std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
+                             ResultName(saved).c_str());
+        }
         engine.DeleteAllTasks();
         engine.Stop();
     }
@@ -123,7 +143,7 @@ int AddTaskCommand(const ProgramOptions& options) {
         return 1;
     }
     CMonitorEngine engine;
-    engine.LoadQueue();
+    if (!LoadQueueOrSay(engine)) return 1;
     MonitorTaskPtr task = CMonitorTask::Create();
     task->SetString(task::kUri, options.uri);
     task->SetName(options.name.empty() ? NameFromUri(options.uri) : options.name);
@@ -153,7 +173,7 @@ int AddTaskCommand(const ProgramOptions& options) {
 int ListTasksCommand() {
     LoadSettingsOnly();
     CMonitorEngine engine;
-    engine.LoadQueue();
+    if (!LoadQueueOrSay(engine)) return 1;
     std::vector<MonitorTaskPtr> tasks;
     engine.SnapshotTasks(tasks);
     for (const MonitorTaskPtr& task : tasks)
@@ -170,7 +190,7 @@ int RemoveTaskCommand(const std::string& name) {
         return 1;
     }
     CMonitorEngine engine;
-    engine.LoadQueue();
+    if (!LoadQueueOrSay(engine)) return 1;
     MonitorTaskPtr task = engine.FindTaskByName(name);
     if (!task) {
         std::fprintf(stderr, "tellweir: no task named \"%s\"\n", name.c_str());

@@ -11,7 +11,8 @@ CLogEcho::CLogEcho(std::FILE* out) : out_(out) {}
 
 CLogEcho::~CLogEcho() {
     // Once RemoveObserver returns no call of the log is under way or can start.
-    for (auto& [id, slot] : slots_) slot.log->RemoveObserver(this);
+    for (auto& [id, slot] : slots_)
+        slot.log->RemoveObserver(this);
 }
 
 void CLogEcho::Watch(const ItemLogPtr& log, std::string name) {

@@ -1,12 +1,12 @@
 // RunActionLine and the action test.
 #include "core/action_runner.h"
 
+#include "base/ascii_text.h"
 #include "core/action_line.h"
 #include "core/beep_action.h"
-#include "log/item_log.h"
 #include "core/shell_actions.h"
 #include "core/sound_output.h"
-#include "base/ascii_text.h"
+#include "log/item_log.h"
 
 namespace tellweir {
 namespace {

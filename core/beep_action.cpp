@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/sound_output.h"
 #include "base/ascii_text.h"
+#include "core/sound_output.h"
 #include "store/attribute_list.h"
 
 namespace tellweir {

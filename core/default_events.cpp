@@ -1,9 +1,9 @@
 // Default action texts of a new task's events.
 #include "core/default_events.h"
 
+#include "base/text_format.h"
 #include "core/action_line.h"
 #include "core/event_table.h"
-#include "base/text_format.h"
 
 namespace tellweir {
 

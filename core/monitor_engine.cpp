@@ -11,19 +11,19 @@
 #include <thread>
 #include <unordered_set>
 
-#include "log/log_registry.h"
+#include "base/ascii_text.h"
+#include "base/date_time.h"
 #include "core/transfer_link.h"
-#include "url/name_pattern.h"
+#include "log/log_registry.h"
+#include "log/status_message.h"
 #include "store/app_settings.h"
 #include "store/atomic_file.h"
-#include "base/date_time.h"
 #include "store/setting_ids.h"
 #include "store/xml_parser.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
-#include "log/status_message.h"
-#include "base/ascii_text.h"
+#include "url/name_pattern.h"
 
 namespace tellweir {
 
@@ -130,7 +130,15 @@ void CMonitorEngine::RunPass() {
     }
     if (!finished.empty()) {
         if (cleanup) CleanupCache();
-        if (save) SaveQueue();
+        if (save) {
+            const TransferResult saved = SaveQueue();
+            if (saved != result::kOk) {
+                if (ItemLogPtr log = GetEngineLog())
+                    log->WriteFormat(kLevelError, "Cannot save the queue file \"%s\" (%s).",
+                                     settings_.String(setting::kMonitorQueueFile),
+                                     ResultName(saved));
+            }
+        }
         if (display) {
             Lock lock(lock_);
             desktop_.DisplayQueue();

@@ -10,13 +10,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "log/item_log.h"
 #include "core/monitor_task.h"
 #include "core/thread_object.h"
 #include "core/transfer_link.h"
+#include "log/item_log.h"
+#include "log/transfer_result.h"
 #include "port/desktop_port.h"
 #include "store/property_set.h"
-#include "log/transfer_result.h"
 
 namespace tellweir {
 
@@ -46,8 +46,8 @@ class CMonitorEngine final : public CThreadObject {
     void AnnounceStart();
     ItemLogPtr GetEngineLog();
 
-    TransferResult LoadQueue();
-    TransferResult SaveQueue();
+    [[nodiscard]] TransferResult LoadQueue();
+    [[nodiscard]] TransferResult SaveQueue();
     // True when the task was accepted: a non-empty, unique name and a usable URI.
     bool AddTask(CMonitorTask& task);
     void DeleteTasks(const std::vector<MonitorTaskPtr>& tasks);

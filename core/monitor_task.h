@@ -12,14 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "log/item_log.h"
-#include "port/desktop_port.h"
-#include "core/task_properties.h"
 #include "base/date_time.h"
-#include "store/property_set.h"
 #include "base/ref_ptr.h"
-#include "store/xml_node.h"
+#include "core/task_properties.h"
+#include "log/item_log.h"
 #include "log/transfer_result.h"
+#include "port/desktop_port.h"
+#include "store/property_set.h"
+#include "store/xml_node.h"
 
 namespace tellweir {
 
@@ -54,7 +54,7 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     std::string GetSamplePath() const { return String(task::kSamplePath); }
     std::string GetInfoPath() const { return String(task::kInfoPath); }
     TaskState GetState() const;
-    TransferResult GetLastResult() const;
+    [[nodiscard]] TransferResult GetLastResult() const;
     // -2 "<null" URI, -1 local path, else the URI's protocol id (1 HTTP, 2 HTTPS, 3 FTP, ...).
     int GetKind() const;
     // "NextStartTime" while Waiting or Working, else 0 (not set).
@@ -75,7 +75,7 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     // Run state, for the run steps (start, poll, classify).
     void SetState(TaskState state);
     void SetLastResult(TransferResult result);
-    TransferResult GetPreviousResult() const;
+    [[nodiscard]] TransferResult GetPreviousResult() const;
     void SetPreviousResult(TransferResult result);
     int GetChosenEvent() const;
     // Forgets the chosen event and the pending engine actions: a new run begins.

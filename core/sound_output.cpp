@@ -3,8 +3,8 @@
 
 #include <atomic>
 
-#include "core/canberra_sound_output.h"
 #include "base/ascii_text.h"
+#include "core/canberra_sound_output.h"
 
 namespace tellweir {
 namespace {

@@ -3,12 +3,12 @@
 
 #include <atomic>
 
-#include "url/download_path.h"
-#include "url/local_path.h"
-#include "url/url_address.h"
 #include "base/ascii_text.h"
 #include "base/text_format.h"
 #include "transfer/file_path.h"
+#include "url/download_path.h"
+#include "url/local_path.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 namespace {

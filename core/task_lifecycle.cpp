@@ -3,14 +3,14 @@
 
 #include "core/event_table.h"
 #include "core/local_clock.h"
-#include "log/log_registry.h"
 #include "core/task_cache_path.h"
 #include "core/transfer_link.h"
-#include "url/local_path.h"
-#include "url/url_address.h"
+#include "log/log_registry.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "transfer/local_fs.h"
+#include "url/local_path.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 namespace {

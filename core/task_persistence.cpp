@@ -1,9 +1,9 @@
 // CMonitorTask in the queue file: the persistent properties and the event table of one "Monitor"
 // element.
+#include "base/text_format.h"
 #include "core/action_line.h"
 #include "core/event_table.h"
 #include "core/monitor_task.h"
-#include "base/text_format.h"
 
 namespace tellweir {
 namespace {

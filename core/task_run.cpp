@@ -2,18 +2,18 @@
 // turning its outcome into events.
 #include <string>
 
+#include "base/byte_count.h"
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
 #include "core/transfer_link.h"
-#include "url/local_path.h"
-#include "url/protocol.h"
+#include "log/status_message.h"
 #include "store/app_settings.h"
-#include "base/byte_count.h"
 #include "transfer/file_info.h"
 #include "transfer/local_fs.h"
 #include "transfer/request_props.h"
-#include "log/status_message.h"
+#include "url/local_path.h"
+#include "url/protocol.h"
 
 namespace tellweir {
 

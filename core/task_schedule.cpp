@@ -5,10 +5,10 @@
 #include <cmath>
 #include <string>
 
-#include "core/local_clock.h"
-#include "core/monitor_task.h"
 #include "base/ascii_text.h"
 #include "base/civil_time.h"
+#include "core/local_clock.h"
+#include "core/monitor_task.h"
 
 namespace tellweir {
 namespace {

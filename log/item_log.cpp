@@ -173,7 +173,8 @@ void CItemLog::RemoveObserver(ILogObserver* observer) {
 void CItemLog::NotifyLocked() {
     ++changeCount_;
     // The most recently added observer first.
-    for (auto it = observers_.rbegin(); it != observers_.rend(); ++it) (*it)->LogChanged(id_);
+    for (auto it = observers_.rbegin(); it != observers_.rend(); ++it)
+        (*it)->LogChanged(id_);
 }
 
 void TrimToMax(CItemLog& log, std::int32_t maxLines) {

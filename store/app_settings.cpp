@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/text_format.h"
 #include "store/atomic_file.h"
 #include "store/byte_stream.h"
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
-#include "base/text_format.h"
 #include "store/xml_node.h"
 
 namespace tellweir {

@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "base/ascii_text.h"
+#include "base/change_stamp.h"
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
 #include "store/blowfish.h"
-#include "base/change_stamp.h"
 #include "store/password_scramble.h"
 
 namespace tellweir {

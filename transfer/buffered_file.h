@@ -25,7 +25,7 @@ class CBufferedFile {
     // existing file first; with an offset other than -1 the file is first given exactly that
     // length, and opening fails unless the position then equals it. kRead: opens read-only at
     // `offset` (0 when it is -1). Returns 0 or a result.
-    TransferResult Open(std::string_view path, Mode mode, std::int64_t offset = -1);
+    [[nodiscard]] TransferResult Open(std::string_view path, Mode mode, std::int64_t offset = -1);
     // Writes the buffer and closes; false when anything failed.
     bool Close();
 

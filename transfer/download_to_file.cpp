@@ -3,13 +3,13 @@
 #include <fcntl.h>
 
 #include "base/ascii_text.h"
+#include "log/status_message.h"
 #include "transfer/file_info.h"
 #include "transfer/gzip_inflate.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 #include "transfer/request_props.h"
-#include "log/status_message.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_session.h"
 

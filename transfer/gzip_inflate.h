@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "transfer/buffered_file.h"
 #include "log/transfer_result.h"
+#include "transfer/buffered_file.h"
 
 namespace tellweir {
 
@@ -36,7 +36,7 @@ class IInflateSink {
 // or damaged (the sink is then never opened), 108 when zlib cannot open the file, else 0:
 // damaged data, a short write and a stop all end the inflating early with what was written so
 // far left in the sink.
-TransferResult InflateGzipFile(std::string_view source, IInflateSink& sink);
+[[nodiscard]] TransferResult InflateGzipFile(std::string_view source, IInflateSink& sink);
 
 // Writes to a local file through a CBufferedFile in writing mode, starting from an empty file.
 // `stop` (optional) is the caller's abort test, e.g. a session's abort flag.

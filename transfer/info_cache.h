@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "url/url_address.h"
 #include "base/date_time.h"
 #include "store/property_set.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "base/ascii_text.h"
-#include "url/file_type.h"
-#include "store/attribute_list.h"
 #include "base/text_format.h"
+#include "store/attribute_list.h"
 #include "transfer/file_info.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 namespace {

@@ -15,7 +15,7 @@ namespace tellweir {
 
 // errno to result: 0 -> 0, ENOENT -> 106, EBADF -> 103, EACCES -> 104, EEXIST -> 107,
 // EINVAL -> 102, EMFILE -> 105, ENOSPC -> 109, anything else -> 102.
-TransferResult ResultFromErrno(int error);
+[[nodiscard]] TransferResult ResultFromErrno(int error);
 
 class CLocalFile {
   public:
@@ -31,7 +31,7 @@ class CLocalFile {
     // Opens `path` with open(2) flags (O_RDONLY, O_RDWR | O_CREAT | O_APPEND, ...); a file it
     // creates gets mode 0666 less the umask. Returns 0, or the result of the failure's errno
     // (a path longer than PATH_MAX fails). An open file is closed first.
-    TransferResult Open(std::string_view path, int flags);
+    [[nodiscard]] TransferResult Open(std::string_view path, int flags);
     // Closes the descriptor. A file opened with write access loses its read-only attribute and,
     // when SetCloseTime was given a time, gets it as last write time. False when closing failed.
     bool Close();

@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "url/file_type.h"
+#include "log/status_message.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
 #include "transfer/find_file.h"
 #include "transfer/local_fs.h"
-#include "log/status_message.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 

@@ -4,20 +4,20 @@
 
 #include <string_view>
 
-#include "store/property_set.h"
 #include "log/log.h"
 #include "log/transfer_result.h"
+#include "store/property_set.h"
 
 namespace tellweir {
 
 // Creates the directory of `targetPath` when it is missing. Returns 0; 102 (after "Invalid
 // name %s.") for a path without a separator; 108 (after "Cant create local dir %s.") when the
 // directory cannot be made. `log` may be null.
-TransferResult PrepareTargetDir(std::string_view targetPath, ILog* log);
+[[nodiscard]] TransferResult PrepareTargetDir(std::string_view targetPath, ILog* log);
 
 // Describes the request's target file (property 51) in properties 700, 702, 703 and 704 and
 // returns 0, or returns 106 when it does not exist; only an operation other than download, file
 // information and automatic (property 55) also logs that. `log` may be null.
-TransferResult LocalFileInfo(CPropertySet& request, ILog* log);
+[[nodiscard]] TransferResult LocalFileInfo(CPropertySet& request, ILog* log);
 
 }  // namespace tellweir

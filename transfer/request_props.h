@@ -2,8 +2,8 @@
 // read and write, beside the file information of file_info.h.
 #pragma once
 
-#include "url/proxy_select.h"
 #include "store/property_set.h"
+#include "url/proxy_select.h"
 
 namespace tellweir::prop {
 

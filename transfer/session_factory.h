@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "url/protocol.h"
 #include "transfer/transfer_session.h"
+#include "url/protocol.h"
 
 namespace tellweir {
 

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "log/log_registry.h"
 #include "base/ascii_text.h"
-#include "url/protocol.h"
-#include "url/proxy_select.h"
 #include "base/change_stamp.h"
+#include "log/log_registry.h"
+#include "log/status_message.h"
 #include "store/setting_ids.h"
 #include "transfer/request_props.h"
-#include "log/status_message.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"
 #include "transfer/transfer_operation.h"
+#include "url/protocol.h"
+#include "url/proxy_select.h"
 
 namespace tellweir {
 

@@ -5,11 +5,11 @@
 #include <atomic>
 #include <ctime>
 
+#include "base/change_stamp.h"
+#include "base/id_counter.h"
 #include "log/log_registry.h"
 #include "store/app_identity.h"
 #include "store/app_settings.h"
-#include "base/change_stamp.h"
-#include "base/id_counter.h"
 #include "transfer/prompt_broker.h"
 #include "transfer/request_props.h"
 
@@ -194,7 +194,8 @@ void CTransferManager::OnWatchedTransferChanged(CTransfer&) {
     desktop_.TransfersChanged(TransferNotice::Changed);
 }
 
-ManagerCode CTransferManager::AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start) {
+ManagerCode CTransferManager::AddTransfer(const CTransferRequest& request, std::int32_t& id,
+                                          bool start) {
     Lock lock(lock_);
     id = TransferIds().Next();
     auto owned = std::make_unique<CTransfer>(id, request, static_cast<ITransferWatcher*>(this));
@@ -232,7 +233,8 @@ ManagerCode CTransferManager::StartTransfer(std::int32_t id) {
     return result == kManagerRunning ? kManagerBusy : static_cast<ManagerCode>(result);
 }
 
-ManagerCode CTransferManager::StopTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+ManagerCode CTransferManager::StopTransfers(std::span<const std::int32_t> ids,
+                                            std::span<int> results) {
     Lock lock(lock_);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         CTransfer* transfer = FindLocked(ids[i]);
@@ -244,7 +246,8 @@ ManagerCode CTransferManager::StopTransfers(std::span<const std::int32_t> ids, s
     return kManagerOk;
 }
 
-ManagerCode CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+ManagerCode CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids,
+                                              std::span<int> results) {
     (void)StopTransfers(ids);  // per-transfer codes come from the removal below
     {
         Lock lock(lock_);
@@ -264,7 +267,8 @@ ManagerCode CTransferManager::RemoveTransfers(std::span<const std::int32_t> ids,
     return kManagerOk;
 }
 
-ManagerCode CTransferManager::StartTransfers(std::span<const std::int32_t> ids, std::span<int> results) {
+ManagerCode CTransferManager::StartTransfers(std::span<const std::int32_t> ids,
+                                             std::span<int> results) {
     Lock lock(lock_);
     bool queued = false;
     for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -286,7 +290,7 @@ ManagerCode CTransferManager::StartTransfers(std::span<const std::int32_t> ids, 
 }
 
 ManagerCode CTransferManager::WaitTransfer(std::int32_t id, TransferStatus& status,
-                                   std::int32_t timeoutMs) {
+                                           std::int32_t timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Lock lock(lock_);
     for (;;) {
@@ -300,7 +304,8 @@ ManagerCode CTransferManager::WaitTransfer(std::int32_t id, TransferStatus& stat
     }
 }
 
-ManagerCode CTransferManager::WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs) {
+ManagerCode CTransferManager::WaitTransfers(std::span<const std::int32_t> ids,
+                                            std::int32_t timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Lock lock(lock_);
     for (;;) {
@@ -331,7 +336,7 @@ ManagerCode CTransferManager::GetRequest(std::int32_t id, CTransferRequest& requ
 }
 
 ManagerCode CTransferManager::GetRequestAndStatus(std::int32_t id, CTransferRequest& request,
-                                          TransferStatus& status) {
+                                                  TransferStatus& status) {
     Lock lock(lock_);
     const CTransfer* transfer = FindLocked(id);
     if (transfer == nullptr) return kManagerUnknownId;
@@ -353,7 +358,7 @@ ManagerCode CTransferManager::SetRequest(std::int32_t id, const CTransferRequest
 }
 
 ManagerCode CTransferManager::QueryTransfers(std::span<const std::int32_t> ids, int kind,
-                                     std::span<std::int32_t> values) {
+                                             std::span<std::int32_t> values) {
     Lock lock(lock_);
     if (ids.size() == 1 && ids[0] == kPseudoTransferId && !values.empty()) {
         values[0] = kind == kKindExists ? lastAdded_ : kind == kKindLogId ? lastRemoved_ : 0;
@@ -372,13 +377,13 @@ ManagerCode CTransferManager::QueryTransfers(std::span<const std::int32_t> ids, 
 }
 
 ManagerCode CTransferManager::SetForTransfers(std::span<const std::int32_t> ids, int kind,
-                                      std::int32_t value) {
+                                              std::int32_t value) {
     std::vector<std::int32_t> values(ids.size(), value);
     return SetEachTransfer(ids, kind, values);
 }
 
 ManagerCode CTransferManager::SetEachTransfer(std::span<const std::int32_t> ids, int kind,
-                                      std::span<std::int32_t> values) {
+                                              std::span<std::int32_t> values) {
     Lock lock(lock_);
     std::size_t first = 0;
     if (!ids.empty() && ids[0] == kPseudoTransferId) {
@@ -419,7 +424,8 @@ ManagerCode CTransferManager::ListTransfersAfter(std::int32_t id, std::vector<st
     return kManagerOk;
 }
 
-ManagerCode CTransferManager::ListChangedSince(std::vector<std::int32_t>& ids, std::uint32_t stamp) {
+ManagerCode CTransferManager::ListChangedSince(std::vector<std::int32_t>& ids,
+                                               std::uint32_t stamp) {
     Lock lock(lock_);
     ids.clear();
     for (const auto& [id, transfer] : transfers_)

@@ -44,7 +44,7 @@ std::string DefaultInfoCachePath();
 
 // Codes of the manager's operations.
 // [[nodiscard]] on the type: every operation's code must be looked at or dropped on purpose.
-enum [[nodiscard]] ManagerCode : int {
+enum [[nodiscard]] ManagerCode : int{
     kManagerOk = 0,
     kManagerUnknownId = 1,
     kManagerBusy = 2,  // running, or a wait timed out
@@ -83,12 +83,14 @@ class CTransferManager final : private ITransferWatcher {
     ManagerCode WaitTransfers(std::span<const std::int32_t> ids, std::int32_t timeoutMs);
     ManagerCode GetStatus(std::int32_t id, TransferStatus& status);
     ManagerCode GetRequest(std::int32_t id, CTransferRequest& request);
-    ManagerCode GetRequestAndStatus(std::int32_t id, CTransferRequest& request, TransferStatus& status);
+    ManagerCode GetRequestAndStatus(std::int32_t id, CTransferRequest& request,
+                                    TransferStatus& status);
     ManagerCode SetRequest(std::int32_t id, const CTransferRequest& request);
-    ManagerCode QueryTransfers(std::span<const std::int32_t> ids, int kind, std::span<std::int32_t> values);
+    ManagerCode QueryTransfers(std::span<const std::int32_t> ids, int kind,
+                               std::span<std::int32_t> values);
     ManagerCode SetForTransfers(std::span<const std::int32_t> ids, int kind, std::int32_t value);
     ManagerCode SetEachTransfer(std::span<const std::int32_t> ids, int kind,
-                        std::span<std::int32_t> values);
+                                std::span<std::int32_t> values);
     ManagerCode GetTransferText(std::int32_t id, std::int32_t ignored, std::string& text);
     ManagerCode TransferExists(std::int32_t id);
     ManagerCode ListTransfersAfter(std::int32_t id, std::vector<std::int32_t>& ids);
@@ -137,7 +139,7 @@ class CTransferManager final : private ITransferWatcher {
     void WaitWhileRunning(Lock& lock, std::int32_t id);
     void DeleteTransferLocked(CTransfer& transfer);
     void DispatchLocked();
-    TransferResult AcquireSessionLocked(CTransfer& transfer);
+    [[nodiscard]] TransferResult AcquireSessionLocked(CTransfer& transfer);
     void ReleaseSessionLocked(CTransfer& transfer);
     void DestroySessionLocked(const SessionPtr& session);
     void CleanUpIdleSessionsLocked(std::int32_t idleSeconds);
@@ -172,6 +174,7 @@ class CTransferManager final : private ITransferWatcher {
 
 // Connects the session for the transfer, repeating failed connection attempts as the transfer's
 // retry properties say; 3 when the session is stopped.
-TransferResult ConnectWithRetries(CTransferSession& session, CTransfer& transfer, ILog* log);
+[[nodiscard]] TransferResult ConnectWithRetries(CTransferSession& session, CTransfer& transfer,
+                                                ILog* log);
 
 }  // namespace tellweir

@@ -1,21 +1,21 @@
 // RunTransfer and its file-information and skip steps.
 #include "transfer/transfer_operation.h"
 
-#include "log/item_log.h"
-#include "log/log_registry.h"
-#include "url/file_info_text.h"
-#include "url/file_type.h"
 #include "base/byte_count.h"
 #include "base/date_time.h"
+#include "log/item_log.h"
+#include "log/log_pair.h"
+#include "log/log_registry.h"
+#include "log/status_message.h"
 #include "store/setting_ids.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
 #include "transfer/local_fs.h"
 #include "transfer/request_props.h"
-#include "log/log_pair.h"
-#include "log/status_message.h"
 #include "transfer/traffic_observer.h"
 #include "transfer/transfer_manager.h"
+#include "url/file_info_text.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 

@@ -27,15 +27,17 @@ TransferState RunTransfer(CTransfer& transfer, CTransferSession& session,
 
 // Gets the remote file information; without `force`, fresh information of a known type already
 // in the request is kept.
-TransferResult FetchFileInfo(TransferContext& context, bool force, bool notFoundIsError, ILog* log);
+[[nodiscard]] TransferResult FetchFileInfo(TransferContext& context, bool force,
+                                           bool notFoundIsError, ILog* log);
 
 // Downloads the resource into the local target (property 51).
-TransferResult Download(TransferContext& context, ILog* log);
+[[nodiscard]] TransferResult Download(TransferContext& context, ILog* log);
 
 // With option bit 18: keeps an existing target, or copies the file of that name from the
 // check folder. Returns kFolderSkipGoOn, kFolderSkipDone, or a failure result.
 inline constexpr TransferResult kFolderSkipGoOn = 0;
 inline constexpr TransferResult kFolderSkipDone = 1;
-TransferResult CheckFolderSkip(TransferContext& context, ILog* log, TransferResult localResult);
+[[nodiscard]] TransferResult CheckFolderSkip(TransferContext& context, ILog* log,
+                                             TransferResult localResult);
 
 }  // namespace tellweir

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "base/id_counter.h"
+#include "log/status_message.h"
 #include "transfer/local_steps.h"
 #include "transfer/prompt_broker.h"
-#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

@@ -42,24 +42,27 @@ class CTransferSession : public CRefCounted {
     // with 3. It never closes what the worker still uses.
     virtual void Stop();
     // Opens the connection for the transfer, or checks that the open one can be reused.
-    virtual TransferResult Connect(CTransfer& transfer, ILog* log) = 0;
+    [[nodiscard]] virtual TransferResult Connect(CTransfer& transfer, ILog* log) = 0;
     // Appends the resource from the file's current length to the open file; `offset` is that
     // length. Returns 1020 when the server answers from another offset than asked.
-    virtual TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file, std::int64_t offset,
-                                       ILog* log, CProgressMeter& meter) = 0;
+    [[nodiscard]] virtual TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file,
+                                                     std::int64_t offset, ILog* log,
+                                                     CProgressMeter& meter) = 0;
     // Fills the remote file information of the transfer; 1001 when the resource does not exist.
-    virtual TransferResult GetFileInfo(CTransfer& transfer, ILog* log) = 0;
+    [[nodiscard]] virtual TransferResult GetFileInfo(CTransfer& transfer, ILog* log) = 0;
     // Tests an idle connection and clears the connected flag when the peer has gone.
     virtual void CheckAlive() = 0;
 
     // Shared by every protocol.
-    virtual TransferResult DownloadToFile(CTransfer& transfer, ILog* log, CProgressMeter& meter);
-    virtual TransferResult PrepareTargetDir(std::string_view targetPath, ILog* log);
-    virtual TransferResult LocalFileInfo(CTransfer& transfer, ILog* log);
+    [[nodiscard]] virtual TransferResult DownloadToFile(CTransfer& transfer, ILog* log,
+                                                        CProgressMeter& meter);
+    [[nodiscard]] virtual TransferResult PrepareTargetDir(std::string_view targetPath, ILog* log);
+    [[nodiscard]] virtual TransferResult LocalFileInfo(CTransfer& transfer, ILog* log);
     // Asks the user, through the process's prompt broker, for a user name and password;
     // 0 when answered, 3 when refused, timed out or stopped.
-    virtual TransferResult PromptCredentials(std::string_view text, std::string& userName,
-                                             std::string& password, ILog* log);
+    [[nodiscard]] virtual TransferResult PromptCredentials(std::string_view text,
+                                                           std::string& userName,
+                                                           std::string& password, ILog* log);
 
     std::int32_t Id() const { return id_; }
     std::int32_t LogId() const { return logId_; }

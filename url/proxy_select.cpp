@@ -2,8 +2,8 @@
 #include "url/proxy_select.h"
 
 #include "base/ascii_text.h"
-#include "url/wildcard_mask.h"
 #include "store/setting_ids.h"
+#include "url/wildcard_mask.h"
 
 namespace tellweir {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "url/url_address.h"
 #include "store/property_set.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 

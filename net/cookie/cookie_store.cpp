@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "net/cookie/cookie_date.h"
-#include "net/cookie/cookie_key.h"
 #include "base/ascii_text.h"
 #include "base/change_stamp.h"
+#include "net/cookie/cookie_date.h"
+#include "net/cookie/cookie_key.h"
 
 namespace tellweir {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "net/cookie/cookie_tree.h"
 #include "base/date_time.h"
+#include "net/cookie/cookie_tree.h"
 
 namespace tellweir {
 

@@ -6,13 +6,13 @@
 #include <cerrno>
 #include <cmath>
 
+#include "base/ascii_text.h"
+#include "base/text_format.h"
 #include "net/cookie/cookie_date.h"
 #include "net/cookie/cookie_key.h"
 #include "net/cookie/cookie_store.h"
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
-#include "base/ascii_text.h"
-#include "base/text_format.h"
 
 namespace tellweir {
 namespace {

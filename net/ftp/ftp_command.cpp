@@ -1,9 +1,9 @@
 // The FTP command layer: reading replies from the control connection, sending commands (the
 // password masked in the log), and skipping the TYPE and REST commands whose effect is known to
 // be in force already.
+#include "base/ascii_text.h"
 #include "net/ftp/ftp_session.h"
 #include "net/net_log.h"
-#include "base/ascii_text.h"
 
 namespace tellweir {
 namespace {

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/text_format.h"
 #include "log/item_log.h"
 #include "net/ftp/ftp_session.h"
 #include "net/ftp/pasv_reply.h"
 #include "net/net_log.h"
-#include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"

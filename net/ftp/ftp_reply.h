@@ -36,7 +36,7 @@ class CFtpReplyBuffer {
     void Append(std::string_view bytes) { buffer_.append(bytes); }
     // 0 with the first reply taken into `reply`; kMoreNeeded while it has not ended; 1009 when
     // its last line has not ended within kMaxReply bytes (the buffer is then emptied).
-    TransferResult Next(FtpReply& reply);
+    [[nodiscard]] TransferResult Next(FtpReply& reply);
     void Clear() { buffer_.clear(); }
     bool Empty() const { return buffer_.empty(); }
 

@@ -4,19 +4,19 @@
 
 #include <algorithm>
 
+#include "base/date_time.h"
+#include "base/text_format.h"
 #include "net/ftp/reply_values.h"
-#include "net/socket/idle_connection.h"
 #include "net/net_log.h"
 #include "net/protocol_props.h"
-#include "url/file_type.h"
+#include "net/socket/idle_connection.h"
 #include "store/app_settings.h"
-#include "base/date_time.h"
 #include "store/setting_ids.h"
-#include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/progress_meter.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_manager.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 namespace {

@@ -38,7 +38,7 @@ inline constexpr int kFtpLoginSkeyMd5 = 5;
 // The name of a login type as messages show it ("skey md5"); empty for an unknown type.
 std::string_view FtpLoginTypeName(int type);
 // The result of a refusing reply by its class: 4xx 1015, 5xx 1016, any other 1017.
-TransferResult FtpResultForClass(int code);
+[[nodiscard]] TransferResult FtpResultForClass(int code);
 
 // Every operation runs on the worker that owns the session, except Stop (any thread) and the
 // manager's Close and CheckAlive while no transfer uses it.
@@ -48,23 +48,26 @@ class CFtpSession final : public CTransferSession {
     explicit CFtpSession(const SessionParams& params, const CPropertySet* settings = nullptr);
 
     void Close() override;
-    TransferResult Connect(CTransfer& transfer, ILog* log) override;
-    TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file, std::int64_t offset,
-                               ILog* log, CProgressMeter& meter) override;
-    TransferResult GetFileInfo(CTransfer& transfer, ILog* log) override;
+    [[nodiscard]] TransferResult Connect(CTransfer& transfer, ILog* log) override;
+    [[nodiscard]] TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file,
+                                             std::int64_t offset, ILog* log,
+                                             CProgressMeter& meter) override;
+    [[nodiscard]] TransferResult GetFileInfo(CTransfer& transfer, ILog* log) override;
     void CheckAlive() override;
 
     // Logging in.
-    TransferResult LoginWithCredentials(CTransfer& transfer, ILog* log);
-    TransferResult Login(std::string_view user, std::string_view password, ILog* log);
+    [[nodiscard]] TransferResult LoginWithCredentials(CTransfer& transfer, ILog* log);
+    [[nodiscard]] TransferResult Login(std::string_view user, std::string_view password, ILog* log);
 
     // The command layer. `Command` sends (unless the shortcut answers) and reads the reply;
     // `CommandExpect` gives 0 when the code equals `expected` or, for a one-digit `expected`,
     // lies in that class; else 1015 (4xx), 1016 (5xx) or 1017.
-    TransferResult Command(std::string_view command, ILog* log, int& code, std::string& text);
-    TransferResult CommandExpect(std::string_view command, ILog* log, int& code, int expected);
-    TransferResult SendCommand(std::string_view command, ILog* log);
-    TransferResult ReadFtpReply(ILog* log, std::string& text, int& code);
+    [[nodiscard]] TransferResult Command(std::string_view command, ILog* log, int& code,
+                                         std::string& text);
+    [[nodiscard]] TransferResult CommandExpect(std::string_view command, ILog* log, int& code,
+                                               int expected);
+    [[nodiscard]] TransferResult SendCommand(std::string_view command, ILog* log);
+    [[nodiscard]] TransferResult ReadFtpReply(ILog* log, std::string& text, int& code);
     // True, with the assumed code, when `command` need not be sent: "REST 0" with no restart
     // marker pending, "TYPE A" or "TYPE I" with that type in force.
     bool CommandShortcut(std::string_view command, int& code) const;
@@ -72,15 +75,16 @@ class CFtpSession final : public CTransferSession {
     void RecordCommandResult(std::string_view command, int code);
 
     // Transfers over a data connection.
-    TransferResult ListToFile(CTransfer& transfer, CLocalFile& file, ILog* log,
-                              CProgressMeter* meter);
-    TransferResult RetrieveToFile(CTransfer& transfer, CLocalFile& file, std::int64_t offset,
-                                  std::int64_t length, ILog* log, CProgressMeter* meter);
+    [[nodiscard]] TransferResult ListToFile(CTransfer& transfer, CLocalFile& file, ILog* log,
+                                            CProgressMeter* meter);
+    [[nodiscard]] TransferResult RetrieveToFile(CTransfer& transfer, CLocalFile& file,
+                                                std::int64_t offset, std::int64_t length, ILog* log,
+                                                CProgressMeter* meter);
     // Opens the data connection for `command` (LIST, RETR) and reads its 1xx reply.
-    TransferResult OpenDataConnection(CTransfer& transfer, std::string_view command,
-                                      std::int64_t restartOffset, ILog* log);
-    TransferResult ReceiveData(CLocalFile& file, std::int64_t length, ILog* log, bool listing,
-                               CProgressMeter* meter);
+    [[nodiscard]] TransferResult OpenDataConnection(CTransfer& transfer, std::string_view command,
+                                                    std::int64_t restartOffset, ILog* log);
+    [[nodiscard]] TransferResult ReceiveData(CLocalFile& file, std::int64_t length, ILog* log,
+                                             bool listing, CProgressMeter* meter);
 
     // -1 unknown, 0 ASCII, 1 binary.
     int TypeState() const { return typeState_; }
@@ -116,13 +120,14 @@ class CFtpSession final : public CTransferSession {
     // Marks the session not connected and closes both connections (owner thread only).
     void Disconnect();
     // Reads the reply that ends a LIST or RETR; a refusal after the data counts as a cut.
-    TransferResult ReadTransferEnd(ILog* log, TransferResult received);
-    TransferResult OpenPassive(CTransfer& transfer, std::string_view command,
-                               std::int64_t restartOffset, ILog* log);
-    TransferResult OpenActive(std::string_view command, std::int64_t restartOffset, ILog* log);
-    TransferResult SendRestart(std::int64_t restartOffset, ILog* log);
+    [[nodiscard]] TransferResult ReadTransferEnd(ILog* log, TransferResult received);
+    [[nodiscard]] TransferResult OpenPassive(CTransfer& transfer, std::string_view command,
+                                             std::int64_t restartOffset, ILog* log);
+    [[nodiscard]] TransferResult OpenActive(std::string_view command, std::int64_t restartOffset,
+                                            ILog* log);
+    [[nodiscard]] TransferResult SendRestart(std::int64_t restartOffset, ILog* log);
     // The stop flag wins over a socket's own error.
-    TransferResult SocketFailure(const CNetSocket& socket) const;
+    [[nodiscard]] TransferResult SocketFailure(const CNetSocket& socket) const;
 
     // The steps of LoginWithCredentials.
     // The user and password to try first: anonymous, from the URL, a prompt's earlier answer,
@@ -130,12 +135,13 @@ class CFtpSession final : public CTransferSession {
     bool ChooseCredentials(const CUrlAddress& address, std::string& user,
                            std::string& password) const;
     // Asks for both and keeps the answer for this session's later logins.
-    TransferResult PromptLogin(std::string_view siteUrl, std::string& user, std::string& password,
-                               ILog* log);
+    [[nodiscard]] TransferResult PromptLogin(std::string_view siteUrl, std::string& user,
+                                             std::string& password, ILog* log);
     // Login while holding the login lock of `site` ("host:port"), waited for up to the
     // connection timeout.
-    TransferResult LoginHoldingSiteLock(const std::string& site, std::string_view user,
-                                        std::string_view password, ILog* log);
+    [[nodiscard]] TransferResult LoginHoldingSiteLock(const std::string& site,
+                                                      std::string_view user,
+                                                      std::string_view password, ILog* log);
 
     const CPropertySet* const settings_;
     CTrafficRelay relay_{*this};

@@ -1,8 +1,8 @@
 // One-time-password challenges in USER replies.
 #include "net/ftp/otp_challenge.h"
 
-#include "net/ftp/scan_integer.h"
 #include "base/ascii_text.h"
+#include "net/ftp/scan_integer.h"
 
 namespace tellweir {
 namespace {

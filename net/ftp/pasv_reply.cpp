@@ -2,8 +2,8 @@
 // that write the numbers without them.
 #include "net/ftp/pasv_reply.h"
 
-#include "net/ftp/scan_integer.h"
 #include "base/ascii_text.h"
+#include "net/ftp/scan_integer.h"
 
 namespace tellweir {
 namespace {

@@ -1,8 +1,8 @@
 // Values of single FTP replies.
 #include "net/ftp/reply_values.h"
 
-#include "net/decimal_text.h"
 #include "base/ascii_text.h"
+#include "net/decimal_text.h"
 
 namespace tellweir {
 namespace {

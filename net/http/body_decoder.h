@@ -26,7 +26,7 @@ class CBodyDecoder {
     //   data not followed by "\r\n", or trailer fields after the last chunk;
     // - 1006: the last chunk came before the wanted length was reached.
     // Once it has given anything but kMoreNeeded it gives the same again and takes nothing.
-    TransferResult Decode(std::string& buffer, std::string& out);
+    [[nodiscard]] TransferResult Decode(std::string& buffer, std::string& out);
 
     std::int64_t Length() const { return length_; }
     // Body bytes handed out so far.
@@ -41,11 +41,11 @@ class CBodyDecoder {
     enum class State { SizeLine, Data, DataEnd, LastChunkEnd };
 
     // These take from the front of `input`.
-    TransferResult DecodePlain(std::string_view& input, std::string& out);
-    TransferResult DecodeChunked(std::string_view& input, std::string& out);
-    TransferResult ReadSizeLine(std::string_view& input);
+    [[nodiscard]] TransferResult DecodePlain(std::string_view& input, std::string& out);
+    [[nodiscard]] TransferResult DecodeChunked(std::string_view& input, std::string& out);
+    [[nodiscard]] TransferResult ReadSizeLine(std::string_view& input);
     void TakeData(std::string_view& input, std::string& out);
-    TransferResult End(TransferResult result);
+    [[nodiscard]] TransferResult End(TransferResult result);
     bool LengthReached() const { return length_ >= 0 && written_ >= length_; }
 
     const bool chunked_;

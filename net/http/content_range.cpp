@@ -2,8 +2,8 @@
 // before the client does arithmetic with it.
 #include "net/http/content_range.h"
 
-#include "net/decimal_text.h"
 #include "base/ascii_text.h"
+#include "net/decimal_text.h"
 
 namespace tellweir {
 

@@ -22,6 +22,6 @@ std::size_t HeaderBlockLength(std::string_view text, std::size_t limit = kMaxHea
 // Moves a complete header block from the front of `buffer` into `header`; the bytes after it
 // stay in `buffer` as the start of the body. 0 when split, kMoreNeeded while the block has not
 // ended, 1009 when it has not ended within kMaxHeaderBlock bytes. `header` is changed only on 0.
-TransferResult SplitHeaderBlock(std::string& buffer, std::string& header);
+[[nodiscard]] TransferResult SplitHeaderBlock(std::string& buffer, std::string& header);
 
 }  // namespace tellweir

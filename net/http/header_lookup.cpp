@@ -2,8 +2,8 @@
 // text can never pass for a header.
 #include "net/http/header_lookup.h"
 
-#include "net/http/header_block.h"
 #include "base/ascii_text.h"
+#include "net/http/header_block.h"
 
 namespace tellweir {
 namespace {

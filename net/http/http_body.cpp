@@ -2,16 +2,16 @@
 // file or drained away so that the connection can carry the next reply.
 #include <vector>
 
+#include "base/ascii_text.h"
+#include "base/text_format.h"
+#include "log/status_message.h"
 #include "net/http/body_decoder.h"
 #include "net/http/content_range.h"
 #include "net/http/header_lookup.h"
 #include "net/http/http_session.h"
 #include "net/http/keep_alive.h"
 #include "net/net_log.h"
-#include "base/ascii_text.h"
-#include "base/text_format.h"
 #include "transfer/progress_meter.h"
-#include "log/status_message.h"
 
 namespace tellweir {
 namespace {

@@ -4,18 +4,18 @@
 
 #include <vector>
 
+#include "base/ascii_text.h"
+#include "log/status_message.h"
 #include "net/http/header_lookup.h"
 #include "net/http/http_request.h"
 #include "net/http/http_session.h"
 #include "net/http/keep_alive.h"
 #include "net/socket/socket_error.h"
-#include "base/ascii_text.h"
-#include "url/url_resolve.h"
 #include "store/password_store.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
-#include "log/status_message.h"
 #include "transfer/transfer.h"
+#include "url/url_resolve.h"
 
 namespace tellweir {
 namespace {
@@ -60,8 +60,8 @@ TransferResult CHttpSession::ExecuteRequest(CTransfer& transfer, std::string_vie
             const TransferResult connected = Connect(transfer, log);
             if (connected != result::kOk) return connected;
         }
-        const TransferResult exchanged = SendAndReadReply(transfer, method, viaProxy, start, end,
-                                                          header, status, log, postData);
+        const TransferResult exchanged =
+            SendAndReadReply(transfer, method, viaProxy, start, end, header, status, log, postData);
         if (exchanged != result::kOk) {
             if (retryOnNewConnection(reused, exchanged)) continue;
             return exchanged;

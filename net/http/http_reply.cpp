@@ -1,5 +1,7 @@
 // CHttpSession's reply side: reading a reply's header block, and the two operations the
 // transfer operation calls: file information with HEAD, and a download with GET or POST.
+#include "base/ascii_text.h"
+#include "log/status_message.h"
 #include "net/cookie/cookie_store.h"
 #include "net/http/header_block.h"
 #include "net/http/header_lookup.h"
@@ -10,11 +12,9 @@
 #include "net/http/status_line.h"
 #include "net/net_log.h"
 #include "net/protocol_props.h"
-#include "base/ascii_text.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"
-#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {
@@ -123,7 +123,10 @@ TransferResult CHttpSession::GetFileInfo(CTransfer& transfer, ILog* log) {
     if (executed != result::kOk) return executed;
     transfer.SetString(prop::kStatusLine, StatusLineProperty(header));
     ReplyLengths lengths;
-    ExtractFileInfo(status, transfer, ReplyBaseUrl(transfer), header, DateTime::Now(), lengths);
+    // A HEAD reply has no body, so its lengths cannot disagree with one: only the properties
+    // matter here.
+    (void)ExtractFileInfo(status, transfer, ReplyBaseUrl(transfer), header, DateTime::Now(),
+                          lengths);
     if (status == 200) return result::kOk;
     return ResultOfStatus(status, log);
 }
@@ -182,7 +185,9 @@ TransferResult CHttpSession::FinishReceive(CTransfer& transfer, CLocalFile& file
         }
         if (!chunked) length = lengths.contentLength;
     } else {
-        DrainBody(header, log);
+        // The error status is the result; draining only decides whether the connection can
+        // carry another request.
+        (void)DrainBody(header, log);
         if (IsAborted()) return result::kStopped;
         return ResultOfStatus(status, log);
     }

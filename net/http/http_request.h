@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "url/url_address.h"
 #include "store/property_set.h"
+#include "url/url_address.h"
 
 namespace tellweir::prop {
 

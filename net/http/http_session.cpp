@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/ascii_text.h"
+#include "base/text_format.h"
+#include "log/status_message.h"
 #include "net/cookie/cookie_store.h"
 #include "net/http/http_request.h"
 #include "net/net_log.h"
 #include "net/socket/socket_error.h"
-#include "base/ascii_text.h"
 #include "store/password_store.h"
 #include "store/setting_ids.h"
-#include "base/text_format.h"
 #include "transfer/request_props.h"
-#include "log/status_message.h"
 #include "transfer/transfer.h"
 
 namespace tellweir {

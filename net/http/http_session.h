@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "net/socket/net_socket.h"
-#include "url/url_address.h"
 #include "transfer/transfer_session.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 
@@ -42,28 +42,32 @@ class CHttpSession final : public CTransferSession {
                  CPasswordStore& passwords);
 
     void Close() override;
-    TransferResult Connect(CTransfer& transfer, ILog* log) override;
-    TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file, std::int64_t offset,
-                               ILog* log, CProgressMeter& meter) override;
-    TransferResult GetFileInfo(CTransfer& transfer, ILog* log) override;
+    [[nodiscard]] TransferResult Connect(CTransfer& transfer, ILog* log) override;
+    [[nodiscard]] TransferResult ReceiveFile(CTransfer& transfer, CLocalFile& file,
+                                             std::int64_t offset, ILog* log,
+                                             CProgressMeter& meter) override;
+    [[nodiscard]] TransferResult GetFileInfo(CTransfer& transfer, ILog* log) override;
     void CheckAlive() override;
 
     // The steps of a request and its reply, public for the tests. All run on the worker.
-    TransferResult SendRequest(std::string_view head, ILog* log);
-    TransferResult SendData(const char* bytes, std::int32_t length, ILog* log, std::int32_t shown);
+    [[nodiscard]] TransferResult SendRequest(std::string_view head, ILog* log);
+    [[nodiscard]] TransferResult SendData(const char* bytes, std::int32_t length, ILog* log,
+                                          std::int32_t shown);
     void ApplyCookies(CTransfer& transfer);
     // One request and its reply, following redirects within the host. On 0 `header` holds the
     // final reply's header block and `status` its code; the body's first bytes are buffered.
-    TransferResult ExecuteRequest(CTransfer& transfer, std::string_view method, std::int64_t start,
-                                  std::int64_t length, std::string& header, int& status,
-                                  bool connect, ILog* log, std::string_view postData = {});
-    TransferResult ReadReply(CTransfer& transfer, std::string& header, int& status, ILog* log);
+    [[nodiscard]] TransferResult ExecuteRequest(CTransfer& transfer, std::string_view method,
+                                                std::int64_t start, std::int64_t length,
+                                                std::string& header, int& status, bool connect,
+                                                ILog* log, std::string_view postData = {});
+    [[nodiscard]] TransferResult ReadReply(CTransfer& transfer, std::string& header, int& status,
+                                           ILog* log);
     // Receives a body of `length` bytes (-1: to its end) into `sink`; `meter` may be null.
-    TransferResult ReceiveBody(IHttpBodySink& sink, std::int64_t length, bool chunked, ILog* log,
-                               CProgressMeter* meter);
+    [[nodiscard]] TransferResult ReceiveBody(IHttpBodySink& sink, std::int64_t length, bool chunked,
+                                             ILog* log, CProgressMeter* meter);
     // Reads and drops the body of the reply `header` so that the connection can be reused.
-    TransferResult DrainBody(std::string_view header, ILog* log);
-    TransferResult ApplyRedirect(CTransfer& transfer, std::string_view location);
+    [[nodiscard]] TransferResult DrainBody(std::string_view header, ILog* log);
+    [[nodiscard]] TransferResult ApplyRedirect(CTransfer& transfer, std::string_view location);
 
   protected:
     ~CHttpSession() override;
@@ -80,23 +84,25 @@ class CHttpSession final : public CTransferSession {
     void TrashResponse(std::string_view bytes, ILog* log);
     bool ViaHttpProxy() const;
     // One request (with its cookies and stored password) and the head of its reply.
-    TransferResult SendAndReadReply(CTransfer& transfer, std::string_view method, bool viaProxy,
-                                    std::int64_t start, std::int64_t end, std::string& header,
-                                    int& status, ILog* log, std::string_view postData);
-    TransferResult SendPost(CTransfer& transfer, const CUrlAddress& address, bool viaProxy,
-                            std::string_view postData, ILog* log);
-    TransferResult SendPostFile(CLocalFile& file, const std::string& path, ILog* log);
-    TransferResult PeekEarlyReply(CTransfer& transfer, ILog* log);
-    TransferResult WriteBodyData(CBodyDecoder& decoder, IHttpBodySink& sink, ILog* log,
-                                 CProgressMeter* meter);
-    TransferResult BodyCutShort(const CBodyDecoder& decoder, bool chunked, ILog* log,
-                                CProgressMeter* meter);
+    [[nodiscard]] TransferResult SendAndReadReply(CTransfer& transfer, std::string_view method,
+                                                  bool viaProxy, std::int64_t start,
+                                                  std::int64_t end, std::string& header,
+                                                  int& status, ILog* log,
+                                                  std::string_view postData);
+    [[nodiscard]] TransferResult SendPost(CTransfer& transfer, const CUrlAddress& address,
+                                          bool viaProxy, std::string_view postData, ILog* log);
+    [[nodiscard]] TransferResult SendPostFile(CLocalFile& file, const std::string& path, ILog* log);
+    [[nodiscard]] TransferResult PeekEarlyReply(CTransfer& transfer, ILog* log);
+    [[nodiscard]] TransferResult WriteBodyData(CBodyDecoder& decoder, IHttpBodySink& sink,
+                                               ILog* log, CProgressMeter* meter);
+    [[nodiscard]] TransferResult BodyCutShort(const CBodyDecoder& decoder, bool chunked, ILog* log,
+                                              CProgressMeter* meter);
     // The end of a body write: 0, or a failure that ends the connection.
-    TransferResult BodyWritten(TransferResult written, ILog* log);
-    TransferResult BodyReceiveFailed(const CBodyDecoder& decoder, ILog* log);
-    TransferResult FinishReceive(CTransfer& transfer, CLocalFile& file, std::int64_t offset,
-                                 const std::string& header, int status, ILog* log,
-                                 CProgressMeter& meter);
+    [[nodiscard]] TransferResult BodyWritten(TransferResult written, ILog* log);
+    [[nodiscard]] TransferResult BodyReceiveFailed(const CBodyDecoder& decoder, ILog* log);
+    [[nodiscard]] TransferResult FinishReceive(CTransfer& transfer, CLocalFile& file,
+                                               std::int64_t offset, const std::string& header,
+                                               int status, ILog* log, CProgressMeter& meter);
 
     const CPropertySet& settings_;
     CCookieStore& cookies_;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "net/http/header_lookup.h"
 #include "base/ascii_text.h"
+#include "net/http/header_lookup.h"
 
 namespace tellweir {
 

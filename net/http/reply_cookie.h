@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "net/cookie/cookie_store.h"
 #include "base/date_time.h"
+#include "net/cookie/cookie_store.h"
 #include "store/property_set.h"
 
 namespace tellweir {

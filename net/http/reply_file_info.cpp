@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <string>
 
+#include "base/ascii_text.h"
 #include "net/http/content_range.h"
 #include "net/http/header_lookup.h"
 #include "net/http/http_date.h"
 #include "net/protocol_props.h"
-#include "base/ascii_text.h"
+#include "transfer/file_info.h"
 #include "url/file_type.h"
 #include "url/url_resolve.h"
-#include "transfer/file_info.h"
 
 namespace tellweir {
 namespace {

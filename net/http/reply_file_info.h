@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "base/date_time.h"
-#include "store/property_set.h"
 #include "log/transfer_result.h"
+#include "store/property_set.h"
 
 namespace tellweir {
 
@@ -28,7 +28,8 @@ struct ReplyLengths {
 // block is written to it (a file that cannot be written is skipped). 1009 for a 206 reply whose
 // range is unreadable, disagrees with its Content-Length, or is content-encoded (not x-tar);
 // else 0.
-TransferResult ExtractFileInfo(int status, CPropertySet& transfer, std::string_view requestUrl,
-                               std::string_view block, DateTime now, ReplyLengths& lengths);
+[[nodiscard]] TransferResult ExtractFileInfo(int status, CPropertySet& transfer,
+                                             std::string_view requestUrl, std::string_view block,
+                                             DateTime now, ReplyLengths& lengths);
 
 }  // namespace tellweir

@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket/raw_transport.h"
-#include "net/socket/resolve.h"
-#include "url/protocol.h"
 #include "log/log.h"
 #include "log/transfer_result.h"
+#include "net/socket/raw_transport.h"
+#include "net/socket/resolve.h"
 #include "transfer/traffic_observer.h"
+#include "url/protocol.h"
 
 namespace tellweir {
 
@@ -55,7 +55,8 @@ class CNetSocket final : private IRawTransport {
     // Readiness probe: waits up to `waitMs` for data, then peeks up to `size` bytes into
     // `buffer` without consuming them; `size` becomes the count peeked (0 when nothing came).
     // Gives 0, 102 without a handle, 10053 when the peer has closed, or a socket error.
-    TransferResult WaitReadable(void* buffer, std::int32_t& size, std::int32_t waitMs);
+    [[nodiscard]] TransferResult WaitReadable(void* buffer, std::int32_t& size,
+                                              std::int32_t waitMs);
 
     // Address and port (host order) of this end and of the peer.
     bool GetLocalAddress(Ipv4Address& address, int& port) const;
@@ -85,7 +86,7 @@ class CNetSocket final : private IRawTransport {
     bool IsOpen() const override;
     bool HasTls() const { return tls_ != nullptr; }
     int Handle() const { return handle_; }
-    TransferResult LastError() const { return lastError_; }
+    [[nodiscard]] TransferResult LastError() const { return lastError_; }
     void SetLastError(TransferResult error) { lastError_ = error; }
 
     // The I/O time limit in milliseconds. 0 makes receive and send non-blocking probes.
@@ -100,7 +101,7 @@ class CNetSocket final : private IRawTransport {
     // IRawTransport: plain receive and send registered with the watchdog.
     std::int32_t RawReceive(void* buffer, std::int32_t size) override;
     std::int32_t RawSend(const void* data, std::int32_t length) override;
-    TransferResult RawError() const override { return lastError_; }
+    [[nodiscard]] TransferResult RawError() const override { return lastError_; }
     // A receive or send ending at the deadline it is given: a count, or -1 with the error set.
     using TimedCall = std::function<std::int64_t(std::int64_t deadlineMs, TransferResult& error)>;
     // Runs `call` registered with the watchdog (unless the time limit is 0).
@@ -113,11 +114,11 @@ class CNetSocket final : private IRawTransport {
     bool OpenStream();
     void SetHandle(int handle);
     // connect() bounded by the time limit; 0 or the error.
-    TransferResult ConnectBounded(Ipv4Address address, int port);
+    [[nodiscard]] TransferResult ConnectBounded(Ipv4Address address, int port);
     // The deadline of an operation starting now.
     std::int64_t Deadline() const;
     // The error a failed step reports: 3 once interrupted, else `error`.
-    TransferResult Failure(TransferResult error) const;
+    [[nodiscard]] TransferResult Failure(TransferResult error) const;
     // Runs the tunnel handshake of a SOCKS or CONNECT proxy over the connection to the proxy.
     bool OpenTunnel(ProtocolId protocol, std::string_view host, Ipv4Address target, int port,
                     std::string_view user, std::string_view password, ILog* log);

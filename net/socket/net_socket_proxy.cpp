@@ -1,10 +1,10 @@
 // CNetSocket: connecting through a proxy named by a proxy URL.
 #include <string>
 
+#include "base/ascii_text.h"
 #include "net/net_log.h"
 #include "net/socket/net_socket.h"
 #include "net/socket/proxy_handshake.h"
-#include "base/ascii_text.h"
 #include "url/url_address.h"
 
 namespace tellweir {

@@ -1,11 +1,11 @@
 // The HTTP CONNECT tunnel through an HTTPS proxy.
 #include <string>
 
+#include "base/ascii_text.h"
+#include "base/text_format.h"
 #include "net/net_log.h"
 #include "net/socket/proxy_exchange.h"
 #include "net/socket/proxy_handshake.h"
-#include "base/ascii_text.h"
-#include "base/text_format.h"
 
 namespace tellweir {
 namespace {

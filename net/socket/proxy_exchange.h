@@ -16,18 +16,18 @@ class ProxyExchange {
     ProxyExchange(const HandshakeChannel& channel, ILog* log, std::string target, int port);
 
     // Sends all of `bytes`: 0, or the error after the "via proxy (error: %d)" line.
-    TransferResult Send(std::string_view bytes);
+    [[nodiscard]] TransferResult Send(std::string_view bytes);
     // Reads until `size` bytes have come, the peer closed or the time is up; gives the count
     // read (possibly short), or -1 with `error` set. Writes nothing to the log.
     std::int64_t ReadFull(void* buffer, std::size_t size, TransferResult& error);
     // Reads pieces of at most 256 bytes into `reply` until it holds "\r\n\r\n"; `headerEnd` is
     // the length up to and including it. 0, or the error after the "via proxy (error)" line.
-    TransferResult ReadHeaderBlock(std::string& reply, std::size_t& headerEnd);
+    [[nodiscard]] TransferResult ReadHeaderBlock(std::string& reply, std::size_t& headerEnd);
 
     // Writes "Cannot connect to %s:%d via proxy." and gives `code`.
-    TransferResult Refused(TransferResult code = result::kInvalidParameter);
+    [[nodiscard]] TransferResult Refused(TransferResult code = result::kInvalidParameter);
     // Writes "Cannot connect to %s:%d via proxy (error: %d)." and gives `code`.
-    TransferResult Failed(TransferResult code);
+    [[nodiscard]] TransferResult Failed(TransferResult code);
 
   private:
     std::int64_t Deadline() const;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "net/socket/resolve.h"
 #include "log/log.h"
 #include "log/transfer_result.h"
+#include "net/socket/resolve.h"
 
 namespace tellweir {
 
@@ -23,16 +23,17 @@ struct HandshakeChannel {
 // line to `log` naming the target. The connection stays open either way.
 
 // "CONNECT host:port HTTP/1.0"; the tunnel stands on a 200 reply with nothing after its header.
-TransferResult OpenConnectTunnel(const HandshakeChannel& channel, std::string_view host, int port,
-                                 ILog* log);
+[[nodiscard]] TransferResult OpenConnectTunnel(const HandshakeChannel& channel,
+                                               std::string_view host, int port, ILog* log);
 
 // SOCKS4 connect with `user` as the user id ("noname" when empty).
-TransferResult OpenSocks4Tunnel(const HandshakeChannel& channel, Ipv4Address target, int port,
-                                std::string_view user, ILog* log);
+[[nodiscard]] TransferResult OpenSocks4Tunnel(const HandshakeChannel& channel, Ipv4Address target,
+                                              int port, std::string_view user, ILog* log);
 
 // SOCKS5 connect, offering user and password authentication when `user` is not empty, else
 // none. A user or password longer than 255 bytes cannot be carried and is refused with 102.
-TransferResult OpenSocks5Tunnel(const HandshakeChannel& channel, Ipv4Address target, int port,
-                                std::string_view user, std::string_view password, ILog* log);
+[[nodiscard]] TransferResult OpenSocks5Tunnel(const HandshakeChannel& channel, Ipv4Address target,
+                                              int port, std::string_view user,
+                                              std::string_view password, ILog* log);
 
 }  // namespace tellweir

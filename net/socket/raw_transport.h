@@ -17,7 +17,7 @@ class IRawTransport {
     virtual std::int32_t RawSend(const void* data, std::int32_t length) = 0;
     // The error of the last failed raw call: a socket error, 110 for a time-out, 10035 when the
     // time limit is 0 and nothing was ready, 3 when the socket was interrupted.
-    virtual TransferResult RawError() const = 0;
+    [[nodiscard]] virtual TransferResult RawError() const = 0;
     // True while the socket's handle is open.
     virtual bool IsOpen() const = 0;
 

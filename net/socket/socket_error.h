@@ -18,9 +18,9 @@ inline constexpr TransferResult kTimedOut = 10060;
 }  // namespace sockerr
 
 // The Windows Sockets number of `error` (an errno value); any errno without one gives 10022.
-TransferResult SocketErrorFromErrno(int error);
+[[nodiscard]] TransferResult SocketErrorFromErrno(int error);
 
 // SocketErrorFromErrno of the calling thread's errno.
-TransferResult LastSocketError();
+[[nodiscard]] TransferResult LastSocketError();
 
 }  // namespace tellweir

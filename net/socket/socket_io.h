@@ -13,7 +13,7 @@ namespace tellweir {
 // Waits until `handle` is ready for `events` (POLLIN, POLLOUT); a hang-up or an error on the
 // socket counts as ready, so the following call reports it. Gives 0 when ready, 110 once the
 // deadline has come, else a socket error. A signal does not end the wait early.
-TransferResult WaitReady(int handle, short events, std::int64_t deadlineMs);
+[[nodiscard]] TransferResult WaitReady(int handle, short events, std::int64_t deadlineMs);
 
 // One receive of at most `size` bytes once data is there: the byte count, 0 when the peer has
 // closed, or -1 with `error` set (110 at the deadline).

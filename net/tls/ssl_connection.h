@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "log/log.h"
 #include "net/socket/raw_transport.h"
 #include "net/tls/ssl_certificate.h"
-#include "log/log.h"
 
 namespace tellweir {
 

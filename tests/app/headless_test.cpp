@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -16,6 +17,13 @@ namespace tellweir::testing {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The path of the first file named `name` below `folder`; empty when there is none.
+std::string FindFile(const std::string& folder, const std::string& name) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.path().filename() == name) return entry.path().string();
+    return {};
+}
 
 class HeadlessTest : public ::testing::Test {
   protected:
@@ -89,6 +97,26 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     ASSERT_EQ(Run({"--list"}, output), 0);
     EXPECT_EQ(output, "page.txt(1)\twaiting\tevery 10 seconds\t" + watched + "\n");
     EXPECT_EQ(Run({"--remove", "nothing"}, output), 1);
+}
+
+TEST_F(HeadlessTest, UnreadableQueueFileIsReportedAndNeverOverwritten) {
+    const std::string watched = home_.WriteFile("page.txt", "first");
+    std::string output;
+    ASSERT_EQ(Run({"--add", watched}, output), 0) << output;
+    const std::string queue = FindFile(home_.Path(), "m.xml");
+    ASSERT_FALSE(queue.empty());
+    // A queue file that exists but cannot be read: a folder in its place.
+    std::filesystem::remove(queue);
+    std::filesystem::create_directory(queue);
+    std::filesystem::create_directory(queue + "/kept");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--list"}, {"--add", watched}, {"--remove", "page.txt"}}) {
+        SCOPED_TRACE(args[0]);
+        EXPECT_EQ(Run(args, output), 1);
+        EXPECT_NE(output.find("cannot read the queue file \"" + queue + "\""), std::string::npos)
+            << output;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(queue + "/kept"));
 }
 
 TEST_F(HeadlessTest, CheckReportsFileInformationOrTheResultName) {

@@ -8,8 +8,8 @@
 #include <chrono>
 #include <thread>
 
-#include "log/item_log.h"
 #include "core/shell_actions.h"
+#include "log/item_log.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,13 +22,9 @@ using testing::TempDir;
 
 class ActionRunnerTest : public ::testing::Test {
   protected:
-    ~ActionRunnerTest() override {
-        SetShellOpenProgram({});
-    }
+    ~ActionRunnerTest() override { SetShellOpenProgram({}); }
 
-    bool Run(std::string_view line) {
-        return RunActionLine(line, log_.get(), "Task A", desktop_);
-    }
+    bool Run(std::string_view line) { return RunActionLine(line, log_.get(), "Task A", desktop_); }
     std::string Text() const { return log_->GetText(); }
 
     // A shell opener that records its argument into "opened" and ends with `exitCode`.
@@ -176,7 +172,8 @@ TEST_F(ActionRunnerTest, OpenInShellGoesToTheWindowFirst) {
 }
 
 TEST_F(ActionRunnerTest, ActionTestShowsLastLineOfRawLog) {
-    EXPECT_EQ(RunActionTest("Create Process", desktop_), "Action test results:\r\nEmpty process name.");
+    EXPECT_EQ(RunActionTest("Create Process", desktop_),
+              "Action test results:\r\nEmpty process name.");
     EXPECT_EQ(RunActionTest("Create Process /bin/true", desktop_),
               "Action test results:\r\nCreated process: \"/bin/true\" (OK).");
     EXPECT_EQ(RunActionTest("None", desktop_), "Action test results:\r\n None.");

@@ -9,11 +9,11 @@
 #include <chrono>
 #include <thread>
 
+#include "log/status_message.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/task_run_support.h"
 #include "tests/support/wait_until.h"
 #include "transfer/local_fs.h"
-#include "log/status_message.h"
 
 namespace tellweir::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/event_table.h"
-#include "log/log_registry.h"
 #include "core/task_cache_path.h"
+#include "log/log_registry.h"
 #include "tests/support/core_fakes.h"
 #include "transfer/local_fs.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/event_table.h"
-#include "log/log_registry.h"
 #include "core/monitor_task.h"
+#include "log/log_registry.h"
 #include "tests/support/core_fakes.h"
 
 namespace tellweir {
@@ -20,9 +20,7 @@ class TaskEventsTest : public ::testing::Test {
         task_->SetString(task::kUri, "http://site.test/");
         log_ = CLogRegistryLog();
     }
-    ~TaskEventsTest() override {
-        task_->ReleaseLog();
-    }
+    ~TaskEventsTest() override { task_->ReleaseLog(); }
     // Gives the task a log without preparing it (no cache folder involved).
     ItemLogPtr CLogRegistryLog() {
         task_->SetInt(task::kLogId, CLogRegistry::Instance().CreateLog());

@@ -5,8 +5,8 @@
 
 #include "core/monitor_task.h"
 #include "tests/support/core_fakes.h"
-#include "tests/support/task_run_support.h"
 #include "tests/support/manager_fixture.h"
+#include "tests/support/task_run_support.h"
 #include "transfer/local_fs.h"
 
 namespace tellweir::testing {

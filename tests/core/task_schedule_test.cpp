@@ -7,8 +7,8 @@
 #include <chrono>
 #include <cmath>
 
-#include "log/log_registry.h"
 #include "core/monitor_task.h"
+#include "log/log_registry.h"
 #include "tests/support/core_fakes.h"
 
 namespace tellweir {

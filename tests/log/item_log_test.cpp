@@ -137,9 +137,7 @@ TEST_F(ItemLogTest, TrimToMaxKeepsHalf) {
 struct RecordingObserver final : ILogObserver {
     RecordingObserver(std::vector<std::string>& calls, std::string name)
         : calls(calls), name(std::move(name)) {}
-    void LogChanged(std::int32_t logId) override {
-        calls.push_back(name + std::to_string(logId));
-    }
+    void LogChanged(std::int32_t logId) override { calls.push_back(name + std::to_string(logId)); }
     std::vector<std::string>& calls;
     std::string name;
 };

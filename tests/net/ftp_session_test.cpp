@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
-#include "url/file_type.h"
-#include "url/url_address.h"
 #include "store/password_store.h"
 #include "tests/net/ftp_test_support.h"
 #include "tests/support/file_text.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/wait_until.h"
 #include "transfer/local_fs.h"
+#include "url/file_type.h"
+#include "url/url_address.h"
 
 namespace tellweir::testing {
 namespace {

@@ -13,7 +13,6 @@
 
 #include "net/ftp/ftp_session.h"
 #include "net/protocol_props.h"
-#include "url/file_type.h"
 #include "store/setting_ids.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/temp_dir.h"
@@ -22,6 +21,7 @@
 #include "transfer/prompt_broker.h"
 #include "transfer/request_props.h"
 #include "transfer/transfer.h"
+#include "url/file_type.h"
 
 namespace tellweir::testing {
 

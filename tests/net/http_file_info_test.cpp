@@ -6,17 +6,17 @@
 #include <optional>
 #include <string>
 
+#include "base/civil_time.h"
 #include "net/cookie/cookie_store.h"
 #include "net/http/content_range.h"
 #include "net/http/reply_cookie.h"
 #include "net/http/reply_file_info.h"
 #include "net/protocol_props.h"
-#include "url/file_type.h"
-#include "base/civil_time.h"
 #include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 #include "transfer/file_info.h"
 #include "transfer/request_props.h"
+#include "url/file_type.h"
 
 namespace tellweir {
 namespace {

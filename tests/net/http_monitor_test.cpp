@@ -7,17 +7,17 @@
 
 #include <chrono>
 
-#include "log/log_registry.h"
 #include "core/monitor_engine.h"
 #include "core/transfer_link.h"
+#include "log/log_registry.h"
 #include "net/net_clients.h"
 #include "net/net_startup.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/task_run_support.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/task_run_support.h"
 #include "tests/support/wait_until.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer_manager.h"

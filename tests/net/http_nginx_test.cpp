@@ -6,8 +6,8 @@
 
 #include <ctime>
 
-#include "net/protocol_props.h"
 #include "base/text_format.h"
+#include "net/protocol_props.h"
 #include "tests/net/http_session_fixture.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/real_servers.h"

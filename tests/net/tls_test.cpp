@@ -7,9 +7,9 @@
 #include <regex>
 #include <string>
 
+#include "net/net_startup.h"
 #include "net/socket/idle_connection.h"
 #include "net/socket/net_socket.h"
-#include "net/net_startup.h"
 #include "net/tls/ssl_certificate.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/real_servers.h"

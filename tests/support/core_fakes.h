@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "base/date_time.h"
+#include "base/text_format.h"
 #include "core/local_clock.h"
 #include "core/sound_output.h"
 #include "core/transfer_link.h"
 #include "port/desktop_port.h"
 #include "store/app_settings.h"
-#include "base/date_time.h"
 #include "store/setting_ids.h"
-#include "base/text_format.h"
 #include "tests/support/local_time.h"  // MakeTime
 #include "tests/support/temp_dir.h"
 

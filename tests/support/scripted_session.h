@@ -8,13 +8,13 @@
 #include <mutex>
 #include <string>
 
-#include "url/file_type.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"
 #include "transfer/session_factory.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_session.h"
+#include "url/file_type.h"
 
 namespace tellweir::testing {
 

@@ -27,7 +27,7 @@ TEST_F(BufferedFileTest, WriteModeAppendsAndClearsReadOnly) {
     ASSERT_EQ(file.Open(dir_ / "f", CBufferedFile::kWrite), result::kOk);
     EXPECT_EQ(file.Write("+new"), 4u);
     EXPECT_EQ(ReadAll(dir_ / "f"), "old");  // still buffered
-    EXPECT_EQ(file.Position(), 7);           // asking for the position writes it out
+    EXPECT_EQ(file.Position(), 7);          // asking for the position writes it out
     EXPECT_EQ(ReadAll(dir_ / "f"), "old+new");
     EXPECT_TRUE(file.Close());
     EXPECT_FALSE(IsReadOnly(dir_ / "f"));

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "tests/support/temp_dir.h"
 #include "tests/support/manager_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 

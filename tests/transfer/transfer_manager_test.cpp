@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "base/date_time.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/manager_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "transfer/file_info.h"
 
 namespace tellweir::testing {
@@ -158,19 +158,22 @@ TEST_F(ManagerTest, OperationCodesOnKnownRunningAndUnknownIds) {
     EXPECT_TRUE(ids.empty());
     std::int32_t pseudo = kPseudoTransferId;
     std::int32_t value = 0;
-    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindExists, std::span(&value, 1)), kManagerOk);
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindExists, std::span(&value, 1)),
+              kManagerOk);
     EXPECT_EQ(value, second);
 
     std::string text = "x";
     EXPECT_EQ(Manager().GetTransferText(id, 7, text), kManagerOk);
     EXPECT_EQ(text, "");
     std::int32_t logId = 0;
-    EXPECT_EQ(Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1)), kManagerOk);
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1)),
+              kManagerOk);
     EXPECT_EQ(Manager().RemoveTransfer(id), kManagerOk);
     EXPECT_EQ(Manager().RemoveTransfer(id), kManagerUnknownId);
     EXPECT_EQ(Manager().TransferExists(id), kManagerUnknownId);
     EXPECT_EQ(logs_.DeleteLog(logId), 0) << "removing a transfer deletes its log";
-    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindLogId, std::span(&value, 1)), kManagerOk);
+    EXPECT_EQ(Manager().QueryTransfers(std::span(&pseudo, 1), kKindLogId, std::span(&value, 1)),
+              kManagerOk);
     EXPECT_EQ(value, id);
 
     std::int32_t unknown[] = {second, 4444};
@@ -236,7 +239,8 @@ TEST_F(ManagerTest, DesktopIsToldOfAdditionsOnceAndOfRemovalsWatchedChangesAndEa
     for (int i = 0; i < 20; ++i)
         ids.push_back(Add(Request("http://a.test/x", 6), false));
     Manager().Pump();
-    EXPECT_EQ(desktop_.Count(TransferNotice::Added), 0) << "held back until 200 ms after the last addition";
+    EXPECT_EQ(desktop_.Count(TransferNotice::Added), 0)
+        << "held back until 200 ms after the last addition";
     std::this_thread::sleep_for(250ms);
     Manager().Pump();
     Manager().Pump();

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "transfer/sync_event.h"
 #include "tests/support/wait_until.h"
+#include "transfer/sync_event.h"
 
 namespace tellweir {
 namespace {

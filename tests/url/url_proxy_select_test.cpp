@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "store/setting_ids.h"
 #include "url/proxy_select.h"
 #include "url/wildcard_mask.h"
-#include "store/setting_ids.h"
 
 namespace tellweir {
 namespace {
