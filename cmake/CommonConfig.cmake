@@ -67,9 +67,16 @@ function(tellweir_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE tellweir_flags ${ARG_DEPENDS} GTest::gmock GTest::gtest_main)
     tellweir_expose_folder(${name} PRIVATE)
+    # Only the properties that have values: an empty one would shift every later pair.
+    set(properties TIMEOUT ${TELLWEIR_TEST_TIMEOUT})
+    if(ARG_ENVIRONMENT)
+        list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
+    endif()
+    if(ARG_LABELS)
+        list(APPEND properties LABELS "${ARG_LABELS}")
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" LABELS "${ARG_LABELS}"
-        TIMEOUT ${TELLWEIR_TEST_TIMEOUT})
+        PROPERTIES ${properties})
 endfunction()
 
 # Coverage instrumentation for every library when the fuzzers are built (clang only).

@@ -78,7 +78,7 @@ void XorScramblingKey(std::string& buffer) {
     std::size_t at = 0;  // the running counter modulo the length, kept without a division
     for (int pass = 0; pass < kScramblingPasses; ++pass) {
         for (const char k : kScramblingKey) {
-            buffer[at] ^= k;
+            buffer[at] = static_cast<char>(buffer[at] ^ k);
             if (++at == buffer.size()) at = 0;
         }
     }
@@ -140,7 +140,7 @@ std::string PasswordFileCipherKey(std::string_view passphrase) {
     if (n == 0) return key;
     for (std::size_t k = 0; k < key.size(); ++k) {
         const auto p = static_cast<std::uint8_t>(passphrase[k % n]);
-        key[k] ^= static_cast<char>(std::rotl(p, static_cast<int>((k / n) % 8)));
+        key[k] = static_cast<char>(key[k] ^ std::rotl(p, static_cast<int>((k / n) % 8)));
     }
     return key;
 }

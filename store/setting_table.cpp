@@ -99,7 +99,7 @@ void CSettingTable::ApplyDefaults(CPropertySet& set) const {
 
 std::string CSettingTable::FormatNonDefaults(const CPropertySet& set) const {
     std::string out;
-    auto append = [&out](std::string pair) {
+    auto append = [&out](const std::string& pair) {
         if (!out.empty()) out += ' ';
         out += pair;
     };

@@ -119,7 +119,7 @@ class CXmlNode : public CKeyValueStore {
     // Frees `nodes` and their subtrees without recursion, so a chain of any depth is safe.
     static void DestroySubtrees(Children nodes);
     // Walks `path` with find-or-create; null when it has no components.
-    CXmlNode* WalkPath(std::string path);
+    CXmlNode* WalkPath(const std::string& path);
 
     std::string tag_;
     std::string name_;

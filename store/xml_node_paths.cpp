@@ -47,7 +47,7 @@ T LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-CXmlNode* CXmlNode::WalkPath(std::string path) {
+CXmlNode* CXmlNode::WalkPath(const std::string& path) {
     CXmlNode* node = nullptr;
     std::string_view rest = path;
     while (!rest.empty()) {

@@ -29,7 +29,7 @@ class ActionRunnerTest : public ::testing::Test {
 
     // A shell opener that records its argument into "opened" and ends with `exitCode`.
     std::string MakeOpener(int exitCode) {
-        const std::string path = dir_.WriteFile(
+        std::string path = dir_.WriteFile(
             "opener",
             Format("#!/bin/sh\nprintf '%%s' \"$1\" > '%s'\nexit %d\n", dir_ / "opened", exitCode));
         chmod(path.c_str(), 0755);
