@@ -45,9 +45,11 @@ class IDesktopPort : public ILogObserver {
     }
     // An item log this port was added to as observer changed (see ILogObserver).
     void LogChanged(std::int32_t /*logId*/) override {}
-    // Transfers were added or removed, or a watched transfer changed. Any thread: added and
-    // removed come from the thread that changed the lists, after a short hold-back, with no lock
-    // held; changed comes from the thread that changed the transfer, with its lock held.
+    // Transfers were added or removed, or a watched transfer changed. Any thread: Added comes
+    // from a dispatch (the pump or the end of a run), 200 ms after the last addition, with the
+    // transfer-manager lock held; Removed from the thread that removed them, with no lock held;
+    // Changed from the thread that changed the transfer's status, often with the
+    // transfer-manager lock held.
     virtual void TransfersChanged(TransferNotice /*what*/) {}
     // A worker asks for a user name and password, or a request was answered or withdrawn; the
     // window reads the pending request from the prompt broker. Returns whether a window is there

@@ -43,7 +43,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 # Server packages would start their system services on install; the tests run their own copies.
-policy=/usr/sbin/policy-rc.d
+# (TELLWEIR_POLICY_RC moves it for the script's own test.)
+policy=${TELLWEIR_POLICY_RC:-/usr/sbin/policy-rc.d}
 made_policy=0
 if [ ! -e "$policy" ]; then
     printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null && $SUDO chmod +x "$policy" && made_policy=1

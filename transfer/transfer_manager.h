@@ -67,7 +67,7 @@ class CTransferManager final : private ITransferWatcher {
     static CTransferManager& Create(const TransferManagerOptions& options = {});
     // Stops every transfer and waits for the runs to end, stops the workers and the pump, saves
     // the info cache, then deletes all transfers, sessions and the manager. Never call it from
-    // a worker or a callback.
+    // a worker or from a desktop port call.
     static void Shutdown();
 
     ManagerCode AddTransfer(const CTransferRequest& request, std::int32_t& id, bool start);
