@@ -2,7 +2,6 @@
 #include "app/options.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "base/ascii_text.h"
@@ -46,7 +45,6 @@ class ArgReader {
         if (next_ >= args_.size()) return std::nullopt;
         return args_[next_++];
     }
-    bool HasAttachedValue() const { return attached_.has_value(); }
 
   private:
     const std::vector<std::string>& args_;
