@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/ascii_text.h"
+#include "base/decimal_text.h"
 #include "core/sound_output.h"
 #include "store/attribute_list.h"
 
@@ -13,13 +14,6 @@ namespace {
 
 constexpr std::uint32_t kMinFrequency = 37;
 constexpr std::uint32_t kMaxFrequency = 32767;
-
-// A decimal integer as atoi reads it: leading number, low 32 bits kept.
-std::int32_t ReadDecimal(std::string_view text) {
-    const std::string s(text);
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(std::strtol(s.c_str(), nullptr, 10)));
-}
 
 }  // namespace
 
@@ -34,8 +28,8 @@ BeepRequest ParseBeepParameter(std::string_view parameter) {
             return true;
         },
         [&](std::string_view value) {
-            if (name == "Freq") frequency = ReadDecimal(value);
-            if (name == "Duration") duration = ReadDecimal(value);
+            if (name == "Freq") frequency = ReadAtoi32(value);
+            if (name == "Duration") duration = ReadAtoi32(value);
             return true;
         });
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/decimal_text.h"
+
 namespace tellweir {
 namespace {
 
@@ -29,9 +31,7 @@ std::optional<std::int32_t> PropertyValue::ReadInt(bool allowConversion) const {
     if (!allowConversion) return std::nullopt;
     if (auto* v = std::get_if<std::int64_t>(&payload_)) return Low32(*v);
     if (auto* v = std::get_if<double>(&payload_)) return Low32(TruncateToInt64(*v));
-    // atoi reads as strtol and keeps the low 32 bits of its result.
-    if (auto* v = std::get_if<std::string>(&payload_))
-        return Low32(std::strtol(v->c_str(), nullptr, 10));
+    if (auto* v = std::get_if<std::string>(&payload_)) return ReadAtoi32(*v);
     if (auto* v = std::get_if<TimeValue>(&payload_)) return Low32(TruncateToInt64(v->days));
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "base/ascii_text.h"
+#include "base/decimal_text.h"
 #include "base/text_format.h"
 #include "store/attribute_list.h"
 #include "store/xml_escape.h"
@@ -141,8 +142,7 @@ void CSettingTable::ApplyValueList(std::string_view text, CPropertySet& set,
             const std::string value = XmlUnescape(rawValue);
             switch (current->defaultValue.kind()) {
                 case PropertyKind::Int:
-                    set.SetInt(current->id,
-                               static_cast<std::int32_t>(std::strtol(value.c_str(), nullptr, 10)));
+                    set.SetInt(current->id, ReadAtoi32(value));
                     break;
                 case PropertyKind::Int64:
                     set.SetInt64(current->id, std::strtoll(value.c_str(), nullptr, 10));

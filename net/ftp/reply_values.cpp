@@ -2,7 +2,7 @@
 #include "net/ftp/reply_values.h"
 
 #include "base/ascii_text.h"
-#include "net/decimal_text.h"
+#include "base/decimal_text.h"
 
 namespace tellweir {
 namespace {

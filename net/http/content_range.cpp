@@ -3,7 +3,7 @@
 #include "net/http/content_range.h"
 
 #include "base/ascii_text.h"
-#include "net/decimal_text.h"
+#include "base/decimal_text.h"
 
 namespace tellweir {
 
