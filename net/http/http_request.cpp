@@ -11,7 +11,8 @@
 namespace tellweir {
 namespace {
 
-constexpr std::string_view kVersions[] = {"1.0", "1.1", "1.2"};
+// "1.2" was never an HTTP version: a stored 2 asks for the newest this client speaks.
+constexpr std::string_view kVersions[] = {"1.0", "1.1", "1.1"};
 constexpr std::string_view kConnections[] = {"Keep-Alive", "Close"};
 
 // Blanks are the one character a target is escaped for; the rest goes as the user wrote it.
@@ -67,7 +68,8 @@ std::string BuildRequest(const CPropertySet& transfer, const CUrlAddress& addres
     const std::string referrer = transfer.String(prop::kReferrer);
     if (transfer.TestBit(prop::kFlags, prop::kFlagSendReferrer) && !referrer.empty())
         head += "Referer: " + referrer + "\r\n";
-    if (get || post) head += "Accept-Encoding: gzip, deflate\r\n";
+    // Only what a reply can be unpacked from: a deflate body would be saved still packed.
+    if (get || post) head += "Accept-Encoding: gzip\r\n";
     const std::string agent = transfer.String(prop::kUserAgent);
     if (transfer.TestBit(prop::kFlags, prop::kFlagSendUserAgent) && !agent.empty())
         head += "User-Agent: " + agent + "\r\n";
