@@ -18,9 +18,6 @@ namespace tellweir {
 
 namespace {
 
-// A store whose file could not be read because it belongs to another key must not be
-// overwritten by an empty one at exit.
-bool g_passwordsReadable = true;
 bool g_started = false;
 bool g_persistent = true;
 
@@ -50,8 +47,9 @@ bool StartServices(IDesktopPort* desktop, bool persistent) {
     if (CAppIdentity::Instance().GetDataFilePath("", false, folder)) MakeDirectories(folder);
     bool wrongKey = false;
     const std::string passwords = DataFilePath("Passwords.bf");
-    if (!passwords.empty()) CPasswordStore::Instance().Load(passwords, "", wrongKey);
-    g_passwordsReadable = !wrongKey;
+    // A file that cannot be read (another key, damage) leaves the store clean, so it is saved
+    // over only once the user changes a password.
+    if (!passwords.empty()) (void)CPasswordStore::Instance().Load(passwords, "", wrongKey);
     const std::string cookies = DataFilePath("Cookies.txt");
     if (!cookies.empty()) CCookieStore::Instance().Load(cookies);
     const std::string history = DataFilePath("History.xml");
@@ -75,7 +73,7 @@ void StopServices() {
         return;
     }
     const std::string passwords = DataFilePath("Passwords.bf");
-    if (!passwords.empty() && (g_passwordsReadable || CPasswordStore::Instance().IsDirty()))
+    if (!passwords.empty() && CPasswordStore::Instance().IsDirty())
         CPasswordStore::Instance().Save(passwords, "");
     const std::string cookies = DataFilePath("Cookies.txt");
     if (!cookies.empty()) CCookieStore::Instance().Save(cookies);

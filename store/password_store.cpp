@@ -115,16 +115,19 @@ bool CPasswordStore::Load(const std::string& path, std::string_view passphrase, 
     std::lock_guard guard(lock_);
     ResetForLoadLocked(wrongKey);
     std::optional<std::string> bytes = ReadWholeFile(path, kMaxPasswordFileBytes);
-    if (!bytes) return false;
-    return LoadBytesLocked(std::move(*bytes), passphrase, wrongKey);
+    const bool loaded = bytes && LoadBytesLocked(std::move(*bytes), passphrase, wrongKey);
+    MarkSavedLocked();
+    return loaded;
 }
 
 bool CPasswordStore::LoadFromBytes(std::string_view fileBytes, std::string_view passphrase,
                                    bool& wrongKey) {
     std::lock_guard guard(lock_);
     ResetForLoadLocked(wrongKey);
-    if (fileBytes.size() > kMaxPasswordFileBytes) return false;
-    return LoadBytesLocked(std::string(fileBytes), passphrase, wrongKey);
+    const bool loaded = fileBytes.size() <= kMaxPasswordFileBytes &&
+                        LoadBytesLocked(std::string(fileBytes), passphrase, wrongKey);
+    MarkSavedLocked();
+    return loaded;
 }
 
 bool CPasswordStore::Save(const std::string& path, std::string_view passphrase) {
@@ -149,6 +152,12 @@ std::uint32_t CPasswordStore::GetStamp() const {
 bool CPasswordStore::IsDirty() const {
     std::lock_guard guard(lock_);
     return savedStamp_ < changeStamp_;
+}
+
+void CPasswordStore::MarkSavedLocked() {
+    // What a load leaves is what the file holds, or a store that must not be written over a
+    // file it could not read (another key, damage): either way there is nothing to save yet.
+    savedStamp_ = changeStamp_;
 }
 
 void CPasswordStore::ResetForLoadLocked(bool& wrongKey) {

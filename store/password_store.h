@@ -63,6 +63,7 @@ class CPasswordStore {
     using Map = std::map<std::string, std::string, std::less<>>;
 
     // The following expect the lock to be held.
+    void MarkSavedLocked();
     void ResetForLoadLocked(bool& wrongKey);
     bool LoadBytesLocked(std::string fileBytes, std::string_view passphrase, bool& wrongKey);
     void ReadLineLocked(std::string_view line);

@@ -205,9 +205,15 @@ TEST_F(PasswordStoreTest, PassphraseChangesTheKeyAndAWrongOneIsReported) {
     EXPECT_FALSE(wrongKey);
     EXPECT_EQ(Contents(loaded).at("ftp://host"), "pw");
 
+    EXPECT_FALSE(loaded.IsDirty()) << "it holds what the file holds";
+
     EXPECT_FALSE(loaded.Load(path_, "", wrongKey));
     EXPECT_TRUE(wrongKey);
     EXPECT_TRUE(Contents(loaded).empty());
+    // Nothing to save: the exit save must not write an empty store over the foreign file.
+    EXPECT_FALSE(loaded.IsDirty());
+    loaded.Set("ftp://other", "new");
+    EXPECT_TRUE(loaded.IsDirty());
 
     // Key byte k is XORed with passphrase byte k mod n rotated left by (k div n) mod 8.
     const std::string base = PasswordFileCipherKey("");
