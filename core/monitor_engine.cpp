@@ -34,11 +34,6 @@ ITransferLink& NoManager() {
     return none;
 }
 
-IDesktopPort& NoDesktop() {
-    static CNoDesktop none;
-    return none;
-}
-
 constexpr auto kPassPeriod = std::chrono::milliseconds(100);
 // Engine-level action codes.
 constexpr int kActionStopTask = 7;

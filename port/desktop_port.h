@@ -71,4 +71,10 @@ class IDesktopPort : public ILogObserver {
 // The port of a program without windows and of most tests: every default.
 class CNoDesktop final : public IDesktopPort {};
 
+// The one shared port with no windows behind it, for owners given none.
+inline IDesktopPort& NoDesktop() {
+    static CNoDesktop none;
+    return none;
+}
+
 }  // namespace tellweir

@@ -37,11 +37,9 @@ for lib in "${libs[@]}"; do
 done
 
 # tsort reports a loop on standard error.
-if ! printf '%s\n' "${edges[@]}" | tsort >/dev/null 2>/tmp/tsort.$$; then status=1; fi
-if [ -s /tmp/tsort.$$ ]; then
+if ! loops=$(printf '%s\n' "${edges[@]}" | tsort 2>&1 >/dev/null) || [ -n "$loops" ]; then
     echo "check-include-graph: the library graph has a cycle:" >&2
-    cat /tmp/tsort.$$ >&2
+    echo "$loops" >&2
     status=1
 fi
-rm -f /tmp/tsort.$$
 exit $status

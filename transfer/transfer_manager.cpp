@@ -19,10 +19,6 @@ namespace {
 
 std::atomic<CTransferManager*> g_manager{nullptr};
 
-IDesktopPort& NoDesktop() {
-    static CNoDesktop none;
-    return none;
-}
 std::mutex g_lifecycle;
 
 constexpr std::chrono::milliseconds kWaitStep{100};
