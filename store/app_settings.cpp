@@ -9,6 +9,7 @@
 #include "base/text_format.h"
 #include "store/atomic_file.h"
 #include "store/byte_stream.h"
+#include "store/private_folder.h"
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
 #include "store/xml_node.h"
@@ -258,7 +259,7 @@ bool UpdateAutostartEntry(bool enabled, const std::string& executablePath) {
         quoted +
         " -winstart\nTerminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    fs::create_directories(fs::path(path).parent_path(), ec);
+    MakePrivateFolders(fs::path(path).parent_path().string());
     return WriteFileAtomically(path, entry);
 }
 

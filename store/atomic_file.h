@@ -1,6 +1,9 @@
 // Rewrites a file so that readers see either the old or the new content, never a half-written
 // file: the data goes to a temporary file in the same folder, is flushed to disk, and is renamed
-// over the old file only when everything was written.
+// over the old file only when everything was written. The files the program keeps can hold
+// passwords and cookies, so a new file is the owner's alone (0600) unless told otherwise: the
+// mode is set on the file itself, whatever the umask, and a file that had looser bits gets the
+// new ones with its next save.
 #pragma once
 
 #include <sys/types.h>
@@ -10,6 +13,8 @@
 
 namespace tellweir {
 
+inline constexpr mode_t kPrivateFileMode = 0600;
+
 class CAtomicFileWriter {
   public:
     CAtomicFileWriter() = default;
@@ -18,7 +23,7 @@ class CAtomicFileWriter {
     ~CAtomicFileWriter();  // abandons an uncommitted file; the old one stays as it was
 
     // Creates the temporary file for `path`; the final file gets permission bits `mode`.
-    bool Open(const std::string& path, mode_t mode = 0644);
+    bool Open(const std::string& path, mode_t mode = kPrivateFileMode);
     // Appends bytes; false once any write has failed.
     bool Write(std::string_view data);
     // Flushes, closes and renames over the target. False (and the old file untouched) when any
@@ -36,6 +41,7 @@ class CAtomicFileWriter {
 };
 
 // Writes `content` as the whole new content of `path`, atomically as above.
-bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode = 0644);
+bool WriteFileAtomically(const std::string& path, std::string_view content,
+                         mode_t mode = kPrivateFileMode);
 
 }  // namespace tellweir

@@ -11,6 +11,7 @@
 #include "base/ascii_text.h"
 #include "store/app_identity.h"
 #include "store/atomic_file.h"
+#include "store/private_folder.h"
 
 namespace tellweir {
 namespace {
@@ -352,9 +353,8 @@ bool CRegistryFile::Flush() {
     std::lock_guard g(lock_);
     if (!dirty_) return true;
     if (filePath_.empty()) return false;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(filePath_).parent_path(), ec);
-    if (!WriteFileAtomically(filePath_, Format(), 0600)) return false;
+    MakePrivateFolders(std::filesystem::path(filePath_).parent_path().string());
+    if (!WriteFileAtomically(filePath_, Format())) return false;
     dirty_ = false;
     return true;
 }

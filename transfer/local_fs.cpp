@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "base/ascii_text.h"
+#include "store/private_folder.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 
@@ -43,22 +44,7 @@ bool DeleteFile(std::string_view path) {
 }
 
 bool MakeDirectories(std::string_view path) {
-    const std::string native = NativePath(path);
-    if (native.empty()) return false;
-    // Each level is the text up to a separator; leading separators (root, "//server") stay in
-    // the first level.
-    std::size_t pos = native.find_first_not_of('/');
-    while (pos != std::string::npos) {
-        const std::size_t end = native.find('/', pos);
-        const std::string level = native.substr(0, end);
-        // A level that exists already is fine only as a directory.
-        struct stat st {};
-        if (::mkdir(level.c_str(), 0777) != 0 &&
-            (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-            return false;
-        pos = end == std::string::npos ? end : native.find_first_not_of('/', end);
-    }
-    return IsDirectory(native);
+    return MakePrivateFolders(NativePath(path));
 }
 
 std::int64_t GetFileSize(std::string_view path) {

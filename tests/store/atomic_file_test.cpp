@@ -1,5 +1,6 @@
 // Atomic rewrites: the old content survives every failure.
 #include "store/atomic_file.h"
+#include "store/private_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -53,6 +54,52 @@ TEST_F(AtomicFileTest, FailedRenameRemovesTheTemporaryFile) {
     EXPECT_FALSE(WriteFileAtomically(target.string(), "data"));
     EXPECT_TRUE(fs::is_directory(target / "child"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
+}
+
+// Sets the process umask for one scope.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(old_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+  private:
+    mode_t old_;
+};
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+
+// Whatever the umask, kept files are the owner's alone, a looser file is tightened by its next
+// save, and made folders are 0700 while existing ones keep their bits.
+TEST_F(AtomicFileTest, FilesAndFoldersAreOwnerOnlyWhateverTheUmask) {
+    for (const mode_t mask : {mode_t{0}, mode_t{022}, mode_t{077}}) {
+        SCOPED_TRACE(mask);
+        ScopedUmask scoped(mask);
+        TempDir dir("modes");
+        const std::string loose = dir.WriteFile("m.xml", "old");
+        ASSERT_EQ(::chmod(loose.c_str(), 0644), 0);
+        ASSERT_TRUE(WriteFileAtomically(loose, "<queue/>"));
+        EXPECT_EQ(ModeOf(loose), 0600u);
+
+        ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+        const std::string deep = dir / "Cache/a/b";
+        ASSERT_TRUE(MakePrivateFolders(deep));
+        EXPECT_EQ(ModeOf(dir / "Cache"), 0700u);
+        EXPECT_EQ(ModeOf(deep), 0700u);
+        EXPECT_EQ(ModeOf(dir.Path()), 0755u);
+        EXPECT_TRUE(MakePrivateFolders(deep + "/"));
+    }
+}
+
+TEST_F(AtomicFileTest, FolderCreationFailsOnAFileInThePath) {
+    const std::string file = dir_.WriteFile("plain", "x");
+    EXPECT_FALSE(MakePrivateFolders(file));
+    EXPECT_FALSE(MakePrivateFolders(file + "/below"));
+    EXPECT_FALSE(MakePrivateFolders(""));
 }
 
 }  // namespace
