@@ -70,6 +70,8 @@ constexpr FixedEntry kFixedEntries[] = {
     {"Connections/Connection Timeout", setting::kConnectionTimeout, 120, nullptr},
     {"Connections/Anonymous Password", setting::kAnonymousPassword, 0, "visit@"},
     {"Connections/SSL-TLS Version", setting::kSslTlsVersion, 1, nullptr},
+    {"Connections/Accept Untrusted Certificates", setting::kAcceptUntrustedCertificates, 0,
+     nullptr},
     {"Layout/Main Frame", setting::kMainFrameLayout, 0, ""},
     {"Layout/Child Frame", setting::kChildFrameLayout, 0, ""},
     {"Layout/Program Start Event", setting::kProgramStartEvent, 0, nullptr},
@@ -91,7 +93,7 @@ constexpr Bound kBounds[] = {
     {setting::kConnectionRetries, 0, 1000}, {setting::kTransferRetries, 0, 1000},
     {setting::kConnectionDelay, 0, 3600},   {setting::kConnectionTimeout, 10, 3600},
     {setting::kSslTlsVersion, 0, 3},        {setting::kMaxHistorySize, 0, 1000},
-    {setting::kMaxMruSize, 0, 20},
+    {setting::kMaxMruSize, 0, 20},          {setting::kAcceptUntrustedCertificates, 0, 1},
 };
 
 std::string DataPath(CAppIdentity& identity, std::string_view sub, bool versioned = false) {

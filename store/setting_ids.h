@@ -58,6 +58,9 @@ inline constexpr PropertyId kTransferRetries = 0x7008;
 inline constexpr PropertyId kConnectionDelay = 0x7009;
 inline constexpr PropertyId kCheckFolder = 0x700A;
 inline constexpr PropertyId kSslTlsVersion = 0x700B;
+// 1 lets TLS accept a server certificate that fails verification (intranet servers with
+// certificates of their own); the failure is still logged.
+inline constexpr PropertyId kAcceptUntrustedCertificates = 0x700C;
 inline constexpr PropertyId kMainFrameLayout = 0x5100;
 inline constexpr PropertyId kChildFrameLayout = 0x5101;
 inline constexpr PropertyId kProgramStartEvent = 0x5102;

@@ -10,6 +10,7 @@
 #include "net/http/http_request.h"
 #include "net/http/http_session.h"
 #include "net/http/keep_alive.h"
+#include "net/http/reply_url.h"
 #include "net/socket/socket_error.h"
 #include "store/password_store.h"
 #include "transfer/file_info.h"
@@ -187,8 +188,10 @@ TransferResult CHttpSession::SendPostFile(CLocalFile& file, const std::string& p
     return result::kOk;
 }
 
-TransferResult CHttpSession::ApplyRedirect(CTransfer& transfer, std::string_view location) {
+TransferResult CHttpSession::ApplyRedirect(CTransfer& transfer, std::string_view received) {
     if (IsAborted()) return result::kStopped;
+    // Folds and control bytes of the reply must not reach the next request line: escaped.
+    const std::string location = EscapeReplyUrl(received);
     // Relative to the resource actually asked for, which an earlier redirect may have moved.
     const std::string base =
         ComposeUrl(transfer.Address(), RequestPath(transfer), UrlParts{.path = true});

@@ -80,9 +80,11 @@ TransferResult CHttpSession::Connect(CTransfer& transfer, ILog* log) {
         outcome =
             socket_.LastError() != result::kOk ? socket_.LastError() : result::kRemoteUnavailable;
     } else if (transfer.Protocol() == ProtocolId::Https) {
-        std::int32_t method = settings_.Int(setting::kSslTlsVersion);
-        if (method < 0 || method > 3) method = 1;
-        if (!socket_.StartTls(method, log)) outcome = socket_.LastError();
+        TlsOptions tls;
+        tls.method = settings_.Int(setting::kSslTlsVersion);
+        if (tls.method < 0 || tls.method > 3) tls.method = 1;
+        tls.acceptUntrusted = settings_.Int(setting::kAcceptUntrustedCertificates) != 0;
+        if (!socket_.StartTls(tls, log)) outcome = socket_.LastError();
     }
     if (outcome == result::kOk && IsAborted()) outcome = result::kStopped;
     socket_.SetObserver(nullptr);
@@ -141,7 +143,7 @@ void CHttpSession::TrashResponse(std::string_view bytes, ILog* log) {
 TransferResult CHttpSession::SendRequest(std::string_view head, ILog* log) {
     if (log) {
         log->WriteMessage(kLevelStatus, msg::kSendingRequest, RequestLabel(head));
-        log->Write(kLogLevelSent, head);
+        log->Write(kLogLevelSent, MaskCredentialHeaders(head));
     }
     ArmSocket();
     if (socket_.Send(head.data(), static_cast<std::int32_t>(head.size())) >= 0) return result::kOk;

@@ -31,7 +31,8 @@ class IHttpBodySink {
 
 // Runs on one worker at a time (the one running its transfer); Stop may come from any thread
 // and only shuts the connection down. `settings` (the application settings: connection time-out,
-// TLS version), `cookies` and `passwords` must outlive the session.
+// TLS version, whether untrusted certificates are accepted), `cookies` and `passwords` must
+// outlive the session.
 class CHttpSession final : public CTransferSession {
   public:
     // The one status the cycle gives up on: the tenth redirect of one request.
@@ -67,6 +68,8 @@ class CHttpSession final : public CTransferSession {
                                              ILog* log, CProgressMeter* meter);
     // Reads and drops the body of the reply `header` so that the connection can be reused.
     [[nodiscard]] TransferResult DrainBody(std::string_view header, ILog* log);
+    // Follows a "Location:" value as received; it is escaped first (EscapeReplyUrl), and the
+    // escaped form is what property 103 keeps for a redirect to another site.
     [[nodiscard]] TransferResult ApplyRedirect(CTransfer& transfer, std::string_view location);
 
   protected:

@@ -8,6 +8,7 @@
 #include "net/http/content_range.h"
 #include "net/http/header_lookup.h"
 #include "net/http/http_date.h"
+#include "net/http/reply_url.h"
 #include "net/protocol_props.h"
 #include "transfer/file_info.h"
 #include "url/file_type.h"
@@ -81,9 +82,9 @@ TransferResult ExtractFileInfo(int status, CPropertySet& transfer, std::string_v
     transfer.SetString(prop::kContentType, contentType);
     transfer.SetString(prop::kContentEncoding, encoding);
     if (HasHeader(block, header::kContentLocation)) {
-        transfer.SetString(
-            prop::kContentLocation,
-            ResolveReference(requestUrl, FindFirstHeader(block, header::kContentLocation)));
+        const std::string location = FindFirstHeader(block, header::kContentLocation);
+        transfer.SetString(prop::kContentLocation,
+                           ResolveReference(requestUrl, EscapeReplyUrl(location)));
     }
     const std::string etag = FindFirstHeader(block, header::kETag);
     transfer.SetString(prop::kETag, etag.starts_with("W/") ? etag.substr(2) : etag);

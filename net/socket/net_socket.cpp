@@ -99,6 +99,7 @@ bool CNetSocket::Connect(Ipv4Address address, int port, ILog* log) {
         return false;
     }
     LogMessage(log, kLevelStatus, msg::kConnected, text, port);
+    serverName_ = text;
     return true;
 }
 
@@ -112,20 +113,40 @@ bool CNetSocket::ConnectHost(std::string_view host, int port, ILog* log) {
     }
     if (!dotted) LogMessage(log, kLevelStatus, msg::kHostResolved, host, FormatAddress(*address));
     if (!Connect(*address, port, log)) return false;
-    serverName_ = dotted ? std::string() : std::string(host);
+    if (!dotted) serverName_ = host;
     return true;
 }
 
 std::int32_t CNetSocket::Receive(void* buffer, std::int32_t size) {
-    const std::int32_t count = tls_ ? tls_->Read(buffer, size) : RawReceive(buffer, size);
+    std::int32_t count = 0;
+    if (tls_) {
+        lastError_ = 0;
+        count = tls_->Read(buffer, size);
+        if (count < 0) return TlsFailed();
+    } else {
+        count = RawReceive(buffer, size);
+    }
     if (count > 0 && observer_ != nullptr) observer_->OnReceived(count);
     return count;
 }
 
 std::int32_t CNetSocket::Send(const void* data, std::int32_t length) {
-    const std::int32_t count = tls_ ? tls_->Write(data, length) : RawSend(data, length);
+    std::int32_t count = 0;
+    if (tls_) {
+        lastError_ = 0;
+        if (length <= 0) return 0;
+        count = tls_->Write(data, length);
+        if (count < 0) return TlsFailed();
+    } else {
+        count = RawSend(data, length);
+    }
     if (count > 0 && observer_ != nullptr) observer_->OnSent(count);
     return count;
+}
+
+std::int32_t CNetSocket::TlsFailed() {
+    if (lastError_ == 0) lastError_ = interrupted_ ? result::kStopped : sockerr::kConnectionAborted;
+    return -1;
 }
 
 std::int32_t CNetSocket::RawReceive(void* buffer, std::int32_t size) {
@@ -211,12 +232,12 @@ bool CNetSocket::SetBufferSize(bool forSend, std::int32_t size) {
     return true;
 }
 
-bool CNetSocket::StartTls(std::int32_t method, ILog* log) {
+bool CNetSocket::StartTls(const TlsOptions& options, ILog* log) {
     if (handle_ < 0 || tls_) {
         lastError_ = result::kInvalidParameter;
         return false;
     }
-    tls_ = SSLConnection::Create(method, *this, log, serverName_);
+    tls_ = SSLConnection::Create(options, *this, log, serverName_);
     if (tls_) return true;
     const TransferResult error = interrupted_ ? result::kStopped : result::kTlsFailed;
     Close();

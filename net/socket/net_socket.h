@@ -15,6 +15,7 @@
 #include "log/transfer_result.h"
 #include "net/socket/raw_transport.h"
 #include "net/socket/resolve.h"
+#include "net/tls/tls_options.h"
 #include "transfer/traffic_observer.h"
 #include "url/protocol.h"
 
@@ -45,11 +46,14 @@ class CNetSocket final : private IRawTransport {
     bool ConnectVia(std::string_view host, int port, std::string_view proxy, ILog* log);
     bool ConnectViaAddress(Ipv4Address address, int port, std::string_view proxy, ILog* log);
 
-    // One receive (through TLS when started): the byte count, 0 when the peer closed, -1 on
-    // failure: 110 when the time limit passed (or the watchdog swept the call), 3 when
-    // interrupted, 10035 when the time limit is 0 and nothing was there, else a socket error.
+    // One receive (through TLS when started): the byte count, 0 when the peer closed (through
+    // TLS only with its close notification), -1 on failure: 110 when the time limit passed (or
+    // the watchdog swept the call), 3 when interrupted, 10035 when the time limit is 0 and
+    // nothing was there, 10053 when TLS failed by itself (a broken record, a stream that ended
+    // without the close notification), else a socket error.
     std::int32_t Receive(void* buffer, std::int32_t size);
-    // Sends the whole buffer (through TLS when started): `length`, or -1 as Receive.
+    // Sends the whole buffer (through TLS when started): `length`, or -1 as Receive; nothing to
+    // send gives 0.
     std::int32_t Send(const void* data, std::int32_t length);
 
     // Readiness probe: waits up to `waitMs` for data, then peeks up to `size` bytes into
@@ -72,10 +76,11 @@ class CNetSocket final : private IRawTransport {
     // SO_SNDBUF when `forSend`, else SO_RCVBUF, to `size` but at least 128 bytes.
     bool SetBufferSize(bool forSend, std::int32_t size);
 
-    // Runs TLS over the open connection; `method` is "Connections/SSL-TLS Version" (0 to 3).
-    // Fails with 102 without a handle or with TLS already started; a failed handshake closes the
-    // socket and gives 1019.
-    bool StartTls(std::int32_t method, ILog* log);
+    // Runs TLS over the open connection, verifying the server's certificate against the host
+    // the connection leads to (for a tunnel, its target; see SSLConnection::Create). Fails with
+    // 102 without a handle or with TLS already started; an unknown method, a refused certificate
+    // or a failed handshake closes the socket and gives 1019.
+    bool StartTls(const TlsOptions& options, ILog* log);
 
     // Ends TLS (with a close notification) and closes the handle. Owner thread only.
     void Close();
@@ -109,6 +114,9 @@ class CNetSocket final : private IRawTransport {
     // The result of a raw receive or send: an interrupt, then a sweep by the watchdog, then the
     // call's own error decide lastError.
     std::int32_t FinishIo(std::int64_t count, TransferResult error, bool swept);
+    // A TLS read or write that gave -1: what the raw channel recorded, else 10053 (3 once
+    // interrupted), so that no failure leaves lastError 0.
+    std::int32_t TlsFailed();
 
     // Creates a stream socket as the handle; false with errno set.
     bool OpenStream();
@@ -130,7 +138,8 @@ class CNetSocket final : private IRawTransport {
     std::int32_t timeoutMs_ = kDefaultTimeoutMs;
     ITrafficObserver* observer_ = nullptr;
     std::unique_ptr<SSLConnection> tls_;
-    // The host name the connection leads to (not a proxy's); TLS names it to the server (SNI).
+    // The host the connection leads to (a tunnel's target, not its proxy), as the caller named
+    // it or in dotted form; TLS checks the server's certificate against it.
     std::string serverName_;
 };
 

@@ -62,7 +62,7 @@ bool CNetSocket::OpenTunnel(ProtocolId protocol, std::string_view host, Ipv4Addr
     }
     lastError_ = Failure(error);
     if (lastError_ != 0) return false;
-    serverName_ = ParseDottedAddress(host) ? std::string() : std::string(host);
+    serverName_ = host;
     return true;
 }
 

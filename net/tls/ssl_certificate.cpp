@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 namespace tellweir {
 namespace {
@@ -34,6 +35,29 @@ std::string StoredTime(const ASN1_TIME* time) {
     const int length = ASN1_STRING_length(time);
     if (data == nullptr || length <= 0) return {};
     return std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+}
+
+// The subject in RFC 2253 form ("CN=host.test,O=Org").
+std::string OneLineName(const X509_NAME* name) {
+    BIO* text = BIO_new(BIO_s_mem());
+    if (text == nullptr) return {};
+    std::string line;
+    if (X509_NAME_print_ex(text, name, 0, XN_FLAG_RFC2253) >= 0) {
+        char* data = nullptr;
+        const long length = BIO_get_mem_data(text, &data);
+        if (data != nullptr && length > 0) line.assign(data, static_cast<std::size_t>(length));
+    }
+    BIO_free(text);
+    return line;
+}
+
+// Either stored form (UTCTime or GeneralizedTime) as "YYYY-MM-DD HH:MM:SS GMT".
+std::string FullTime(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) return "?";
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S GMT", &parts);
+    return text;
 }
 
 // Hands the pass phrase to the PEM reader.
@@ -96,6 +120,13 @@ CertificateInfo ReadCertificateInfo(const X509* certificate) {
     info.validFrom = StoredTime(X509_get0_notBefore(certificate));
     info.validTo = StoredTime(X509_get0_notAfter(certificate));
     return info;
+}
+
+std::string DescribeCertificate(const X509* certificate) {
+    if (certificate == nullptr) return "no certificate";
+    return "subject \"" + OneLineName(X509_get_subject_name(certificate)) + "\", valid from " +
+           FullTime(X509_get0_notBefore(certificate)) + " to " +
+           FullTime(X509_get0_notAfter(certificate));
 }
 
 std::string FormatValidityTime(std::string_view stored) {

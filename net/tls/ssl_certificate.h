@@ -1,5 +1,5 @@
 // What the TLS client records about the server's certificate: names and validity times, and the
-// validity text written into the transfer log.
+// texts written into the transfer log about it.
 #pragma once
 
 #include <openssl/types.h>
@@ -38,6 +38,10 @@ bool LoadClientCertificate(const ClientCertificate& client, X509** certificate, 
 
 // Loads the certificate of `client` into `store`; true when `presented` is that certificate.
 bool IsClientCertificate(const ClientCertificate& client, X509_STORE* store, const X509* presented);
+
+// The certificate as a failure line names it: its subject in one line and its validity in full,
+// "subject "CN=host.test,O=Org", valid from 2025-01-02 03:04:05 GMT to 2026-01-02 03:04:05 GMT".
+std::string DescribeCertificate(const X509* certificate);
 
 // A stored UTCTime "YYMMDDHHMMSSZ" as "MM/DD/YY HH:MM:SS GMT"; a text of any other length (a
 // GeneralizedTime) gives an empty text.

@@ -1,13 +1,15 @@
 // SSLConnection: library start-up, creating and configuring a connection, the handshake and its
-// callbacks, reading, writing and shutting down.
+// callbacks (certificate verification among them), reading, writing and shutting down.
 #include "net/tls/ssl_connection.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/net_log.h"
@@ -15,16 +17,13 @@
 #include "net/socket/socket_error.h"
 #include "net/tls/ssl_bio.h"
 #include "net/tls/ssl_trace.h"
+#include "net/tls/ssl_verify.h"
 
 namespace tellweir {
 namespace {
 
-constexpr std::string_view kMethodLines[] = {
-    "SSL/TLS client method SSLv2.",
-    "SSL/TLS client method SSLv3 but can rollback to v2.",
-    "SSL/TLS client method SSLv3.",
-    "SSL/TLS client method TLSv1.0.",
-};
+// The settings' names of the method values.
+constexpr std::string_view kMethodNames[] = {"SSLv2", "SSLv23", "SSLv3", "TLSv1.0"};
 constexpr std::string_view kUnknownMethod =
     "SSL/TLS client method is unknown or not specified correctly.";
 
@@ -47,31 +46,37 @@ void SSLConnection::LibraryShutdown() {
     ERR_clear_error();
 }
 
-SSLConnection::SSLConnection(IRawTransport& transport, ILog* log, const ClientCertificate& client)
-    : transport_(transport), log_(log), client_(client) {}
+SSLConnection::SSLConnection(const TlsOptions& options, IRawTransport& transport, ILog* log,
+                             const ClientCertificate& client)
+    : options_(options), transport_(transport), log_(log), client_(client) {}
 
 SSLConnection::~SSLConnection() {
     Release();
 }
 
-std::unique_ptr<SSLConnection> SSLConnection::Create(std::int32_t method, IRawTransport& transport,
-                                                     ILog* log, std::string_view serverName,
+std::unique_ptr<SSLConnection> SSLConnection::Create(const TlsOptions& options,
+                                                     IRawTransport& transport, ILog* log,
+                                                     std::string_view peerName,
                                                      const ClientCertificate& client) {
-    std::unique_ptr<SSLConnection> connection(new SSLConnection(transport, log, client));
-    const bool established = connection->Configure(method, serverName) && connection->Handshake();
+    std::unique_ptr<SSLConnection> connection(new SSLConnection(options, transport, log, client));
+    const bool established = connection->Configure(peerName) && connection->Handshake();
     connection->log_ = nullptr;
     ERR_clear_error();
     if (!established) return nullptr;
     return connection;
 }
 
-bool SSLConnection::Configure(std::int32_t method, std::string_view serverName) {
+bool SSLConnection::Configure(std::string_view peerName) {
     state_ = kIdle;
-    if (method < 0 || method >= std::int32_t(std::size(kMethodLines))) {
+    const std::int32_t method = options_.method;
+    if (method < 0 || method >= std::int32_t(std::size(kMethodNames))) {
         LogText(log_, kLevelError, kUnknownMethod);
         return false;
     }
-    LogText(log_, kLevelStatus, kMethodLines[method]);
+    // The old methods are gone from the library (and from servers): the setting only chooses
+    // how the trace names the hello states.
+    LogFormat(log_, kLevelStatus, "SSL/TLS client method %s is served by TLS 1.2 or later.",
+              kMethodNames[method]);
     versionFlexible_ = method == 1;
     context_ = SSL_CTX_new(TLS_client_method());
     if (context_ == nullptr) {
@@ -79,8 +84,9 @@ bool SSLConnection::Configure(std::int32_t method, std::string_view serverName) 
         return false;
     }
     SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
-    // A server that just closes ends the data like a close notification (HTTP/1.0 bodies).
-    SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // The system's trust store. A store that cannot be loaded leaves every chain unverifiable,
+    // which the verification then reports.
+    (void)SSL_CTX_set_default_verify_paths(context_);
     SSL_CTX_set_client_cert_cb(context_, ClientCertCallback);
     SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, VerifyCallback);
     SSL_CTX_set_trust(context_, X509_TRUST_SSL_CLIENT);
@@ -91,35 +97,90 @@ bool SSLConnection::Configure(std::int32_t method, std::string_view serverName) 
     if (channel == nullptr) return false;
     SSL_set_app_data(session_, this);
     SSL_set_bio(session_, channel, channel);
-    if (!serverName.empty() && !ParseDottedAddress(serverName)) {
-        SSL_set_tlsext_host_name(session_, std::string(serverName).c_str());
-    }
+    if (!SetPeerName(peerName)) return false;
     state_ = kHandshaking;
     SSL_set_msg_callback(session_, MessageCallback);
     SSL_set_msg_callback_arg(session_, this);
     return true;
 }
 
+bool SSLConnection::SetPeerName(std::string_view peerName) {
+    if (peerName.empty()) return true;
+    X509_VERIFY_PARAM* check = SSL_get0_param(session_);
+    if (const std::optional<Ipv4Address> address = ParseDottedAddress(peerName)) {
+        // An address is matched against the certificate's addresses; SNI carries names only.
+        peerName_ = FormatAddress(*address);
+        return X509_VERIFY_PARAM_set1_ip_asc(check, peerName_.c_str()) == 1;
+    }
+    peerName_ = peerName;
+    X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    return SSL_set_tlsext_host_name(session_, peerName_.c_str()) == 1 &&
+           X509_VERIFY_PARAM_set1_host(check, peerName_.c_str(), peerName_.size()) == 1;
+}
+
 bool SSLConnection::Handshake() {
     if (SSL_connect(session_) == 1 && state_ != kFailed) {
         state_ = kEstablished;
+        decision_ = 1;
+        LogEstablished();
         return true;
     }
+    LogHandshakeFailure();
     Release();
     state_ = kIdle;
     return false;
 }
 
+void SSLConnection::LogEstablished() const {
+    if (!untrusted_ && SSL_get_verify_result(session_) == X509_V_OK) {
+        if (peerName_.empty())
+            LogText(log_, kLevelStatus, "Server certificate verified.");
+        else
+            LogFormat(log_, kLevelStatus, "Server certificate verified for \"%s\".", peerName_);
+    }
+    LogFormat(log_, kLevelStatus, "SSL/TLS negotiated: %s, cipher %s.", SSL_get_version(session_),
+              SSL_CIPHER_get_name(SSL_get_current_cipher(session_)));
+}
+
+void SSLConnection::LogHandshakeFailure() const {
+    // A refused certificate and a missing client certificate are logged where they happen.
+    if (decision_ == 0 || state_ == kFailed) return;
+    const unsigned long error = ERR_peek_last_error();
+    const char* reason = error != 0 ? ERR_reason_error_string(error) : nullptr;
+    if (reason != nullptr)
+        LogFormat(log_, kLevelError, "SSL handshake failed: %s.", reason);
+    else
+        LogFormat(log_, kLevelError, "SSL handshake failed (error: %d).", transport_.RawError());
+}
+
 std::int32_t SSLConnection::Read(void* buffer, std::int32_t size) {
-    if (session_ == nullptr) return -1;
+    // The library must not be used on a session that has failed.
+    if (session_ == nullptr || state_ == kFailed) return -1;
     ERR_clear_error();
-    return SSL_read(session_, buffer, size);
+    const int count = SSL_read(session_, buffer, size);
+    return count > 0 ? count : EndOfIo(count);
 }
 
 std::int32_t SSLConnection::Write(const void* data, std::int32_t length) {
-    if (session_ == nullptr) return -1;
+    if (session_ == nullptr || state_ == kFailed) return -1;
     ERR_clear_error();
-    return SSL_write(session_, data, length);
+    const int count = SSL_write(session_, data, length);
+    if (count > 0) return count;
+    (void)EndOfIo(count);  // a write never ends the stream: 0 is a failure too
+    return -1;
+}
+
+std::int32_t SSLConnection::EndOfIo(int count) {
+    switch (SSL_get_error(session_, count)) {
+        case SSL_ERROR_ZERO_RETURN:
+            return 0;
+        case SSL_ERROR_WANT_READ:
+        case SSL_ERROR_WANT_WRITE:
+            return -1;  // a probe with nothing ready: the session stays usable
+        default:
+            state_ = kFailed;
+            return -1;
+    }
 }
 
 void SSLConnection::Shutdown() {
@@ -192,21 +253,29 @@ int SSLConnection::VerifyHook(X509_STORE_CTX* store, void* arg) {
     return X509_verify_cert(store);
 }
 
-int SSLConnection::VerifyCallback(int, X509_STORE_CTX* store) {
+int SSLConnection::VerifyCallback(int preverified, X509_STORE_CTX* store) {
     const auto* ssl = static_cast<const SSL*>(
         X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     SSLConnection* connection = FromSsl(ssl);
     if (connection == nullptr) return 0;
-    // Every certificate is accepted; only the first one seen is recorded and logged.
-    if (connection->decision_ == -1) {
-        connection->certificate_ = ReadCertificateInfo(X509_STORE_CTX_get_current_cert(store));
+    if (!connection->certificateSeen_) {
+        // The server's own certificate, whichever certificate of the chain is visited first.
+        connection->certificateSeen_ = true;
+        connection->certificate_ = ReadCertificateInfo(X509_STORE_CTX_get0_cert(store));
         LogMessage(connection->log_, kLevelStatus, msg::kCertificateInfo,
                    FormatValidityTime(connection->certificate_.validFrom),
                    FormatValidityTime(connection->certificate_.validTo));
-        LogMessage(connection->log_, kLevelStatus, msg::kCertificateAccepted);
-        connection->decision_ = 1;
     }
-    return connection->decision_ == 1 ? 1 : 0;
+    if (preverified == 1) return 1;
+    const bool accept = connection->options_.acceptUntrusted;
+    LogVerifyFailure(connection->log_, X509_STORE_CTX_get_error(store),
+                     X509_STORE_CTX_get_current_cert(store), connection->peerName_, accept);
+    if (!accept) {
+        connection->decision_ = 0;
+        return 0;
+    }
+    connection->untrusted_ = true;
+    return 1;
 }
 
 }  // namespace tellweir

@@ -1,6 +1,7 @@
 // The HTTP session against a real nginx on 127.0.0.1: file information from HEAD, downloads
 // (whole, resumed with a range, gzip-encoded and chunked), redirects, refusals, keep-alive, and
-// the same over HTTPS and through HTTP, CONNECT and SOCKS proxies.
+// the same over HTTPS and through HTTP, CONNECT and SOCKS proxies; a server with a certificate
+// of its own and the setting that accepts it.
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -11,6 +12,7 @@
 #include "tests/net/http_session_fixture.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/real_servers.h"
+#include "tests/support/test_certificates.h"
 #include "transfer/file_info.h"
 
 namespace tellweir::testing {
@@ -145,17 +147,31 @@ TEST_F(HttpNginxTest, DownloadsWholeResumedAndGzipped) {
 
 enum class Via { Direct, HttpProxy, Socks5 };
 
+// An nginx serving "data.bin" over HTTPS with `certificate`.
+void StartTlsNginx(RealServer& server, const TempDir& dir, const Certificate& certificate,
+                   const std::string& data) {
+    ::mkdir((dir / "www").c_str(), 0755);
+    dir.WriteFile("www/data.bin", data);
+    NginxOptions options;
+    options.certificate = &certificate;
+    ASSERT_TRUE(StartNginx(server, dir, options)) << server.error;
+}
+
 TEST_F(HttpNginxTest, HttpAndHttpsDirectAndThroughProxies) {
     StartPlain();
-    Certificate certificate;
+    // The server's certificate comes from an authority the client is told to trust, and names
+    // 127.0.0.1, the target every case asks for, proxies or not.
+    CertificateSpec authoritySpec;
+    authoritySpec.authority = true;
+    authoritySpec.commonName = "Tellweir Test CA";
+    MadeCertificate authority;
+    MadeCertificate certificate;
     std::string error;
-    ASSERT_TRUE(MakeSelfSignedCertificate(www_, 30, certificate, error)) << error;
+    ASSERT_TRUE(MakeCertificate(www_, "ca", authoritySpec, nullptr, authority, error)) << error;
+    ASSERT_TRUE(MakeCertificate(www_, "server", {}, &authority, certificate, error)) << error;
+    const ScopedTrust trust(authority);
     TempDir tlsDir("nginx-tls");
-    ::mkdir((tlsDir / "www").c_str(), 0755);
-    tlsDir.WriteFile("www/data.bin", data_);
-    NginxOptions tlsOptions;
-    tlsOptions.certificate = &certificate;
-    ASSERT_TRUE(StartNginx(tls_, tlsDir, tlsOptions)) << tls_.error;
+    StartTlsNginx(tls_, tlsDir, certificate.files, data_);
     TempDir proxyDir("proxy");
     RealServer tinyproxy;
     ASSERT_TRUE(StartTinyproxy(tinyproxy, proxyDir, tls_.port)) << tinyproxy.error;
@@ -187,6 +203,31 @@ TEST_F(HttpNginxTest, HttpAndHttpsDirectAndThroughProxies) {
         const bool absolute = c.proxy.starts_with("http://");
         EXPECT_EQ(log.Find("2|HEAD http://127.0.0.1:") != -1, absolute) << log.Text();
         EXPECT_EQ(log.Find("Proxy-Connection: Keep-Alive") != -1, absolute);
+        EXPECT_EQ(log.Has("0|Server certificate verified for \"127.0.0.1\"."), c.https);
+    }
+}
+
+// A server with a certificate of its own (an intranet server) is refused by default, and
+// usable once "Connections/Accept Untrusted Certificates" is set.
+TEST_F(HttpNginxTest, SelfSignedServerNeedsTheSettingForUntrustedCertificates) {
+    MadeCertificate certificate;
+    std::string error;
+    ASSERT_TRUE(MakeCertificate(www_, "self", {}, nullptr, certificate, error)) << error;
+    TempDir tlsDir("nginx-tls");
+    StartTlsNginx(tls_, tlsDir, certificate.files, data_);
+    for (const int accept : {0, 1}) {
+        SCOPED_TRACE(accept);
+        settings_.SetInt(setting::kAcceptUntrustedCertificates, accept);
+        RecordingLog log;
+        RefPtr<CHttpSession> session = NewSession();
+        auto transfer = NewTransfer(Url("/data.bin", true));
+        EXPECT_EQ(session->GetFileInfo(*transfer, &log), accept ? 0 : result::kTlsFailed)
+            << log.Text();
+        const std::string reason =
+            std::string(accept ? "accepted although not trusted" : "rejected") +
+            ": it is self-signed";
+        EXPECT_NE(log.Find("1|Server certificate " + reason), -1) << log.Text();
+        EXPECT_EQ(session->IsConnected(), accept == 1);
     }
 }
 

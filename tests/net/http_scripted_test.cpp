@@ -1,5 +1,6 @@
 // The HTTP session against scripted servers, for replies no real server sends: malformed status
-// lines and chunks, wrong ranges, endless redirects, stalls, cuts and oversized headers.
+// lines and chunks, wrong ranges, endless redirects, stalls, cuts and oversized headers, folded
+// and control bytes in URLs of a reply, and TLS streams that break or end unannounced.
 #include <chrono>
 #include <thread>
 
@@ -7,6 +8,8 @@
 #include "net/protocol_props.h"
 #include "tests/net/http_session_fixture.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/test_certificates.h"
+#include "tests/support/tls_scripted_server.h"
 #include "transfer/file_info.h"
 
 namespace tellweir::testing {
@@ -41,8 +44,13 @@ class HttpScriptedTest : public HttpSessionTest {
     void RunCase(const ReplyCase& c) {
         SCOPED_TRACE(c.name);
         ScriptedServer server(c.script);
+        Check(c, Url(server));
+    }
+
+    // Runs the case's operation on `url` and checks its outcome.
+    void Check(const ReplyCase& c, const std::string& url) {
         RefPtr<CHttpSession> session = NewSession();
-        auto transfer = NewTransfer(Url(server));
+        auto transfer = NewTransfer(url);
         dir_.WriteFile("out", c.existing);
         const TransferResult got = c.op == Op::Info ? session->GetFileInfo(*transfer, &log_)
                                                     : Download(*session, *transfer, "out");
@@ -54,7 +62,7 @@ class HttpScriptedTest : public HttpSessionTest {
             EXPECT_TRUE(log_.Has(c.logLine)) << log_.Text();
         }
         // Broken or cut replies leave a stream that cannot carry another request.
-        for (TransferResult broken : {1006, 1009, 110, 1020}) {
+        for (TransferResult broken : {1006, 1009, 110, 1020, 10053, 10054}) {
             if (c.result == broken) {
                 EXPECT_FALSE(session->IsConnected());
             }
@@ -142,10 +150,55 @@ TEST_F(HttpScriptedTest, RepliesAndTheirResults) {
         RunCase(c);
 }
 
+// A TLS stream that breaks (bytes that are no TLS record, a reset) or ends without the close
+// notification fails with a network error wherever it happens; only the close notification
+// ends a body that runs to the close.
+TEST_F(HttpScriptedTest, TlsBreaksAndEndings) {
+    settings_.SetInt(setting::kAcceptUntrustedCertificates, 1);
+    MadeCertificate certificate;
+    std::string error;
+    ASSERT_TRUE(MakeCertificate(dir_, "server", {}, nullptr, certificate, error)) << error;
+    const std::string sized = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n01234";
+    const std::string toTheClose = "HTTP/1.0 200 OK\r\n\r\n01234";
+    const struct {
+        const char* name;
+        Op op;
+        std::string reply;
+        TlsEnding ending;
+        TransferResult result;
+        std::string file;
+        const char* logLine = nullptr;
+    } cases[] = {
+        {"broken in the header", Op::Info, "HTTP/1.1 200 OK\r\nContent-Le", TlsEnding::Garbage,
+         10053, "", "1|Control connection closed (10053)."},
+        {"reset in the header", Op::Info, "HTTP/1.1 200 OK\r\nContent-Le", TlsEnding::Reset, 10054,
+         ""},
+        {"broken in a sized body", Op::Download, sized, TlsEnding::Garbage, 10053, "01234",
+         "1|Transfer aborted: connection closed (error: 10053), bytes expected 10, received 5."},
+        {"reset in a sized body", Op::Download, sized, TlsEnding::Reset, 10054, "01234"},
+        {"broken in a body to the close", Op::Download, toTheClose, TlsEnding::Garbage, 10053,
+         "01234",
+         "1|Transfer aborted: connection closed (error: 10053), bytes expected ?, received 5."},
+        {"body to the close without the close notification", Op::Download, toTheClose,
+         TlsEnding::PlainClose, 10053, "01234"},
+        {"body to the close with the close notification", Op::Download, toTheClose,
+         TlsEnding::CloseNotify, 0, "01234"},
+    };
+    for (const auto& c : cases) {
+        TlsScriptedServer server(certificate.files, c.reply, c.ending);
+        SCOPED_TRACE(c.name);
+        Check({c.name, c.op, "", {}, c.result, c.file, c.logLine},
+              "https://127.0.0.1:" + std::to_string(server.Port()) + "/f");
+        EXPECT_EQ(server.Error(), "");
+        log_.Clear();
+    }
+}
+
 TEST_F(HttpScriptedTest, FileInformationFromTheReplyHeaders) {
     ScriptedServer server(
         Answer("HTTP/1.1 200 OK\r\nContent-Length: 1234\r\nContent-Type: text/plain\r\n"
-               "ETag: W/\"a\r\n b\"\r\nContent-Encoding: gzip\r\n\r\n"));
+               "ETag: W/\"a\r\n b\"\r\nContent-Encoding: gzip\r\n"
+               "Content-Location: /a b\r\n\tc\x7F\r\n\r\n"));
     RefPtr<CHttpSession> session = NewSession();
     auto transfer = NewTransfer(Url(server));
     ASSERT_EQ(session->GetFileInfo(*transfer, &log_), 0) << log_.Text();
@@ -154,6 +207,8 @@ TEST_F(HttpScriptedTest, FileInformationFromTheReplyHeaders) {
     EXPECT_EQ(transfer->String(prop::kContentEncoding), "gzip");
     EXPECT_EQ(transfer->String(prop::kStatusLine), "HTTP/1.1 200 OK\r");
     EXPECT_EQ(server.Received().substr(0, 8), "HEAD /f ");
+    // Blanks, the fold and the control byte come back escaped, so the URL can be requested.
+    EXPECT_EQ(transfer->String(prop::kContentLocation), Url(server, "/a%20b%20c%7F"));
 }
 
 TEST_F(HttpScriptedTest, RedirectsWithinTheHostUpToNine) {
@@ -193,6 +248,11 @@ TEST_F(HttpScriptedTest, RedirectTargets) {
         {"https://127.0.0.1/other?q=1", 0, "/other?q=1", ""},
         {"sub/page", 0, "/dir/sub/page", ""},
         {"http://elsewhere.test/x", 1014, "", "http://elsewhere.test/x"},
+        // Reply bytes below 0x21 and 0x7F never reach a request: a fold is one blank, and
+        // every such byte is percent-escaped.
+        {"/next\r\n /evil", 0, "/next%20/evil", ""},
+        {"/a\tb\x7F\x01", 0, "/a%09b%7F%01", ""},
+        {"http://elsewhere.test/x\r\n\tHost: y", 1014, "", "http://elsewhere.test/x%20Host:%20y"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.location);
@@ -210,7 +270,9 @@ TEST_F(HttpScriptedTest, RedirectTargets) {
         EXPECT_EQ(transfer->String(prop::kRedirect), c.redirect);
         if (c.result == 0) {
             const std::string received = server.Received();
-            EXPECT_NE(received.find(std::string("HEAD ") + c.path + " HTTP/1.1"), std::string::npos)
+            const std::size_t second = received.find("\r\n\r\n") + 4;
+            EXPECT_TRUE(received.substr(second).starts_with(std::string("HEAD ") + c.path +
+                                                            " HTTP/1.1\r\n"))
                 << received;
         }
     }
@@ -287,7 +349,7 @@ TEST_F(HttpScriptedTest, CookiesSetByOneReplyGoWithTheNext) {
         steps.insert(steps.end(), second.begin(), second.end());
         ScriptedServer server(steps);
         RefPtr<CHttpSession> session = NewSession();
-        auto first = NewTransfer(Url(server, "/docs/index"));
+        auto first = NewTransfer(Url(server, "/index"));
         ASSERT_EQ(session->GetFileInfo(*first, &log_), 0) << log_.Text();
         auto next = NewTransfer(Url(server, c.path));
         ASSERT_EQ(session->GetFileInfo(*next, &log_), 0) << log_.Text();

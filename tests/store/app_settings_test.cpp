@@ -62,6 +62,7 @@ TEST_F(AppSettingsTest, FirstUseGivesEveryDefault) {
     EXPECT_EQ(settings.String(setting::kCacheFolder), DataFolder() + "/Cache");
     EXPECT_EQ(settings.String(setting::kMonitorQueueFile), DataFolder() + "/1.1/m.xml");
     EXPECT_EQ(settings.String(setting::kHttpUserAgent), "Tellweir 1.1 (home)");
+    EXPECT_EQ(settings.Int(setting::kAcceptUntrustedCertificates), 0);
     EXPECT_FALSE(settings.String(setting::kExecutablePath).empty());
     EXPECT_EQ(table_.FormatNonDefaults(settings), "");
 }
@@ -73,6 +74,7 @@ TEST_F(AppSettingsTest, StoredValuesAreBoundedAndTrimmed) {
             {"Connections/Max Connects Per Site", 500},
             {"Connections/Connection Timeout", 5},
             {"Connections/SSL-TLS Version", -3},
+            {"Connections/Accept Untrusted Certificates", 7},
             {"Misc/Max MRU Size", 21},
         };
         for (const auto& [path, value] : ints)
@@ -90,6 +92,7 @@ TEST_F(AppSettingsTest, StoredValuesAreBoundedAndTrimmed) {
     EXPECT_EQ(settings.Int(setting::kMaxConnectsPerSite), 200);
     EXPECT_EQ(settings.Int(setting::kConnectionTimeout), 10);
     EXPECT_EQ(settings.Int(setting::kSslTlsVersion), 0);
+    EXPECT_EQ(settings.Int(setting::kAcceptUntrustedCertificates), 1);
     EXPECT_EQ(settings.Int(setting::kMaxMruSize), 20);
     EXPECT_EQ(settings.Int(setting::kConnectionRetries), 5);
     EXPECT_EQ(settings.String(setting::kCacheFolder), DataFolder() + "/Cache");
@@ -137,6 +140,10 @@ TEST_F(AppSettingsTest, ExportLayoutAndItsPlaceInTheDataFolder) {
     EXPECT_LT(mru, download);
     EXPECT_LT(download, http);
     EXPECT_NE(text.find("<User_Agent>Tellweir 1.1 (home)</User_Agent>"), std::string::npos);
+    const auto untrusted =
+        text.find("<Accept_Untrusted_Certificates>0</Accept_Untrusted_Certificates>");
+    EXPECT_NE(untrusted, std::string::npos);
+    EXPECT_LT(text.find("<SSL-TLS_Version>1</SSL-TLS_Version>"), untrusted);
     EXPECT_LT(text.find("  <Layout>"), text.find("<Monitor_List_Columns>"));
     EXPECT_LT(text.find("<Monitor_List_Columns>"), text.find("  </Layout>"));
     EXPECT_EQ(text.substr(text.size() - 13), "</Settings>\r\n");
