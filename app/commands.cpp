@@ -18,6 +18,7 @@
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "transfer/transfer_manager.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 
@@ -53,13 +54,13 @@ std::string ScheduleText(const CMonitorTask& task) {
     return text;
 }
 
-// The name the new-task wizard proposes: the file name of the URI, or the whole URI when it
-// ends with a separator.
+// The name the new-task wizard proposes: the file name of the URI, or the whole URI without
+// its password when it ends with a separator (a name is shown everywhere).
 std::string NameFromUri(const std::string& uri) {
     std::string path = uri.substr(0, uri.find_first_of("?#"));
     const std::size_t slash = path.find_last_of("/\\");
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    return last.empty() ? uri : last;
+    return last.empty() ? MaskUrlPassword(uri) : last;
 }
 
 // The settings and the queue file, without the network or the transfer manager.
@@ -156,7 +157,8 @@ int AddTaskCommand(const ProgramOptions& options) {
     if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
     task->ApplyDefaultEvents();
     if (!engine.AddTask(*task)) {
-        std::fprintf(stderr, "tellweir: Invalid URL: \"%s\".\n", options.uri.c_str());
+        std::fprintf(stderr, "tellweir: Invalid URL: \"%s\".\n",
+                     MaskUrlPassword(options.uri).c_str());
         return 1;
     }
     const TransferResult saved = engine.SaveQueue();
@@ -178,7 +180,7 @@ int ListTasksCommand() {
     engine.SnapshotTasks(tasks);
     for (const MonitorTaskPtr& task : tasks)
         std::printf("%s\t%s\t%s\t%s\n", task->GetName().c_str(), StateName(task->GetState()),
-                    ScheduleText(*task).c_str(), task->GetUri().c_str());
+                    ScheduleText(*task).c_str(), MaskUrlPassword(task->GetUri()).c_str());
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "base/text_format.h"
 #include "transfer/file_info.h"
 #include "transfer/request_props.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 namespace {
@@ -16,11 +17,11 @@ constexpr std::string_view kVersions[] = {"1.0", "1.1", "1.1"};
 constexpr std::string_view kConnections[] = {"Keep-Alive", "Close"};
 
 // Blanks are the one character a target is escaped for; the rest goes as the user wrote it.
+// The absolute form a proxy gets names no user or password: a proxy may log request lines, and
+// the credentials travel in the Authorization header alone.
 std::string RequestTarget(const CPropertySet& transfer, const CUrlAddress& address, bool viaProxy) {
     const std::string path = RequestPath(transfer);
-    std::string target =
-        viaProxy ? ComposeUrl(address, path, UrlParts{.path = true, .user = true, .password = true})
-                 : path;
+    std::string target = viaProxy ? ComposeUrl(address, path, UrlParts{.path = true}) : path;
     if (target.empty()) target = "/";
     std::string escaped;
     for (char c : target) {
@@ -87,6 +88,32 @@ std::string BuildRequest(const CPropertySet& transfer, const CUrlAddress& addres
             "Authorization: Basic " + Base64Encode(address.user + ":" + address.password) + "\r\n";
     head += "\r\n";
     return head;
+}
+
+std::string MaskCredentialHeaders(std::string_view head) {
+    static constexpr std::string_view kSecretHeaders[] = {"Authorization:", "Proxy-Authorization:"};
+    std::string shown;
+    shown.reserve(head.size());
+    while (!head.empty()) {
+        const std::size_t next = head.find('\n');
+        const std::string_view line = head.substr(0, next == head.npos ? head.size() : next + 1);
+        head.remove_prefix(line.size());
+        const auto secret = std::ranges::find_if(kSecretHeaders, [&](std::string_view name) {
+            return StartsWithIgnoreAsciiCase(line, name);
+        });
+        if (secret == std::end(kSecretHeaders)) {
+            shown += line;
+            continue;
+        }
+        const std::string_view body = TrimTrailingAscii(line, IsLineBreak);
+        const std::string_view value = TrimLeadingAscii(body.substr(secret->size()), IsBlankOrTab);
+        // The scheme ("Basic") stays when credentials follow it; a lone token is all secret.
+        const std::size_t blank = value.find(' ');
+        shown.append(line.substr(0, secret->size())).append(" ");
+        if (blank != value.npos) shown.append(value.substr(0, blank + 1));
+        shown.append(kMaskedSecret).append(line.substr(body.size()));
+    }
+    return shown;
 }
 
 std::string Base64Encode(std::string_view bytes) {

@@ -1,5 +1,5 @@
 // The program without windows, run as a user would: add a task for a local file, run the tasks,
-// change the file, stop with SIGTERM, and list and remove tasks.
+// change the file, stop with SIGTERM, list and remove tasks, and never show a URL's password.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
+#include "tests/support/ftp_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -135,6 +137,53 @@ TEST_F(HeadlessTest, CheckReportsFileInformationOrTheResultName) {
     EXPECT_EQ(output,
               "S:\tProtocol or operation is not supported or implemented: \"sftp://\".\n"
               "not supported\n");
+}
+
+// A URL's password reaches the server and stays in the queue file, but nothing the program
+// prints shows it: not --add, --list or --check, their errors, nor the running tasks' logs.
+TEST_F(HeadlessTest, UrlPasswordsAreNeverPrinted) {
+    TempDir ftpDir("headless-ftp");
+    FtpServer ftp;
+    ASSERT_TRUE(StartFtpServer(ftp, ftpDir)) << ftp.server.error;
+    std::ofstream(ftp.userRoot + "/f") << "12345";
+    const std::string site = "127.0.0.1:" + std::to_string(ftp.Port());
+    const std::string url =
+        std::string("ftp://") + kFtpTestUser + ":" + kFtpTestPassword + "@" + site + "/f";
+    const std::string shown = std::string("ftp://") + kFtpTestUser + ":****@" + site;
+    const auto expectHidden = [](const std::string& output) {
+        EXPECT_EQ(output.find(kFtpTestPassword), std::string::npos) << output;
+    };
+    std::string output;
+    ASSERT_EQ(Run({"--add", url}, output), 0) << output;
+    EXPECT_EQ(output, "f\n");
+    // A URL without a file name becomes the task's name.
+    ASSERT_EQ(Run({"--add", url.substr(0, url.size() - 1), "--manual"}, output), 0) << output;
+    EXPECT_EQ(output, shown + "/\n");
+    EXPECT_EQ(Run({"--add", "http://u:secret@"}, output), 1);
+    EXPECT_NE(output.find("Invalid URL: \"http://u:****@\"."), std::string::npos) << output;
+    ASSERT_EQ(Run({"--list"}, output), 0);
+    EXPECT_NE(output.find("f\twaiting\tevery 10 seconds\t" + shown + "/f\n"), std::string::npos)
+        << output;
+    expectHidden(output);
+    EXPECT_NE(ReadAll(FindFile(home_.Path(), "m.xml")).find(url), std::string::npos)
+        << "the queue file keeps the URL as given";
+
+    ASSERT_EQ(Run({"--check", url}, output), 0) << output;
+    EXPECT_NE(output.find("PASS ****"), std::string::npos) << output;
+    EXPECT_NE(output.find("URL=\"" + shown + "/f\" Size=\"5\""), std::string::npos) << output;
+    expectHidden(output);
+    EXPECT_EQ(Run({"--check", "http://u:secret@"}, output), 1);
+    expectHidden(output);
+
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home_ / "headless.txt"))
+        << program.Error();
+    ASSERT_TRUE(WaitForOutput(program, "[f] S:\tNew INFO file created: ")) << program.Output();
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+    EXPECT_NE(program.Output().find("path: \"" + shown + "/f\"."), std::string::npos)
+        << program.Output();
+    expectHidden(program.Output());
 }
 
 }  // namespace

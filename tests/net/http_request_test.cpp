@@ -1,8 +1,10 @@
-// The request head built from a transfer's properties, Base64 for Basic authorisation, and the
-// forms of POST data.
+// The request head built from a transfer's properties, Base64 for Basic authorisation, the
+// forms of POST data, and credentials kept out of the logged head and the request line.
 #include <gtest/gtest.h>
 
 #include "net/http/http_request.h"
+#include "tests/net/http_session_fixture.h"
+#include "tests/support/scripted_server.h"
 #include "transfer/file_info.h"
 #include "transfer/request_props.h"
 #include "transfer/transfer_request.h"
@@ -60,9 +62,10 @@ TEST(HttpRequestTest, HeadLinesInTheirOrder) {
         {"closed range", "http://h/f", "GET", false, 0, 99, Defaults,
          "GET /f HTTP/1.1\r\nHost: h\r\nRange: bytes=0-99\r\nAccept: *.*, */*\r\n"
          "Accept-Encoding: gzip\r\nConnection: Keep-Alive\r\n\r\n"},
+        // The credentials go in the Authorization header alone, never in the request line.
         {"through an HTTP proxy with user and password", "http://u:pw@h/p", "GET", true, 0, -1,
          AllOptional,
-         "GET http://u:pw@h/p HTTP/1.0\r\nHost: h\r\nAccept: *.*, */*\r\nPragma: no-cache\r\n"
+         "GET http://h/p HTTP/1.0\r\nHost: h\r\nAccept: *.*, */*\r\nPragma: no-cache\r\n"
          "Referer: http://ref/\r\nAccept-Encoding: gzip\r\nUser-Agent: Agent/1\r\n"
          "Connection: Close\r\nProxy-Connection: Close\r\nAuthorization: Basic dTpwdw==\r\n\r\n"},
         {"pragma only through a proxy", "http://h/p", "HEAD", false, 0, -1, AllOptional,
@@ -121,6 +124,49 @@ TEST(HttpRequestTest, PostDataForms) {
         const PostBody body = ParsePostData(c.data);
         EXPECT_EQ(body.fromFile, c.fromFile) << c.data;
         EXPECT_EQ(body.text, c.text) << c.data;
+    }
+}
+
+TEST(HttpRequestTest, LoggedHeadHidesCredentials) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"GET / HTTP/1.1\r\nHost: h\r\nAuthorization: Basic dTpwdw==\r\n\r\n",
+         "GET / HTTP/1.1\r\nHost: h\r\nAuthorization: Basic ****\r\n\r\n"},
+        {"proxy-authorization:   Basic dTpwdw==\r\nAccept: */*\r\n",
+         "proxy-authorization: Basic ****\r\nAccept: */*\r\n"},
+        // A value without a scheme is all secret; a line without its end keeps none.
+        {"Authorization: dTpwdw==\r\nAuthorization: Digest a=1, b=2",
+         "Authorization: ****\r\nAuthorization: Digest ****"},
+        {"X-Authorization: kept\r\nCookie: Authorization: kept\r\n",
+         "X-Authorization: kept\r\nCookie: Authorization: kept\r\n"},
+    };
+    for (const auto& [head, shown] : cases)
+        EXPECT_EQ(MaskCredentialHeaders(head), shown) << head;
+}
+
+// A session with a user and password in its URL, directly and through an HTTP proxy (the
+// scripted server plays the origin or the proxy): the server gets the real credentials in the
+// Authorization header only, and the log shows none of them.
+TEST_F(HttpSessionTest, CredentialsReachTheServerButNotTheLogOrTheRequestLine) {
+    for (const bool viaProxy : {false, true}) {
+        SCOPED_TRACE(viaProxy ? "through a proxy" : "direct");
+        ScriptedServer server({script::ReadUntil("\r\n\r\n"),
+                               script::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+        const std::string serverAddress = "127.0.0.1:" + std::to_string(server.Port());
+        const std::string host = viaProxy ? "origin.test" : serverAddress;
+        RefPtr<CHttpSession> session = NewSession(viaProxy ? "http://" + serverAddress : "");
+        auto transfer = NewTransfer("http://joe:s3cret@" + host + "/f");
+        log_.Clear();
+        ASSERT_EQ(session->GetFileInfo(*transfer, &log_), 0) << log_.Text();
+        const std::string target = viaProxy ? "http://" + host + "/f" : "/f";
+        EXPECT_TRUE(server.Received().starts_with("HEAD " + target + " HTTP/1.1\r\n"))
+            << server.Received();
+        EXPECT_NE(server.Received().find("\r\nAuthorization: Basic " + Base64Encode("joe:s3cret") +
+                                         "\r\n"),
+                  std::string::npos)
+            << server.Received();
+        EXPECT_NE(log_.Find("\r\nAuthorization: Basic ****\r\n"), -1) << log_.Text();
+        EXPECT_EQ(log_.Find("s3cret"), -1) << log_.Text();
+        EXPECT_EQ(log_.Find(Base64Encode("joe:s3cret")), -1) << log_.Text();
     }
 }
 
