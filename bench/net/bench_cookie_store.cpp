@@ -49,7 +49,7 @@ void BM_AddFromHeader(benchmark::State& state) {
     for (auto _ : state) {
         store.AddFromHeader(
             "sid=31d4d96e407aad42; Path=/docs; Expires=Wed, 09 Jun 2100 10:18:14 GMT",
-            "www.site.test", added);
+            "www.site.test", "/", added);
     }
 }
 BENCHMARK(BM_AddFromHeader);

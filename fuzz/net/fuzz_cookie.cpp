@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     CCookieStore headers(FixedClock);
-    headers.AddFromHeader(text, "www.site.test", kAdded);
+    headers.AddFromHeader(text, "www.site.test", "/", kAdded);
     AskForCookies(headers);
     CheckExpires(text);
 
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.LoadFromText(text);
     for (std::string_view rest = text; !rest.empty();) {
         const std::size_t end = rest.find('\n');
-        file.AddFromHeader(rest.substr(0, end), "host.site.test", kAdded);
+        file.AddFromHeader(rest.substr(0, end), "host.site.test", "/", kAdded);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
     AskForCookies(file);

@@ -1,7 +1,10 @@
 // CCookieStore: the cookies that servers set, kept for the whole process and sent back with
-// later requests. Cookies with an expiry date persist in "Cookies.txt" (loaded at start-up,
-// saved at exit); session cookies live until the process ends. Every operation takes the
-// store's own lock, so worker threads may store and query concurrently.
+// later requests, by the rules of RFC 6265 without a public-suffix list: a server sets cookies
+// only for its own host or a domain above it (never a bare top-level name), and a cookie goes
+// only to the hosts, paths and schemes it was set for. Cookies with an expiry date persist in
+// "Cookies.txt" (loaded at start-up, saved at exit); session cookies live until the process
+// ends. Every operation takes the store's own lock, so worker threads may store and query
+// concurrently.
 #pragma once
 
 #include <cstddef>
@@ -25,23 +28,26 @@ class CCookieStore {
 
     // One stored cookie as Enumerate reports it.
     struct Cookie {
-        std::string domain;
+        std::string domain;  // lower case, without a leading '.'
         std::string path;
         bool secure = false;
-        std::string text;     // name=value
-        std::string expires;  // "%m/%d/%Y %H:%M:%S GMT"; empty for a session cookie
-        DateTime added;       // local time
+        std::string text;       // name=value
+        std::string expires;    // "%m/%d/%Y %H:%M:%S GMT"; empty for a session cookie
+        DateTime added;         // local time
+        bool hostOnly = false;  // only for the host `domain`, not for the hosts below it
     };
     using Visitor = std::function<void(const Cookie&)>;
 
     // Limits against damaged or hostile input. A cookie text, domain or path beyond its limit,
     // or a key of more components, is refused; beyond kMaxCookies the cookie stored longest
-    // ago makes room; a larger "Cookies.txt" is not read.
+    // ago makes room, as it does beyond kMaxCookiesPerKey among the cookies filed under one
+    // key; a larger "Cookies.txt" is not read.
     static constexpr std::size_t kMaxTextLength = 4096;
     static constexpr std::size_t kMaxDomainLength = 255;
     static constexpr std::size_t kMaxPathLength = 1024;
     static constexpr std::size_t kMaxKeyComponents = 32;
     static constexpr std::size_t kMaxCookies = 10000;
+    static constexpr std::size_t kMaxCookiesPerKey = 180;
     static constexpr std::size_t kMaxFileSize = 64 * 1024 * 1024;
 
     // The store of the process, created on first use with the system clock.
@@ -52,23 +58,31 @@ class CCookieStore {
     CCookieStore& operator=(const CCookieStore&) = delete;
     virtual ~CCookieStore();
 
-    // Stores a cookie, replacing the one filed under the same key whatever its name. `expires`
-    // is empty for a session cookie, else a date text (see ParseCookieExpires). False when
-    // refused: empty or too long text, a domain of fewer than two labels, a date that cannot
-    // be read, or a limit above.
+    // Stores a domain cookie (for the domain and the hosts below it), in place of the one of the
+    // same name, domain and path. `expires` is empty for a session cookie, else a date text (see
+    // ParseCookieExpires); a date already past only drops the cookie it would replace. False
+    // when refused: empty or too long text, a domain of fewer than two labels, a date that
+    // cannot be read, or a limit above.
     virtual bool AddCookie(std::string_view domain, std::string_view path, bool secure,
                            std::string_view text, std::string_view expires, DateTime added);
-    // Stores the cookie of a Set-Cookie value received from `host`. Without a domain attribute
-    // the host is the domain (".local" appended when it has no '.'); without a path, "/".
-    virtual bool AddFromHeader(std::string_view setCookie, std::string_view host, DateTime added);
-    // Sets `out` to the cookie texts for a request, joined with "; ": the cookies filed under the
-    // host's last two labels whose domain ends the host and whose path begins `path` (ignoring
-    // case); secure ones only when `secure`. Expired cookies met on the way are dropped. True
-    // when any cookie was added.
+    // Takes the cookie of a Set-Cookie value that `host` sent in reply to a request for
+    // `requestPath`. The name=value pair runs to the first ';' and needs a name. A Domain
+    // attribute must domain-match the host and hold an inner dot, else the cookie is refused;
+    // for an IP address host it must equal the host, and the cookie is then host-only, as is
+    // any cookie without a Domain attribute (filed under the host, ".local" appended when it
+    // has no '.'). A Path that does not begin with '/' gives the default path of `requestPath`.
+    // Max-Age (seconds; a value of 0 or less deletes) wins over Expires; an unreadable one of
+    // them is ignored. True when taken (stored, or the deletion done), false when refused.
+    virtual bool AddFromHeader(std::string_view setCookie, std::string_view host,
+                               std::string_view requestPath, DateTime added);
+    // Sets `out` to the cookie texts for a request, joined with "; ", longer paths first: the
+    // cookies whose domain domain-matches the host (host-only ones: equals it) and whose path
+    // path-matches `path` (its query ignored); secure ones only when `secure`. Expired cookies
+    // met on the way are dropped. True when any cookie was added.
     virtual bool GetCookieHeader(std::string_view host, std::string_view path, bool secure,
                                  std::string& out);
     // Drops the cookies under the domain's node whose domain and path equal these, ignoring
-    // case. True when one was dropped.
+    // case and a leading '.' of the domain. True when one was dropped.
     virtual bool RemoveCookie(std::string_view domain, std::string_view path);
     virtual void Clear();
     // Reports every unexpired cookie, parents before children, dropping expired ones. The
@@ -98,11 +112,17 @@ class CCookieStore {
         std::string key;
         CookieRecord record;
     };
-    static std::optional<Prepared> Prepare(std::string_view domain, std::string_view path,
-                                           bool secure, std::string_view text,
-                                           std::string_view expires, DateTime added);
+    // Trims the record's texts, puts its domain in canonical form, checks the limits and builds
+    // the key. Nothing when refused.
+    static std::optional<Prepared> Prepare(CookieRecord record);
+    // The same for a cookie whose expiry is a date text, as AddCookie and the file give it.
+    static std::optional<Prepared> PrepareFromText(std::string_view domain, std::string_view path,
+                                                   bool secure, bool hostOnly,
+                                                   std::string_view text, std::string_view expires,
+                                                   DateTime added);
     // The rest need the lock held.
-    void StoreLocked(Prepared cookie);
+    // Stores the cookie, or for one expired at `now` drops the one it replaces. True when stored.
+    bool StoreLocked(Prepared cookie, std::time_t now);
     void ClearLocked();
     void MarkChangedLocked();
     std::string FileTextLocked(std::time_t now);

@@ -18,7 +18,13 @@ namespace tellweir {
 namespace {
 
 constexpr std::string_view kLineTemplate =
-    " Domain=\"%s\" Path=\"%s\" Secure=\"%d\" Expires=\"%s\" Cookie=\"%s\" Added=\"%s\"\r\n";
+    " Domain=\"%s\" Path=\"%s\" Secure=\"%d\" Expires=\"%s\" Cookie=\"%s\" Added=\"%s\"%s\r\n";
+// Appended to the line of a host-only cookie. Readers take the names they know and skip the
+// rest, so an older one still reads the line, as a cookie for the domain; a line without it,
+// from such a reader or an older file, is a domain cookie here too, as it always was. A leading
+// '.' cannot tell the two apart: the file has always kept a Domain attribute as the server wrote
+// it, with or without one.
+constexpr std::string_view kHostOnlyMark = " HostOnly=\"1\"";
 constexpr const char* kAddedFormat = "%m/%d/%Y %H:%M:%S";
 
 // Values are written between double quotes without escaping, one line each.
@@ -52,6 +58,7 @@ struct FileLine {
     std::string expires;
     std::string cookie;
     std::string added;
+    std::string hostOnly;
 };
 
 FileLine ParseLine(std::string_view line) {
@@ -60,13 +67,14 @@ FileLine ParseLine(std::string_view line) {
     ParseAttributeList(
         line,
         [&](std::string_view name) {
-            target = EqualsIgnoreAsciiCase(name, "domain")    ? &fields.domain
-                     : EqualsIgnoreAsciiCase(name, "path")    ? &fields.path
-                     : EqualsIgnoreAsciiCase(name, "secure")  ? &fields.secure
-                     : EqualsIgnoreAsciiCase(name, "expires") ? &fields.expires
-                     : EqualsIgnoreAsciiCase(name, "cookie")  ? &fields.cookie
-                     : EqualsIgnoreAsciiCase(name, "added")   ? &fields.added
-                                                              : nullptr;
+            target = EqualsIgnoreAsciiCase(name, "domain")     ? &fields.domain
+                     : EqualsIgnoreAsciiCase(name, "path")     ? &fields.path
+                     : EqualsIgnoreAsciiCase(name, "secure")   ? &fields.secure
+                     : EqualsIgnoreAsciiCase(name, "expires")  ? &fields.expires
+                     : EqualsIgnoreAsciiCase(name, "cookie")   ? &fields.cookie
+                     : EqualsIgnoreAsciiCase(name, "added")    ? &fields.added
+                     : EqualsIgnoreAsciiCase(name, "hostonly") ? &fields.hostOnly
+                                                               : nullptr;
             return true;
         },
         [&](std::string_view value) {
@@ -110,7 +118,8 @@ bool CCookieStore::Load(const std::string& path) {
 }
 
 std::size_t CCookieStore::LoadFromText(std::string_view text) {
-    const DateTime now = DateTime::FromUnixTime(clock_());
+    const std::time_t utcNow = clock_();
+    const DateTime now = DateTime::FromUnixTime(utcNow);
     std::size_t stored = 0;
     std::lock_guard guard(lock_);
     ClearLocked();
@@ -119,12 +128,10 @@ std::size_t CCookieStore::LoadFromText(std::string_view text) {
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         const FileLine fields = ParseLine(line);
-        std::optional<Prepared> cookie =
-            Prepare(fields.domain, fields.path, fields.secure == "1", fields.cookie, fields.expires,
-                    ParseAdded(fields.added, now));
-        if (!cookie) continue;
-        StoreLocked(std::move(*cookie));
-        ++stored;
+        std::optional<Prepared> cookie = PrepareFromText(
+            fields.domain, fields.path, fields.secure == "1", fields.hostOnly == "1", fields.cookie,
+            fields.expires, ParseAdded(fields.added, now));
+        if (cookie && StoreLocked(std::move(*cookie), utcNow)) ++stored;
     }
     return stored;
 }
@@ -143,9 +150,9 @@ std::string CCookieStore::FileTextLocked(std::time_t now) {
         if (cookie.domain.empty() || cookie.path.empty() || !FitsTheFile(cookie.domain) ||
             !FitsTheFile(cookie.path) || !FitsTheFile(cookie.text))
             return true;
-        text +=
-            Format(kLineTemplate, cookie.domain, cookie.path, cookie.secure ? 1 : 0,
-                   FormatCookieExpires(*cookie.expires), cookie.text, FormatAdded(cookie.added));
+        text += Format(kLineTemplate, cookie.domain, cookie.path, cookie.secure ? 1 : 0,
+                       FormatCookieExpires(*cookie.expires), cookie.text, FormatAdded(cookie.added),
+                       cookie.hostOnly ? kHostOnlyMark : std::string_view());
         return true;
     });
     return text;

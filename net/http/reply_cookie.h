@@ -1,4 +1,4 @@
-// Keeping the cookie a reply sets.
+// Keeping the cookies a reply sets.
 #pragma once
 
 #include <string_view>
@@ -9,10 +9,9 @@
 
 namespace tellweir {
 
-// When the transfer has cookies enabled (bit 14 of property 0) and the reply has a non-empty
-// "Set-Cookie:" header, hands its first value to `store` as set by `host` at `now`; the store
-// files cookies by domain and path, one per key, so later Set-Cookie headers of the same reply
-// are not taken. True when a cookie was stored.
+// When the transfer has cookies enabled (bit 14 of property 0), hands every non-empty
+// "Set-Cookie:" value of the reply to `store`, in order, as set by `host` at `now` for the path
+// the transfer asked for (RequestPath). True when the store took any of them.
 bool CaptureCookie(const CPropertySet& transfer, std::string_view host, std::string_view block,
                    CCookieStore& store, DateTime now);
 

@@ -1,5 +1,5 @@
-// "Cookies.txt": the exact line format, round trips, damaged files, failed saves, and expiry
-// checks in a time zone with daylight saving time.
+// "Cookies.txt": the exact line format, round trips, lines of older files, damaged files, failed
+// saves, and expiry checks in a time zone with daylight saving time.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -31,12 +31,13 @@ using testing::WriteAll;
 
 const std::time_t kSummerNoon = CivilTimeToUtc({2030, 7, 1, 12, 0, 0});
 
-using CookieTuple = std::tuple<std::string, std::string, bool, std::string, std::string, double>;
+using CookieTuple =
+    std::tuple<std::string, std::string, bool, std::string, std::string, double, bool>;
 
 std::vector<CookieTuple> Contents(CCookieStore& store) {
     std::vector<CookieTuple> out;
     store.Enumerate([&](const CCookieStore::Cookie& c) {
-        out.emplace_back(c.domain, c.path, c.secure, c.text, c.expires, c.added.days);
+        out.emplace_back(c.domain, c.path, c.secure, c.text, c.expires, c.added.days, c.hostOnly);
     });
     return out;
 }
@@ -58,22 +59,23 @@ class CookieFileTest : public ::testing::Test {
 
 TEST_F(CookieFileTest, SaveWritesTheLineFormatAndLoadGivesTheSameCookies) {
     ASSERT_TRUE(store_.AddFromHeader("a=1; expires=Mon, 01-Jul-2030 12:30:00 GMT; secure",
-                                     "www.site.test", MakeTime(2030, 7, 1, 14, 0, 0)));
+                                     "www.site.test", "/", MakeTime(2030, 7, 1, 14, 0, 0)));
     ASSERT_TRUE(store_.AddCookie(".site.test", "/Docs", false, "b=two words",
                                  "Sun, 01 Dec 2030 08:00:00 GMT",
                                  MakeTime(2030, 11, 30, 23, 59, 59)));
-    ASSERT_TRUE(store_.AddFromHeader("session=1; path=/s", "www.site.test",
+    ASSERT_TRUE(store_.AddFromHeader("session=1; path=/s", "www.site.test", "/",
                                      MakeTime(2030, 7, 1, 14, 0, 0)));
     const auto before = Contents(store_);
     ASSERT_EQ(before.size(), 3u);
 
     ASSERT_TRUE(store_.Save(path_));
     EXPECT_FALSE(store_.IsModified());
+    // A host-only cookie's line is the line of a domain cookie with one attribute more.
     EXPECT_EQ(ReadAll(path_),
-              " Domain=\".site.test\" Path=\"/Docs\" Secure=\"0\" Expires=\"12/01/2030 08:00:00 "
+              " Domain=\"site.test\" Path=\"/Docs\" Secure=\"0\" Expires=\"12/01/2030 08:00:00 "
               "GMT\" Cookie=\"b=two words\" Added=\"11/30/2030 23:59:59\"\r\n"
               " Domain=\"www.site.test\" Path=\"/\" Secure=\"1\" Expires=\"07/01/2030 12:30:00 "
-              "GMT\" Cookie=\"a=1\" Added=\"07/01/2030 14:00:00\"\r\n");
+              "GMT\" Cookie=\"a=1\" Added=\"07/01/2030 14:00:00\" HostOnly=\"1\"\r\n");
     struct stat info {};
     ASSERT_EQ(::stat(path_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -83,6 +85,37 @@ TEST_F(CookieFileTest, SaveWritesTheLineFormatAndLoadGivesTheSameCookies) {
     const std::vector<CookieTuple> expected = {before[0], before[1]};  // no session cookie
     EXPECT_EQ(Contents(loaded), expected);
     EXPECT_EQ(loaded.SaveToText(), ReadAll(path_));
+}
+
+TEST_F(CookieFileTest, LinesWithoutTheHostOnlyMarkAreDomainCookies) {
+    // Domains as older versions wrote them: as the server sent them, or the request host.
+    WriteAll(path_,
+             " Domain=\".Site.test\" Path=\"/\" Secure=\"0\" Expires=\"07/02/2030 00:00:00 GMT\" "
+             "Cookie=\"d=1\" Added=\"06/30/2030 09:00:00\"\r\n"
+             " Domain=\"www.old.test\" Path=\"/docs\" Secure=\"0\" Expires=\"07/02/2030 00:00:00 "
+             "GMT\" Cookie=\"o=1\" Added=\"06/30/2030 09:00:00\"\r\n"
+             " Domain=\"www.new.test\" Path=\"/\" Secure=\"0\" Expires=\"07/02/2030 00:00:00 GMT\" "
+             "Cookie=\"n=1\" Added=\"06/30/2030 09:00:00\" HostOnly=\"1\"\r\n");
+    ASSERT_TRUE(store_.Load(path_));
+    const auto header = [&](std::string_view host, std::string_view path = "/") {
+        std::string out;
+        store_.GetCookieHeader(host, path, false, out);
+        return out;
+    };
+    EXPECT_EQ(header("www.site.test"), "d=1");
+    EXPECT_EQ(header("site.test"), "d=1");
+    EXPECT_EQ(header("x.www.old.test", "/docs/a"), "o=1");
+    EXPECT_EQ(header("www.new.test"), "n=1");
+    EXPECT_EQ(header("x.www.new.test"), "");
+
+    const std::string saved = store_.SaveToText();
+    EXPECT_NE(saved.find(" Domain=\"site.test\" Path=\"/\" Secure=\"0\" Expires=\"07/02/2030 "
+                         "00:00:00 GMT\" Cookie=\"d=1\" Added=\"06/30/2030 09:00:00\"\r\n"),
+              std::string::npos)
+        << saved;
+    CCookieStore reloaded([this] { return now_; });
+    EXPECT_EQ(reloaded.LoadFromText(saved), 3u);
+    EXPECT_EQ(Contents(reloaded), Contents(store_));
 }
 
 TEST_F(CookieFileTest, FailedSaveLeavesTheOldFileIntact) {
@@ -144,9 +177,9 @@ TEST_F(CookieFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
     ASSERT_EQ(cookies.size(), 3u);
     // Walk order: test/case, test/good, test/open.
     EXPECT_EQ(cookies[0], CookieTuple("case.test", "", false, "c=1", "07/02/2030 00:00:00 GMT",
-                                      DateTime::FromUnixTime(kSummerNoon).days));
+                                      DateTime::FromUnixTime(kSummerNoon).days, false));
     EXPECT_EQ(cookies[1], CookieTuple("good.test", "/", true, "g=1", "07/02/2030 00:00:00 GMT",
-                                      MakeTime(2030, 6, 30, 9, 0, 0).days));
+                                      MakeTime(2030, 6, 30, 9, 0, 0).days, false));
     // An unclosed quote runs to the end of the line; the session cookie is kept in memory.
     EXPECT_EQ(std::get<3>(cookies[2]), "unterminated");
     EXPECT_EQ(std::get<4>(cookies[2]), "");
@@ -168,10 +201,10 @@ TEST_F(CookieFileTest, ExpiryIsCheckedInUtcAcrossDaylightSaving) {
     for (const Case& c : cases) {
         now_ = c.now;
         store_.Clear();
-        ASSERT_TRUE(
-            store_.AddFromHeader(std::string("fresh=1; expires=") + c.fresh, "www.site.test", {}));
+        ASSERT_TRUE(store_.AddFromHeader(std::string("fresh=1; expires=") + c.fresh,
+                                         "www.site.test", "/", {}));
         ASSERT_TRUE(store_.AddFromHeader(std::string("stale=1; path=/s; expires=") + c.stale,
-                                         "www.site.test", {}));
+                                         "www.site.test", "/", {}));
         std::string out;
         store_.GetCookieHeader("www.site.test", "/s", false, out);
         EXPECT_EQ(out, "fresh=1") << c.fresh;
@@ -183,8 +216,9 @@ TEST_F(CookieFileTest, DefaultClockIsRealUtc) {
     const std::time_t now = std::time(nullptr);
     const std::string fresh = FormatCookieExpires(now + 30 * 60);
     const std::string stale = FormatCookieExpires(now - 30 * 60);
-    ASSERT_TRUE(store.AddFromHeader("fresh=1; expires=" + fresh, "www.site.test", {}));
-    ASSERT_TRUE(store.AddFromHeader("stale=1; path=/s; expires=" + stale, "www.site.test", {}));
+    ASSERT_TRUE(store.AddFromHeader("fresh=1; expires=" + fresh, "www.site.test", "/", {}));
+    ASSERT_TRUE(
+        store.AddFromHeader("stale=1; path=/s; expires=" + stale, "www.site.test", "/", {}));
     std::string out;
     store.GetCookieHeader("www.site.test", "/s", false, out);
     EXPECT_EQ(out, "fresh=1");

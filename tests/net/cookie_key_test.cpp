@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tellweir {
@@ -35,18 +36,69 @@ TEST(CookieKeyTest, SplitDropsEmptyComponents) {
     EXPECT_TRUE(SplitCookieKey("").empty());
 }
 
-TEST(CookieKeyTest, HostDomainAndMatching) {
+TEST(CookieKeyTest, HostsAndDomains) {
     EXPECT_EQ(CookieHostDomain("intranet"), "intranet.local");
-    EXPECT_EQ(CookieHostDomain(" www.site.test "), "www.site.test");
+    EXPECT_EQ(CookieHostDomain(" WWW.site.test "), "www.site.test");
+    EXPECT_EQ(CanonicalCookieDomain(" . .Site.TEST "), "site.test");
 
-    EXPECT_TRUE(CookieDomainMatches("www.Site.test", ".site.TEST"));
-    EXPECT_TRUE(CookieDomainMatches("www.site.test", "site.test"));  // plain suffix
-    EXPECT_FALSE(CookieDomainMatches("site.test", ".site.test"));
-    EXPECT_FALSE(CookieDomainMatches("site.test", "www.site.test"));
+    for (const char* ip : {"127.0.0.1", "::1", "[::1]", "fe80::1:2"})
+        EXPECT_TRUE(IsIpAddressHost(ip)) << ip;
+    for (const char* name : {"", "localhost", "1.2.3", "127.0.0.1.nip.test", "[]", "::g"})
+        EXPECT_FALSE(IsIpAddressHost(name)) << name;
 
-    EXPECT_TRUE(CookiePathMatches("/Docs/a.html", "/docs"));
-    EXPECT_TRUE(CookiePathMatches("/docs", "/docs"));
-    EXPECT_FALSE(CookiePathMatches("/do", "/docs"));
+    struct Case {
+        const char* host;
+        const char* domain;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"www.Site.test", ".site.TEST", true},
+        {"www.site.test", "site.test", true},
+        {"site.test", ".site.test", true},  // a leading dot is no part of the domain
+        {"a.b.site.test", "site.test", true},
+        {"awww.site.test", "www.site.test", false},  // ends with it, but not at a dot
+        {"site.test", "www.site.test", false},
+        {"127.0.0.1", "127.0.0.1", true},
+        {"127.0.0.1", "0.0.1", false},  // an address has no domains above it
+        {"www.site.test", "", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CookieDomainMatches(c.host, c.domain), c.matches) << c.host << " " << c.domain;
+}
+
+TEST(CookieKeyTest, DefaultPathAndPathMatch) {
+    const std::pair<const char*, const char*> defaults[] = {
+        {"/docs/index.html", "/docs"},
+        {"/docs/", "/docs"},
+        {"/index.html", "/"},
+        {"/", "/"},
+        {"", "/"},
+        {"docs/a", "/"},
+        {"/a/b?x=/c/d", "/a"},
+        {"/a/b#/c/d", "/a"},
+    };
+    for (const auto& [request, path] : defaults)
+        EXPECT_EQ(DefaultCookiePath(request), path) << request;
+
+    struct Case {
+        const char* request;
+        const char* cookie;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"/docs", "/docs", true},
+        {"/docs/a.html", "/docs", true},
+        {"/docs/a", "/docs/", true},
+        {"/docsx", "/docs", false},
+        {"/docs", "/docs/", false},
+        {"/Docs/a", "/docs", false},  // case counts
+        {"/", "/", true},
+        {"/anything", "/", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CookiePathMatches(c.request, c.cookie), c.matches)
+            << c.request << " " << c.cookie;
+    EXPECT_EQ(CookieRequestPath("/a/b?q=1#f"), "/a/b");
 }
 
 }  // namespace
