@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "log/line_cut.h"
+
 namespace tellweir {
 namespace {
 
@@ -82,12 +84,33 @@ void CItemLog::Write(int level, std::string_view text) {
                 entry.pop_back();
         }
     }
+    CutLongLines(entry, OpenLineLengthLocked(), pendingCut_);
     const bool wasUnfinished = !text_.empty() && !EndsWithLineFeed(text_);
     text_ += entry;
     lineCount_ += static_cast<std::uint32_t>(std::count(entry.begin(), entry.end(), '\n'));
     if (wasUnfinished) --lineCount_;
     if (!text_.empty() && !EndsWithLineFeed(text_)) ++lineCount_;
+    BoundTextLocked();
     NotifyLocked();
+}
+
+std::size_t CItemLog::OpenLineLengthLocked() const {
+    const std::size_t feed = text_.rfind('\n');
+    return feed == std::string::npos ? text_.size() : text_.size() - feed - 1;
+}
+
+void CItemLog::BoundTextLocked() {
+    if (text_.size() <= kMaxLogTextBytes) return;
+    // Whole lines up to the first line end that leaves at most half the bound.
+    const std::size_t feed = text_.find('\n', text_.size() - kMaxLogTextBytes / 2 - 1);
+    if (feed == std::string::npos) {
+        ErasePrefixLocked(text_.size(), lineCount_, nullptr);
+        return;
+    }
+    const std::size_t length = feed + 1;
+    const auto lines = static_cast<std::uint32_t>(
+        std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(length), '\n'));
+    ErasePrefixLocked(length, lines, nullptr);
 }
 
 LogStats CItemLog::GetStats() const {
@@ -128,11 +151,16 @@ void CItemLog::WriteFirstLines(std::int64_t n, const LogSink& sink) const {
     if (sink && length) sink(std::string_view(text_).substr(0, length));
 }
 
-void CItemLog::RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out) {
+void CItemLog::ErasePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out) {
     if (out) out->assign(text_, 0, length);
     text_.erase(0, length);
     linesDropped_ += lines;
     lineCount_ -= lines;
+    if (text_.empty()) pendingCut_ = 0;  // the cut line went with the rest
+}
+
+void CItemLog::RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out) {
+    ErasePrefixLocked(length, lines, out);
     NotifyLocked();
 }
 

@@ -1,6 +1,7 @@
 // CItemLog: the in-memory log of a task, the engine, a transfer or a server connection. Entries
 // are tagged lines ended by CR LF; the log is reference-counted, safe to write from any thread and
-// tells its observers of every change.
+// tells its observers of every change. Lines are cut to kMaxLogLineBytes and the text is kept
+// within kMaxLogTextBytes, so that no server can make a log grow without bound.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,10 @@ inline constexpr int kLevelReceived = 3;
 inline constexpr int kLevelDetail = 4;
 inline constexpr int kLevelContinuation = 5;
 inline constexpr int kLevelRaw = 6;
+
+// Once the text grows past this, the oldest lines are dropped until at most half of it is left,
+// as TrimToMax does for the line count: views see lines dropped and reload.
+inline constexpr std::size_t kMaxLogTextBytes = std::size_t{4} << 20;
 
 struct LogStats {
     std::uint32_t changeCount = 0;
@@ -67,7 +72,13 @@ class CItemLog final : public RefCounted<ILog> {
 
     // Byte length of the first n lines of the text; caller holds the lock.
     std::size_t PrefixLengthLocked(std::int64_t n) const;
+    // Removes the first `length` bytes, holding `lines` lines, without telling the observers.
+    void ErasePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out);
     void RemovePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out);
+    // Bytes of the unfinished last line (0 when the text ends with a line feed).
+    std::size_t OpenLineLengthLocked() const;
+    // Drops the oldest lines once the text is longer than kMaxLogTextBytes.
+    void BoundTextLocked();
     void NotifyLocked();
 
     const std::int32_t id_;
@@ -77,6 +88,8 @@ class CItemLog final : public RefCounted<ILog> {
     std::uint32_t changeCount_ = 0;
     std::uint32_t lineCount_ = 0;
     std::uint32_t linesDropped_ = 0;
+    // Bytes cut from the unfinished last line whose note is still to come.
+    std::size_t pendingCut_ = 0;
     int forcedLevel_ = -1;
     std::vector<ILogObserver*> observers_;
 };

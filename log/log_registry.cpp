@@ -43,4 +43,9 @@ int CLogRegistry::DeleteLog(std::int32_t id) {
     return 1;
 }
 
+std::size_t CLogRegistry::Count() {
+    std::lock_guard g(lock_);
+    return logs_.size();
+}
+
 }  // namespace tellweir

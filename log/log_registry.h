@@ -1,6 +1,7 @@
 // CLogRegistry: the process-wide table that creates, finds and deletes item logs by id.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -26,6 +27,8 @@ class CLogRegistry {
     ItemLogPtr GetLog(std::int32_t id);
     // Drops the registry's reference to the log; 1 when the id was in the table, else 0.
     int DeleteLog(std::int32_t id);
+    // How many logs the table holds.
+    std::size_t Count();
 
   private:
     void SkipUsedIdsLocked();

@@ -1,9 +1,12 @@
 // FTP data connections: opening them passively (PASV, the command sent before or after
-// connecting) or actively (PORT and accept), receiving a file or a listing into the local file,
-// and reading the reply that ends the transfer.
+// connecting) or actively (PORT and accept), always with the server itself, receiving a file or
+// a listing into the local file, and reading the reply that ends the transfer.
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "base/text_format.h"
 #include "log/item_log.h"
 #include "net/ftp/ftp_session.h"
@@ -14,13 +17,43 @@
 #include "transfer/progress_meter.h"
 #include "transfer/request_props.h"
 #include "transfer/transfer.h"
+#include "url/url_address.h"
 
 namespace tellweir {
 namespace {
 
 constexpr std::int64_t kPieceSize = 65536;
 
+// A proxy that carries the control connection through to the server (CONNECT, SOCKS): the
+// connection's peer is then the proxy. HTTP and FTP proxies are spoken to, so they are the
+// peer the data connections belong to.
+bool IsTunnelProxy(std::string_view proxy) {
+    if (proxy.empty() || EqualsIgnoreAsciiCase(proxy, "no")) return false;
+    CUrlAddress parsed;
+    std::string path;
+    if (!ParseUrl(proxy, false, parsed, path)) return false;
+    return parsed.protocol == ProtocolId::Https || parsed.protocol == ProtocolId::Socks4 ||
+           parsed.protocol == ProtocolId::Socks5;
+}
+
 }  // namespace
+
+TransferResult CFtpSession::ServerAddress(const CTransfer& transfer, Ipv4Address& address,
+                                          ILog* log) const {
+    if (IsTunnelProxy(ProxyUrl())) {
+        const std::string& host = transfer.Address().host;
+        if (const std::optional<Ipv4Address> resolved = ResolveHost(host)) {
+            address = *resolved;
+            return result::kOk;
+        }
+        LogMessage(log, kLevelError, msg::kCannotResolve, host);
+        return result::kResolveFailed;
+    }
+    int port = 0;
+    if (control_.GetPeerAddress(address, port)) return result::kOk;
+    const TransferResult error = SocketFailure(control_);
+    return error != result::kOk ? error : result::kInvalidHandle;
+}
 
 TransferResult CFtpSession::SendRestart(std::int64_t restartOffset, ILog* log) {
     if (restartOffset < 0) return result::kOk;
@@ -37,7 +70,7 @@ TransferResult CFtpSession::OpenDataConnection(CTransfer& transfer, std::string_
                                                std::int64_t restartOffset, ILog* log) {
     if (IsAborted()) return result::kStopped;
     const int type = transfer.Int(prop::kFtpDataConnection);
-    if (type == kFtpDataActive) return OpenActive(command, restartOffset, log);
+    if (type == kFtpDataActive) return OpenActive(transfer, command, restartOffset, log);
     return OpenPassive(transfer, command, restartOffset, log);
 }
 
@@ -48,18 +81,21 @@ TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view co
     TransferResult step = Command("PASV", log, code, reply);
     if (step != result::kOk) return step;
     if (code / 100 != 2) return FtpResultForClass(code);
-    Ipv4Address address = 0;
+    Ipv4Address named = 0;
     int port = 0;
-    if (!ParsePasvReply(reply, address, port)) {
+    if (!ParsePasvReply(reply, named, port)) {
         LogMessage(log, kLevelError, msg::kProtocolError, "unreadable PASV reply");
         return result::kProtocolError;
     }
-    Ipv4Address peer = 0;
-    int peerPort = 0;
-    if (control_.GetPeerAddress(peer, peerPort) && peer != address)
-        LogFormat(log, kLevelStatus,
-                  "PASV reply names %s, not the server's address %s; connecting as told.",
-                  FormatAddress(address), FormatAddress(peer));
+    // Only the port is taken from the reply: connecting to any host it names would let a
+    // server make the client fetch from an internal service and save that as the file.
+    Ipv4Address address = 0;
+    step = ServerAddress(transfer, address, log);
+    if (step != result::kOk) return step;
+    if (named != address)
+        LogFormat(log, kLevelDetail,
+                  "PASV reply names %s, not the server's address %s; connecting to the server.",
+                  FormatAddress(named), FormatAddress(address));
     step = SendRestart(restartOffset, log);
     if (step != result::kOk) return step;
 
@@ -68,8 +104,8 @@ TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view co
         step = SendCommand(command, log);
         if (step != result::kOk) return step;
     }
-    // The data connection goes straight to the address the server named: a proxy URL would
-    // lead to the proxy's own port, where no data is served.
+    // The data connection goes straight to the server: a proxy URL would lead to the proxy's
+    // own port, where no data is served.
     if (!data_.ConnectViaAddress(address, port, "", log) || IsAborted()) {
         const TransferResult error = SocketFailure(data_);
         data_.Close();
@@ -91,15 +127,17 @@ TransferResult CFtpSession::OpenPassive(CTransfer& transfer, std::string_view co
     return step;
 }
 
-TransferResult CFtpSession::OpenActive(std::string_view command, std::int64_t restartOffset,
-                                       ILog* log) {
+TransferResult CFtpSession::OpenActive(CTransfer& transfer, std::string_view command,
+                                       std::int64_t restartOffset, ILog* log) {
     Ipv4Address local = 0;
     int localPort = 0;
     if (!control_.GetLocalAddress(local, localPort)) {
         const TransferResult error = SocketFailure(control_);
         return error != result::kOk ? error : result::kInvalidHandle;
     }
-    TransferResult step = result::kOk;
+    Ipv4Address server = 0;
+    TransferResult step = ServerAddress(transfer, server, log);
+    if (step != result::kOk) return step;
     if (!listener_.BindAndListen(local, 0, 1, log) || IsAborted()) {
         step = SocketFailure(listener_);
     } else {
@@ -113,15 +151,42 @@ TransferResult CFtpSession::OpenActive(std::string_view command, std::int64_t re
             log, code, 2);
         if (step == result::kOk) step = SendRestart(restartOffset, log);
         if (step == result::kOk) step = CommandExpect(command, log, code, 1);
-        if (step == result::kOk && !listener_.Accept(data_, log)) {
-            step = SocketFailure(listener_);
+        if (step == result::kOk) {
+            step = AcceptFrom(server, log);
             // The server has announced the transfer; its final reply would follow.
-            Disconnect();
+            if (step != result::kOk) Disconnect();
         }
     }
     listener_.Close();
     if (step == result::kOk && IsAborted()) step = result::kStopped;
     if (step != result::kOk) data_.Close();
+    return step;
+}
+
+TransferResult CFtpSession::AcceptFrom(Ipv4Address server, ILog* log) {
+    using Clock = std::chrono::steady_clock;
+    const std::int32_t limit = listener_.Timeout();
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit);
+    TransferResult step = result::kOk;
+    for (;;) {
+        if (!listener_.Accept(data_, log)) {
+            step = SocketFailure(listener_);
+            break;
+        }
+        Ipv4Address peer = 0;
+        int port = 0;
+        if (data_.GetPeerAddress(peer, port) && peer == server) break;
+        // Anyone who can reach the listening port could otherwise supply the file.
+        data_.Close();
+        LogFormat(log, kLevelError,
+                  "Data connection from %s:%d closed: not the server's address %s.",
+                  FormatAddress(peer), port, FormatAddress(server));
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        // At least a millisecond, as 0 would make the next accept wait for nothing.
+        listener_.SetTimeout(static_cast<std::int32_t>(std::max<std::int64_t>(left.count(), 1)));
+    }
+    listener_.SetTimeout(limit);
     return step;
 }
 

@@ -123,8 +123,16 @@ class CFtpSession final : public CTransferSession {
     [[nodiscard]] TransferResult ReadTransferEnd(ILog* log, TransferResult received);
     [[nodiscard]] TransferResult OpenPassive(CTransfer& transfer, std::string_view command,
                                              std::int64_t restartOffset, ILog* log);
-    [[nodiscard]] TransferResult OpenActive(std::string_view command, std::int64_t restartOffset,
-                                            ILog* log);
+    [[nodiscard]] TransferResult OpenActive(CTransfer& transfer, std::string_view command,
+                                            std::int64_t restartOffset, ILog* log);
+    // The server's address, which data connections lead to and come from whatever a reply
+    // names: the control connection's peer, or through a tunnelling proxy (https, socks), which
+    // is that peer, the address the server's name resolves to.
+    [[nodiscard]] TransferResult ServerAddress(const CTransfer& transfer, Ipv4Address& address,
+                                               ILog* log) const;
+    // Accepts the data connection from `server` into data_; one from elsewhere is closed and
+    // the wait goes on within the same time limit.
+    [[nodiscard]] TransferResult AcceptFrom(Ipv4Address server, ILog* log);
     [[nodiscard]] TransferResult SendRestart(std::int64_t restartOffset, ILog* log);
     // The stop flag wins over a socket's own error.
     [[nodiscard]] TransferResult SocketFailure(const CNetSocket& socket) const;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,6 +132,71 @@ TEST_F(ItemLogTest, TrimToMaxKeepsHalf) {
     log_->Write(0, "again");
     TrimToMax(*log_, 0);
     EXPECT_EQ(log_->GetText(), "");
+}
+
+TEST_F(ItemLogTest, LongLinesAreCutOnACharacterBoundaryWithANote) {
+    std::string e;  // "é" 3000 times: the cut at 4096 bytes falls inside a character
+    for (int i = 0; i < 3000; ++i)
+        e += "\xC3\xA9";
+    struct Write {
+        int level;
+        std::string text;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Write> writes;
+        std::string expected;
+        std::uint32_t lines;
+    };
+    const Case cases[] = {
+        {"a one megabyte line",
+         {{3, std::string(1 << 20, 'x')}},
+         "<:\t" + std::string(4093, 'x') + " [... 1044483 bytes cut]\r\n",
+         1},
+        {"a line of exactly 4 KiB is kept",
+         {{6, std::string(4096, 'z') + "\r\n"}},
+         std::string(4096, 'z') + "\r\n",
+         1},
+        {"only the long line of an entry",
+         {{1, "a\n" + std::string(5000, 'y') + "\nb"}},
+         "E:\ta\r\n\t" + std::string(4095, 'y') + " [... 905 bytes cut]\r\n\tb\r\n",
+         3},
+        {"UTF-8", {{0, e}}, "S:\t" + e.substr(0, 4092) + " [... 1908 bytes cut]\r\n", 1},
+        // A listing arrives in pieces that continue one line: one note, where the line ends.
+        {"a line written in pieces",
+         {{6, std::string(3000, 'a')},
+          {5, std::string(3000, 'b')},
+          {5, std::string(3000, 'c')},
+          {0, "next"}},
+         std::string(3000, 'a') + std::string(1096, 'b') + " [... 4904 bytes cut]\r\nS:\tnext\r\n",
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto log = MakeRef<CItemLog>();
+        for (const Write& w : c.writes)
+            log->Write(w.level, w.text);
+        EXPECT_EQ(log->GetText(), c.expected);
+        EXPECT_EQ(log->GetStats().lineCount, c.lines);
+    }
+}
+
+TEST_F(ItemLogTest, TotalTextStaysWithinItsBoundDroppingTheOldestLines) {
+    const std::string big(5000, 'h');  // cut to 4 KiB, as a huge header line would be
+    constexpr int kWrites = 3000;
+    std::size_t longest = 0;
+    for (int i = 0; i < kWrites; ++i) {
+        log_->Write(3, std::to_string(i) + big);
+        longest = std::max(longest, log_->GetStats().textLength);
+    }
+    EXPECT_LE(longest, kMaxLogTextBytes);
+    const LogStats stats = log_->GetStats();
+    EXPECT_GT(stats.linesDropped, 0u);
+    EXPECT_EQ(stats.lineCount + stats.linesDropped, std::uint32_t{kWrites});
+    const std::string text = log_->GetText();
+    EXPECT_EQ(text.substr(0, 3), "<:\t") << "whole lines are dropped";
+    EXPECT_EQ(text.substr(text.rfind("<:\t")),
+              "<:\t2999" + big.substr(0, 4089) + " [... 911 bytes cut]\r\n");
 }
 
 // Records which observer was told, with the log id it was told.

@@ -1,7 +1,13 @@
 // The FTP session against scripted servers, for what no real server sends: odd greetings,
-// one-time-password challenges, odd PASV replies, data connections cut short, endless replies,
-// and a transfer stopped from another thread while it waits for data.
+// one-time-password challenges, odd PASV replies, data connections cut short or offered from
+// another address, endless replies, and a transfer stopped from another thread while it waits
+// for data.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cstdio>
 
 #include "tests/net/ftp_test_support.h"
 #include "tests/net/net_test_util.h"
@@ -29,6 +35,27 @@ Steps AnonymousLogin() {
 std::string PasvNumbers(int port, int lastByte = 1) {
     return "127,0,0," + std::to_string(lastByte) + "," + std::to_string(port / 256) + "," +
            std::to_string(port % 256);
+}
+
+// A connection to 127.0.0.1:`port` from `source` (any 127.x.y.z on Linux), receiving with a
+// time limit of five seconds; -1 when it cannot be made.
+int ConnectFrom(const char* source, int port) {
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source, &local.sin_addr);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    remote.sin_addr.s_addr = htonl(kLoopback);
+    const timeval wait{5, 0};
+    if (handle < 0 || ::bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(handle, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 ||
+        ::setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0) {
+        if (handle >= 0) ::close(handle);
+        return -1;
+    }
+    return handle;
 }
 
 class FtpScriptedTest : public FtpTest {
@@ -208,6 +235,7 @@ TEST_F(FtpScriptedTest, OddPasvRepliesAndDataConnectionsCutShort) {
         TransferResult result;
         const char* content;  // null: not checked
         const char* logMark;  // null: none
+        int type = kFtpDataPassive;
     };
     const Steps hello = {script::Send("hello"), script::Close()};
     const Steps cut = {script::Send("hel"), script::Close()};
@@ -217,8 +245,12 @@ TEST_F(FtpScriptedTest, OddPasvRepliesAndDataConnectionsCutShort) {
         {"after an equals sign", "227 Passive =%s", 1, hello, "226 done", 0, "hello", nullptr},
         {"no address", "227 Passive mode on", 1, hello, nullptr, result::kProtocolError, nullptr,
          "1|Protocol error: unreadable PASV reply."},
-        {"another host", "227 Entering Passive Mode (%s)", 2, hello, "226 done", 10061, nullptr,
-         "PASV reply names 127.0.0.2, not the server's address 127.0.0.1"},
+        // The data server listens on 127.0.0.1 only: the content comes from the server's address.
+        {"another host", "227 Entering Passive Mode (%s)", 2, hello, "226 done", 0, "hello",
+         "4|PASV reply names 127.0.0.2, not the server's address 127.0.0.1; connecting to the "
+         "server."},
+        {"another host, command sent once connected", "227 Entering Passive Mode (%s)", 2, hello,
+         "226 done", 0, "hello", "4|PASV reply names 127.0.0.2", kFtpDataPassiveCmdAfter},
         {"cut, the server says so", "227 Entering Passive Mode (%s)", 1, cut,
          "426 Connection closed; transfer aborted.", result::kDataClosed, "hel",
          "1|Transfer aborted: the server ended the transfer with 426."},
@@ -247,7 +279,7 @@ TEST_F(FtpScriptedTest, OddPasvRepliesAndDataConnectionsCutShort) {
                             script::Expect("RETR /f\r\n"), script::Send("150 here it comes\r\n"),
                             script::Send(std::string(c.finalReply) + "\r\n"), script::Drain()});
         ScriptedServer server(control);
-        auto transfer = TransferTo(server, kFtpDataPassive);
+        auto transfer = TransferTo(server, c.type);
         FtpSessionPtr session = NewSession(*transfer);
         const std::string target = dir_ / "f";
         std::remove(target.c_str());
@@ -261,6 +293,50 @@ TEST_F(FtpScriptedTest, OddPasvRepliesAndDataConnectionsCutShort) {
         session->Close();
         EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
     }
+}
+
+TEST_F(FtpScriptedTest, ActiveDataConnectionIsTakenOnlyFromTheServer) {
+    ScriptedServer server(
+        Join(AnonymousLogin(),
+             {script::Expect("TYPE I\r\n"), script::Send("200 binary\r\n"),
+              script::ReadUntil("\r\n"), script::Send("200 ok\r\n"), script::Expect("REST 0\r\n"),
+              script::Send("350 at 0\r\n"), script::Expect("RETR /f\r\n"),
+              script::Send("150 here\r\n226 done\r\n"), script::Drain()}));
+    auto transfer = TransferTo(server, kFtpDataActive);
+    FtpSessionPtr session = NewSession(*transfer);
+    const std::string target = dir_ / "active";
+    TransferResult result = -100;
+    std::thread worker([&] { result = Download(*session, *transfer, target); });
+    // The port the client listens on, from its PORT command.
+    int port = 0;
+    WaitUntil([&] {
+        const int at = log().Find("2|PORT 127,0,0,1,");
+        int p1 = 0;
+        int p2 = 0;
+        if (at < 0 ||
+            std::sscanf(log().Lines()[at].c_str(), "2|PORT 127,0,0,1,%d,%d", &p1, &p2) != 2)
+            return false;
+        port = p1 * 256 + p2;
+        return true;
+    });
+    // Another local address connects first: the client closes that connection unread.
+    const int stranger = ConnectFrom("127.0.0.2", port);
+    EXPECT_GE(stranger, 0);
+    char byte = 0;
+    EXPECT_EQ(::recv(stranger, &byte, 1, 0), 0) << log().Text();
+    ::close(stranger);
+    // The server's own connection is still awaited and taken.
+    const int data = ConnectFrom("127.0.0.1", port);
+    EXPECT_EQ(::send(data, "hello", 5, MSG_NOSIGNAL), 5);
+    ::close(data);
+    worker.join();
+    EXPECT_EQ(result, 0) << log().Text();
+    EXPECT_EQ(ReadAll(target), "hello");
+    const int refused = log().Find("1|Data connection from 127.0.0.2:");
+    ASSERT_GE(refused, 0) << log().Text();
+    EXPECT_TRUE(log().Lines()[refused].ends_with(" closed: not the server's address 127.0.0.1."));
+    session->Close();
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
 }
 
 TEST_F(FtpScriptedTest, StopWhileWaitingForDataEndsAtOnceAndLeavesNothingOpen) {
