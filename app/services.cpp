@@ -3,6 +3,7 @@
 #include "app/services.h"
 #include "base/version.h"
 
+#include "core/process_launch.h"
 #include "core/task_properties.h"
 #include "net/cookie/cookie_store.h"
 #include "net/net_clients.h"
@@ -43,6 +44,9 @@ void SetProgramIdentity() {
 
 bool StartServices(IDesktopPort* desktop, bool persistent) {
     if (!Startup(true)) return false;
+    // Made here, before any background thread lowers its priority, so that the programs the
+    // actions start run at the priority the user gave the program.
+    PrepareProcessLaunch();
     std::string folder;
     if (CAppIdentity::Instance().GetDataFilePath("", false, folder)) MakeDirectories(folder);
     bool wrongKey = false;

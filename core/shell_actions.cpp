@@ -6,6 +6,7 @@
 
 #include "core/process_launch.h"
 #include "transfer/file_path.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 namespace {
@@ -41,6 +42,15 @@ int ShellResultOfSpawnError(int error) {
 std::string ShellFailureLine(int result) {
     if (result == 2 || result == 31) return ShellResultText(result);
     return Format("ShellExecute failed, error code: %d.\r\n", result);
+}
+
+// An opener still running at the limit has handed the target to a program; that counts as done.
+void WriteShellOutcome(ILog* log, const std::string& shown, std::optional<int> exitCode) {
+    if (!exitCode || *exitCode == 0) {
+        if (log) log->WriteFormat(0, "ShellExecute %s: \"%s\" OK.\r\n", "open", shown);
+        return;
+    }
+    WriteLine(log, 1, ShellFailureLine(ShellResultOfExit(*exitCode)));
 }
 
 }  // namespace
@@ -92,21 +102,20 @@ bool ShellOpenAction(std::string_view target, ILog* log) {
         WriteLine(log, 1, "Empty parameter(s) for shell execute command.\r\n");
         return false;
     }
-    if (log) log->WriteFormat(0, "ShellExecute %sing: \"%s\".\r\n", "open", target);
-    const SpawnResult spawned = SpawnProcess(OpenProgram(), {std::string(target)}, true);
-    int result = 0;
-    if (spawned.error != 0) {
-        result = ShellResultOfSpawnError(spawned.error);
-    } else {
-        // An opener still running has handed the target to a program; count that as done.
-        const std::optional<int> exitCode = spawned.exit->WaitFor(kShellOpenWait);
-        if (!exitCode || *exitCode == 0) {
-            if (log) log->WriteFormat(0, "ShellExecute %s: \"%s\" OK.\r\n", "open", target);
-            return true;
-        }
-        result = ShellResultOfExit(*exitCode);
-    }
-    WriteLine(log, 1, ShellFailureLine(result));
+    // The target is opened as written but logged without a URL password.
+    const std::string shown = MaskUrlPassword(target);
+    if (log) log->WriteFormat(0, "ShellExecute %sing: \"%s\".\r\n", "open", shown);
+    // The opener's verdict is written when it comes, by the thread that reaps the opener, so the
+    // caller (the engine) never waits for it; the log is held until then.
+    ChildWatch watch;
+    watch.limit = kShellOpenWait;
+    watch.settled = [kept = LogPtr::Share(log), shown](std::optional<int> exitCode) {
+        WriteShellOutcome(kept.get(), shown, exitCode);
+    };
+    const SpawnResult spawned =
+        SpawnProcess(OpenProgram(), {std::string(target)}, true, std::move(watch));
+    if (spawned.error == 0) return true;
+    WriteLine(log, 1, ShellFailureLine(ShellResultOfSpawnError(spawned.error)));
     return false;
 }
 

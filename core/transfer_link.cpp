@@ -1,6 +1,7 @@
 // The transfer link to a transfer manager.
 #include "core/transfer_link.h"
 
+#include "transfer/request_props.h"
 #include "transfer/transfer_manager.h"
 
 namespace tellweir {
@@ -9,9 +10,13 @@ bool CManagerLink::StartTransfer(const CTransferRequest& request, std::int32_t l
                                  std::int32_t& id) {
     CTransferManager* manager = manager_.load();
     id = 0;
-    if (manager == nullptr || manager->AddTransfer(request, id, false) != kManagerOk) return false;
-    // Neither can fail for the transfer just added; what happens to it the polls report.
-    (void)manager->SetEachTransfer(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
+    if (manager == nullptr) return false;
+    // The transfer is added with the run's log already set: a request without one would get a
+    // log of its own, which nothing deletes once the run moves the transfer onto its log.
+    CTransferRequest withLog(request);
+    withLog.SetInt(prop::kLogId, logId);
+    if (manager->AddTransfer(withLog, id, false) != kManagerOk) return false;
+    // It cannot fail for the transfer just added; what happens to it the polls report.
     (void)manager->StartTransfer(id);
     return true;
 }

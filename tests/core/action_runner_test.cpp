@@ -12,6 +12,7 @@
 #include "log/item_log.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir {
 namespace {
@@ -19,6 +20,7 @@ namespace {
 using testing::RecordingDesktop;
 using testing::RecordingSound;
 using testing::TempDir;
+using testing::WaitUntil;
 
 class ActionRunnerTest : public ::testing::Test {
   protected:
@@ -139,9 +141,11 @@ TEST_F(ActionRunnerTest, OpenInShellMapsOpenerOutcomes) {
         SetShellOpenProgram(MakeOpener(c.exitCode));
         ItemLogPtr log = MakeRef<CItemLog>();
         RunActionLine("Open in Shell doc.txt", log.get(), "Task A", desktop_);
-        EXPECT_EQ(log->GetText(),
-                  std::string("S:\tShellExecute opening: \"doc.txt\".\r\n") + c.line)
-            << c.exitCode;
+        // The verdict comes once the opener has ended.
+        const std::string expected =
+            std::string("S:\tShellExecute opening: \"doc.txt\".\r\n") + c.line;
+        EXPECT_TRUE(WaitUntil([&] { return log->GetText() == expected; }))
+            << c.exitCode << ": " << log->GetText();
         EXPECT_EQ(dir_.ReadFile("opened"), "doc.txt");
     }
 }
@@ -167,8 +171,10 @@ TEST_F(ActionRunnerTest, OpenInShellGoesToTheWindowFirst) {
     desktop_.shellReply = 0;  // the window declined: opened here
     Run("Open in Shell http://site.test/");
     EXPECT_EQ(desktop_.Count("open http://site.test/"), 2);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Text().find("ShellExecute open: \"http://site.test/\" OK.") != std::string::npos;
+    })) << Text();
     EXPECT_EQ(dir_.ReadFile("opened"), "http://site.test/");
-    EXPECT_NE(Text().find("ShellExecute open: \"http://site.test/\" OK."), std::string::npos);
 }
 
 TEST_F(ActionRunnerTest, ActionTestShowsLastLineOfRawLog) {
