@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/check_output.h"
 #include "app/commands.h"
 #include "app/log_echo.h"
 #include "app/services.h"
@@ -18,10 +19,14 @@
 #include "transfer/request_props.h"
 #include "transfer/transfer_manager.h"
 #include "url/local_path.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 
 namespace {
+
+// How often a wait for the transfer looks at the stop signals.
+constexpr std::int32_t kStopPollMs = 200;
 
 std::string AbsolutePath(std::string_view path) {
     char cwd[4096];
@@ -38,11 +43,11 @@ std::string LocalFilePath(std::string_view uri) {
     return NativePath(uri);
 }
 
-// The INFO file's name="value" text of the information.
+// The INFO file's name="value" text of the information, the URL shown without its password.
 std::string InfoLine(const std::string& uri, const CPropertySet& found) {
     CPropertySet info;
     InfoFileTable().ApplyDefaults(info);
-    info.SetString(task::kUri, uri);
+    info.SetString(task::kUri, MaskUrlPassword(uri));
     for (PropertyId id : {task::kETag, task::kContentType, task::kTimeModified, task::kTimeCreated})
         if (found.Has(id)) info.SetString(id, found.String(id));
     info.SetInt64(task::kSize, found.Int64(task::kSize));
@@ -57,10 +62,12 @@ std::string DefaultOutput(const std::string& uri) {
 int CheckLocal(const ProgramOptions& options) {
     const std::string path = LocalFilePath(options.uri);
     CFindFile found;
-    if (!found.Find(path) || found.IsDirectory()) {
-        std::fprintf(
-            stderr, "%s\n",
-            found.Found() ? "Local folder monitoring is not supported." : "File not found.");
+    if (!found.Find(path) || found.IsDirectory() || IsSpecialFile(path)) {
+        // A FIFO or a device is refused like a folder: reading one could wait for ever.
+        std::fprintf(stderr, "%s\n",
+                     !found.Found()        ? "File not found."
+                     : found.IsDirectory() ? "Local folder monitoring is not supported."
+                                           : "Local special file monitoring is not supported.");
         std::fprintf(stderr, "%s\n", ResultName(found.Found() ? 100 : 106).c_str());
         return 1;
     }
@@ -71,10 +78,10 @@ int CheckLocal(const ProgramOptions& options) {
         info.SetString(task::kTimeCreated, found.CreationTime()->Format(kFileTimeFormat));
     if (options.download) {
         const std::string output = options.output.empty() ? DefaultOutput(path) : options.output;
-        DeleteFile(output);
-        if (!CopyFile(path, output)) {
-            std::fprintf(stderr, "Cannot copy file \"%s\" to \"%s\".\n%s\n", path.c_str(),
-                         output.c_str(), ResultName(108).c_str());
+        std::string reason;
+        const TransferResult copied = CopyToOutput(path, output, reason);
+        if (copied != result::kOk) {
+            std::fprintf(stderr, "%s\n%s\n", reason.c_str(), ResultName(copied).c_str());
             return 1;
         }
     }
@@ -85,7 +92,7 @@ int CheckLocal(const ProgramOptions& options) {
 int CheckRemote(const ProgramOptions& options) {
     CTransferRequest request;
     if (!request.SetUrl(options.uri, false)) {
-        std::fprintf(stderr, "Invalid URL: \"%s\".\n%s\n", options.uri.c_str(),
+        std::fprintf(stderr, "Invalid URL: \"%s\".\n%s\n", MaskUrlPassword(options.uri).c_str(),
                      ResultName(102).c_str());
         return 1;
     }
@@ -94,8 +101,19 @@ int CheckRemote(const ProgramOptions& options) {
     request.SetInt(prop::kLogId, logId);
     request.SetInt(prop::kOperation,
                    options.download ? prop::kOperationDownload : prop::kOperationFileInfo);
-    request.SetString(prop::kLocalFile, options.output.empty() ? DefaultOutput(options.uri)
-                                                               : AbsolutePath(options.output));
+    const std::string output =
+        options.output.empty() ? DefaultOutput(options.uri) : AbsolutePath(options.output);
+    // A download is received beside the output and moved over it only once it is complete.
+    CStagedOutput staged;
+    if (options.download) {
+        std::string reason;
+        const TransferResult created = staged.Create(output, reason);
+        if (created != result::kOk) {
+            std::fprintf(stderr, "%s\n%s\n", reason.c_str(), ResultName(created).c_str());
+            return 1;
+        }
+    }
+    request.SetString(prop::kLocalFile, options.download ? staged.Path() : output);
     TransferStatus status;
     CTransferRequest outcome;
     {
@@ -106,15 +124,27 @@ int CheckRemote(const ProgramOptions& options) {
             std::fprintf(stderr, "tellweir: the transfer could not be added\n");
             return 1;
         }
-        // Waiting without a limit on a transfer that exists ends with Ok; the outcome is in
+        // Waiting on a transfer that exists ends with Ok or, after the time given, Busy; a stop
+        // signal stops the transfer, and the wait then ends with it. The outcome is in
         // `status`, and the removal only tidies up.
-        (void)manager.WaitTransfer(id, status, -1);
+        while (manager.WaitTransfer(id, status, kStopPollMs) == kManagerBusy) {
+            if (CCheckStopSignals::StopRequested()) (void)manager.StopTransfer(id);
+        }
         (void)manager.GetRequest(id, outcome);
         (void)manager.RemoveTransfer(id);
     }
     if (status.result != 0) {
         std::fprintf(stderr, "%s\n", ResultName(status.result).c_str());
         return 1;
+    }
+    if (options.download) {
+        std::string reason, notice;
+        const TransferResult moved = staged.Commit(reason, notice);
+        if (!notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
+        if (moved != result::kOk) {
+            std::fprintf(stderr, "%s\n%s\n", reason.c_str(), ResultName(moved).c_str());
+            return 1;
+        }
     }
     CPropertySet info;
     info.SetString(task::kETag, outcome.String(prop::kETag));
@@ -128,6 +158,8 @@ int CheckRemote(const ProgramOptions& options) {
 }  // namespace
 
 int CheckCommand(const ProgramOptions& options) {
+    // SIGINT and SIGTERM stop a long copy or download cleanly, leaving no partial output.
+    const CCheckStopSignals stopSignals;
     SetProgramIdentity();
     if (IsLocalPath(options.uri)) {
         LoadSettings(AppSettingTable(), AppSettings());

@@ -1,11 +1,11 @@
 // CompareWithKept: compares the state a run found with the INFO file or the sample copy the
 // task kept, raises the change events, and rewrites the INFO file.
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <memory>
 
 #include "core/event_table.h"
 #include "core/info_file.h"
 #include "core/monitor_task.h"
+#include "core/sample_check.h"
 #include "log/status_message.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
@@ -13,6 +13,7 @@
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "url/local_path.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 
@@ -28,43 +29,8 @@ struct ChangeFlags {
     bool content = false;
 };
 
-// The copy of the watched object that the run left (or the local object itself), opened for
-// reading, with its file times when they could be read.
-struct WatchedObject {
-    explicit WatchedObject(const std::string& path) {
-        opened = !path.empty() && file.Open(path, O_RDONLY) == 0;
-        timesKnown = opened && times.Find(path);
-    }
-
-    CLocalFile file;
-    CFindFile times;
-    bool opened = false;
-    bool timesKnown = false;
-};
-
 std::string TimeText(DateTime time) {
     return time.Format(kFileTimeFormat);
-}
-
-// The folder part of a file path, empty when the path names no folder: a bare file name lives in
-// the current folder, and making its "folder" would create a directory in the file's place.
-std::string_view FolderOf(std::string_view path) {
-    return path.find_last_of("/\\") == std::string_view::npos ? std::string_view()
-                                                              : PathDirectory(path);
-}
-
-// Creates the folder of `path` when it names one; false when that fails.
-bool MakeFolderOf(std::string_view path) {
-    const std::string_view folder = FolderOf(path);
-    return folder.empty() || MakeDirectories(folder);
-}
-
-// Gives the sample the access and last write times of the content it copies (creation times
-// cannot be set here).
-void CopyFileTimes(const std::string& target, const CFindFile& source) {
-    const timespec times[2] = {{source.LastAccessTime().ToUnixTime(), 0},
-                               {source.LastWriteTime().ToUnixTime(), 0}};
-    ::utimensat(AT_FDCWD, NativePath(target).c_str(), times, 0);
 }
 
 // A line in the task's log, when it has one (the task's own WriteLog is private to it).
@@ -86,7 +52,7 @@ void DescribeFound(const CMonitorTask& task, const std::string& uri, bool local,
         current.SetString(task::kContentType, task.String(task::kContentType));
     }
     if (!object.opened) return;
-    current.SetInt64(task::kSize, object.file.Length());
+    current.SetInt64(task::kSize, object.length);
     if (local && object.timesKnown) {
         current.SetString(task::kTimeModified, TimeText(object.times.LastWriteTime()));
         current.SetString(task::kTimeCreated, object.times.CreationTime()
@@ -142,80 +108,6 @@ ChangeFlags CompareWithInfoFile(CMonitorTask& task, const std::string& infoPath,
     return InfoChanges(current, previous, local);
 }
 
-// True when the contents of two files of `size` bytes (more than none) differ; a failed
-// comparison is an error and counts as no change.
-bool ContentDiffers(CMonitorTask& task, int objectFd, int sampleFd, std::int64_t size) {
-    const int compared = CompareFileContents(objectFd, sampleFd, size);
-    if (compared < 0) {
-        Log(task, kLevelError,
-            "All file content comparison was applied: error occured during compare process.");
-        task.HandleEvent(kEventError);
-    } else if (compared > 0) {
-        Log(task, kLevelStatus,
-            "All file content comparison was applied: files are NOT identical.");
-    } else {
-        Log(task, kLevelStatus, "All file content comparison was applied: files are identical.");
-    }
-    return compared > 0;
-}
-
-// Compares the object with the existing sample and, when it changed, makes the sample a copy of
-// it again; the sample takes the object's file times either way.
-ChangeFlags UpdateSample(CMonitorTask& task, const std::string& samplePath, WatchedObject& object,
-                         std::int64_t size) {
-    ChangeFlags changed;
-    CLocalFile sample;
-    if (sample.Open(samplePath, O_RDWR) != 0) {
-        Log(task, kLevelError, "Cannot access sample file: \"%s\".", samplePath);
-        task.HandleEvent(kEventError);
-        return changed;
-    }
-    if (sample.Length() != size)
-        changed.size = changed.content = true;
-    else if (size > 0)
-        changed.content = ContentDiffers(task, object.file.Descriptor(), sample.Descriptor(), size);
-    if (changed.content &&
-        (!sample.SetLength(0) ||
-         CopyFileContents(object.file.Descriptor(), sample.Descriptor(), size) != 0)) {
-        Log(task, kLevelError, "Error on creating sample copy of monitored object.");
-        task.HandleEvent(kEventError);
-    }
-    sample.Close();
-    if (object.timesKnown) CopyFileTimes(samplePath, object.times);
-    return changed;
-}
-
-// The first sample of the object: a copy, which carries the content's access and last write
-// times with it.
-void CreateSample(CMonitorTask& task, const std::string& objectPath,
-                  const std::string& samplePath) {
-    if (MakeFolderOf(samplePath) && CopyFile(objectPath, samplePath)) {
-        Log(task, kLevelStatus, "Sample file created: \"%s\" from \"%s\".", samplePath, objectPath);
-        return;
-    }
-    if (ItemLogPtr log = task.GetLog())
-        log->WriteMessage(kLevelError, msg::kCannotCopyFile, objectPath, samplePath);
-    task.HandleEvent(kEventError);
-}
-
-// With download: the object's content against the sample copy of the previous run; no sample
-// yet is made from the object.
-ChangeFlags CompareWithSample(CMonitorTask& task, const std::string& objectPath,
-                              WatchedObject& object, std::int64_t size) {
-    Log(task, kLevelStatus, "Checking local file for changes: \"%s\".", objectPath);
-    const std::string samplePath = task.GetSamplePath();
-    if (samplePath.empty()) {
-        Log(task, kLevelError, "Sample file path is not specified.");
-        task.HandleEvent(kEventError);
-        return {};
-    }
-    if (GetPathKind(samplePath) == PathKind::Missing) {
-        CreateSample(task, objectPath, samplePath);
-        return {};
-    }
-    return UpdateSample(task, samplePath, object, size);
-}
-
 // Keeps the file information found now as the INFO file for the next run.
 void WriteKeptInfo(CMonitorTask& task, const std::string& infoPath, const std::string& uri,
                    const CPropertySet& current) {
@@ -230,7 +122,8 @@ void WriteKeptInfo(CMonitorTask& task, const std::string& infoPath, const std::s
         Log(task, kLevelError, "Cannot access INFO file for writing: \"%s\".", infoPath);
         task.HandleEvent(kEventError);
     } else {
-        Log(task, kLevelStatus, "New INFO file created: \"%s\" for \"%s\".", infoPath, uri);
+        Log(task, kLevelStatus, "New INFO file created: \"%s\" for \"%s\".", infoPath,
+            MaskUrlPassword(uri));
     }
 }
 
@@ -250,20 +143,32 @@ void CMonitorTask::CompareWithKept() {
     const std::string uri = GetUri();
     const bool local = IsLocalPath(uri);
     const std::string objectPath = GetObjectPath();
-    WatchedObject object(objectPath);
+    // The content check the run began while polling, with the object it opened; without one
+    // the object is opened here and, in whole-content mode, checked at once.
+    std::unique_ptr<CSampleCheck> check = std::move(sampleCheck_);
+    std::unique_ptr<WatchedObject> own;
+    if (!check) own = std::make_unique<WatchedObject>(objectPath);
+    WatchedObject& object = check ? check->Object() : *own;
     CPropertySet current;
     DescribeFound(*this, uri, local, object, current);
     LogFound(*this, current, local);
 
     ChangeFlags changed;
     const std::string infoPath = GetInfoPath();
-    if (Int(task::kDownload) == 0)
+    if (Int(task::kDownload) == 0) {
         changed = CompareWithInfoFile(*this, infoPath, current, local);
-    else if (!object.opened)
+    } else if (!object.opened) {
         HandleEvent(GetPathKind(objectPath) != PathKind::Missing ? kEventAccessDenied
                                                                  : kEventFirstTime);
-    else
-        changed = CompareWithSample(*this, objectPath, object, current.Int64(task::kSize));
+    } else {
+        if (!check) {
+            check = std::make_unique<CSampleCheck>(std::move(own), GetSamplePath());
+            check->Run();
+        }
+        const ContentChanges found = check->Report(*this);
+        changed.size = found.size;
+        changed.content = found.content;
+    }
     object.file.Close();
 
     WriteKeptInfo(*this, infoPath, uri, current);

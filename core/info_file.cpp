@@ -51,7 +51,8 @@ const CSettingTable& InfoFileTable() {
 
 bool ReadInfoFile(const std::string& path, CPropertySet& info) {
     CLocalFile file;
-    if (file.Open(path, O_RDONLY) != 0) return false;
+    // A FIFO put in the cache in the file's place must not hold up the engine thread.
+    if (file.OpenRegularForReading(path) != 0) return false;
     const std::int64_t length = std::min(file.Length(), kMaxInfoFileSize);
     if (length < 0) return false;
     std::string text(static_cast<std::size_t>(length), '\0');
@@ -65,11 +66,12 @@ bool WriteInfoFile(const std::string& path, const CPropertySet& info) {
     return WriteFileAtomically(path, InfoFileTable().FormatNonDefaults(info));
 }
 
-int CompareFileContents(int fileA, int fileB, std::int64_t size) {
+int CompareFileContents(int fileA, int fileB, std::int64_t size, const std::atomic<bool>* stop) {
     if (::lseek(fileA, 0, SEEK_SET) < 0 || ::lseek(fileB, 0, SEEK_SET) < 0) return -1;
     const std::size_t block = static_cast<std::size_t>(std::min<std::int64_t>(size, kBlockSize));
     std::vector<char> a(block), b(block);
     for (std::int64_t left = size; left > 0;) {
+        if (stop && stop->load()) return -1;
         const std::size_t want = static_cast<std::size_t>(
             std::min<std::int64_t>(left, static_cast<std::int64_t>(block)));
         const std::int64_t readA = ReadBlock(fileA, a.data(), want);

@@ -2,6 +2,7 @@
 // the previous run (URL, E-Tag, content type, size, modification and creation times).
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "store/property_set.h"
@@ -18,8 +19,10 @@ bool ReadInfoFile(const std::string& path, CPropertySet& info);
 bool WriteInfoFile(const std::string& path, const CPropertySet& info);
 
 // Compares the first `size` bytes of two open descriptors from offset 0 in blocks of at most
-// 64 KiB: 0 equal, 1 different, -1 when a seek or read fails.
-int CompareFileContents(int fileA, int fileB, std::int64_t size);
+// 64 KiB: 0 equal, 1 different, -1 when a seek or read fails or, between blocks, `stop`
+// (optional) is set.
+int CompareFileContents(int fileA, int fileB, std::int64_t size,
+                        const std::atomic<bool>* stop = nullptr);
 // Copies `size` bytes of `source` over the start of `target` (both from offset 0); -1 on a
 // failed read or write, else 0.
 int CopyFileContents(int source, int target, std::int64_t size);

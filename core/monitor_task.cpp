@@ -3,6 +3,7 @@
 
 #include "core/event_table.h"
 #include "core/local_clock.h"
+#include "core/sample_check.h"
 #include "log/log_registry.h"
 #include "url/local_path.h"
 #include "url/protocol.h"

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 
 namespace tellweir {
 
+class CSampleCheck;
 class ITransferLink;
 
 enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
@@ -130,6 +132,8 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     void ClassifyOutcome();
     void CompareWithKept();
     void HandleLocalFolder();
+    // A local path that is neither a regular file nor a folder (a FIFO, a socket, a device).
+    void HandleSpecialFile();
 
   protected:
     CMonitorTask();
@@ -145,6 +149,11 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     static int KindOfUri(std::string_view uri);
     // The schedule step of a periodic task, starting from "NextStartTime".
     void ScheduleNextPeriodic();
+    // Begins the whole-content check of a run whose object is there; true when nothing is left
+    // to wait for.
+    bool BeginSampleCheck();
+    // Stops and forgets the content check of a run, if one is under way.
+    void CancelSampleCheck();
 
     mutable std::recursive_mutex lock_;
     std::int32_t listIndex_ = -1;
@@ -155,6 +164,9 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     int chosenEvent_ = -1;
     EventTable events_;
     std::vector<int> pendingEngineActions_;
+    // The run's whole-content check, from the poll that began it to the comparison that reports
+    // it; a large content is checked on the check's own thread meanwhile.
+    std::unique_ptr<CSampleCheck> sampleCheck_;
 };
 
 using MonitorTaskPtr = RefPtr<CMonitorTask>;

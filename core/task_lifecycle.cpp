@@ -11,6 +11,7 @@
 #include "transfer/local_fs.h"
 #include "url/local_path.h"
 #include "url/url_address.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 namespace {
@@ -59,7 +60,7 @@ bool CMonitorTask::Prepare(bool create) {
 
     // A task prepared again keeps its log rather than leaving the old one in the registry.
     if (!Int(task::kLogId)) SetInt(task::kLogId, CLogRegistry::Instance().CreateLog());
-    WriteLog(0, "Monitor task name: \"%s\", path: \"%s\".", GetName(), uri);
+    WriteLog(0, "Monitor task name: \"%s\", path: \"%s\".", GetName(), MaskUrlPassword(uri));
     if (create) {
         WriteLog(0, "Task created: %s.", FormatTaskTime(GetTime(task::kCreateTime)));
     } else {
@@ -87,6 +88,7 @@ bool CMonitorTask::Resume(bool initial) {
 
 bool CMonitorTask::StopRun(std::vector<std::int32_t>& transferIds) {
     TaskLock g = LockTask();
+    CancelSampleCheck();
     if (const std::int32_t id = Int(task::kTransferId)) {
         transferIds.push_back(id);
         SetInt(task::kTransferId, 0);

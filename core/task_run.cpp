@@ -6,6 +6,7 @@
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
+#include "core/sample_check.h"
 #include "core/transfer_link.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
@@ -27,6 +28,7 @@ bool IsNullUri(std::string_view uri) {
 
 void CMonitorTask::StartRun(ITransferLink& transfers) {
     const TaskLock guard = LockTask();
+    CancelSampleCheck();
     const DateTime now = LocalNow();
     SetState(TaskState::Working);
     SetInt(task::kStopped, 0);
@@ -61,6 +63,8 @@ void CMonitorTask::StartRun(ITransferLink& transfers) {
 
 bool CMonitorTask::PollRun(ITransferLink& transfers) {
     const TaskLock guard = LockTask();
+    // The transfer, if any, has ended: the run waits only for its content check.
+    if (sampleCheck_) return sampleCheck_->Done();
     const std::string uri = GetUri();
     if (IsNullUri(uri)) {
         SetLastResult(result::kOk);
@@ -75,7 +79,7 @@ bool CMonitorTask::PollRun(ITransferLink& transfers) {
         }
         SetLastResult(result::kOk);
         RenewStamp();
-        return true;
+        return BeginSampleCheck();
     }
     std::int32_t id = Int(task::kTransferId);
     TransferStatus status;
@@ -112,7 +116,21 @@ bool CMonitorTask::PollRun(ITransferLink& transfers) {
         transfers.SetTransfersLog(std::span(&id, 1), 0);
         transfers.RemoveTransfers(std::span(&id, 1));
     }
-    return true;
+    return !known || status.result != result::kOk || BeginSampleCheck();
+}
+
+bool CMonitorTask::BeginSampleCheck() {
+    const std::string object = GetObjectPath();
+    if (Int(task::kDownload) != 1 || GetPathKind(object) != PathKind::File || IsSpecialFile(object))
+        return true;
+    sampleCheck_ = std::make_unique<CSampleCheck>(object, GetSamplePath());
+    return sampleCheck_->Begin();
+}
+
+void CMonitorTask::CancelSampleCheck() {
+    if (!sampleCheck_) return;
+    sampleCheck_->Cancel();
+    sampleCheck_.reset();
 }
 
 void CMonitorTask::ClassifyOutcome() {
@@ -139,9 +157,11 @@ void CMonitorTask::ClassifyOutcome() {
         }
     } else {
         const PathKind kind = GetPathKind(GetObjectPath());
+        // A FIFO or a device is never opened: reading one could wait for ever.
+        const bool special = kind == PathKind::File && IsSpecialFile(GetObjectPath());
         if (kind == PathKind::Missing) SetLastResult(result::kNotFound);
-        if (kind == PathKind::Directory) SetLastResult(result::kNotSupported);
-        if (kind != PathKind::File) RenewStamp();
+        if (kind == PathKind::Directory || special) SetLastResult(result::kNotSupported);
+        if (kind != PathKind::File || special) RenewStamp();
         if (GetLastResult() == result::kOk && GetPreviousResult() != result::kOk)
             HandleEvent(kEventUp);
         SetPreviousResult(GetLastResult());
@@ -152,12 +172,16 @@ void CMonitorTask::ClassifyOutcome() {
             HandleEvent(kEventOk);
             HandleEvent(kEventLocalDirExists);
             HandleLocalFolder();
+        } else if (special) {
+            HandleSpecialFile();
         } else {
             HandleEvent(kEventOk);
             HandleEvent(kEventLocalFileExists);
             CompareWithKept();
         }
     }
+    // A check the comparison did not take (the run ended another way) has nothing to report.
+    CancelSampleCheck();
     if (GetLastResult() != result::kOk) SetInt(task::kErrors, Int(task::kErrors) + 1);
     RenewStamp();
 }
@@ -166,6 +190,12 @@ void CMonitorTask::HandleLocalFolder() {
     HandleEvent(kEventError);
     if (ItemLogPtr log = GetLog())
         log->WriteMessage(kLevelError, msg::kNotSupported, "Local folder monitoring");
+}
+
+void CMonitorTask::HandleSpecialFile() {
+    HandleEvent(kEventError);
+    if (ItemLogPtr log = GetLog())
+        log->WriteMessage(kLevelError, msg::kNotSupported, "Local special file monitoring");
 }
 
 }  // namespace tellweir

@@ -20,7 +20,8 @@ TransferResult CBufferedFile::Open(std::string_view path, Mode mode, std::int64_
     TransferResult r = result::kInvalidParameter;
     if (mode == kWrite) {
         if (IsFile(path)) SetReadOnly(path, false);
-        r = file_.Open(path, O_CREAT | O_APPEND | O_RDWR);
+        // A symbolic link in the file's place is refused, never written through.
+        r = file_.Open(path, O_CREAT | O_APPEND | O_RDWR | O_NOFOLLOW);
         if (r == result::kOk && offset != -1) {
             if (!file_.SetLength(offset) || file_.Seek(0, SEEK_END) != offset) {
                 r = ResultFromErrno(file_.LastError() ? file_.LastError() : EINVAL);

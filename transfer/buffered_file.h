@@ -21,10 +21,10 @@ class CBufferedFile {
     CBufferedFile& operator=(const CBufferedFile&) = delete;
     ~CBufferedFile();  // closes, writing what is buffered
 
-    // kWrite: creates or opens the file for appending, clearing the read-only attribute of an
-    // existing file first; with an offset other than -1 the file is first given exactly that
-    // length, and opening fails unless the position then equals it. kRead: opens read-only at
-    // `offset` (0 when it is -1). Returns 0 or a result.
+    // kWrite: creates or opens the file for appending (never through a symbolic link), clearing
+    // the read-only attribute of an existing file first; with an offset other than -1 the file is
+    // first given exactly that length, and opening fails unless the position then equals it. kRead:
+    // opens read-only at `offset` (0 when it is -1). Returns 0 or a result.
     [[nodiscard]] TransferResult Open(std::string_view path, Mode mode, std::int64_t offset = -1);
     // Writes the buffer and closes; false when anything failed.
     bool Close();
@@ -47,6 +47,7 @@ class CBufferedFile {
     std::int64_t Seek(std::int64_t offset, int whence);
 
     CLocalFile& File() { return file_; }
+    const CLocalFile& File() const { return file_; }
 
   private:
     CLocalFile file_;

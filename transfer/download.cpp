@@ -232,6 +232,12 @@ TransferResult RunAttempts(TransferContext& context, bool restart, ILog* log) {
         const TransferResult attempt = outcome.result;
         if (!outcome.connected || attempt == result::kOk) return attempt;
         if (context.session.IsAborted()) return result::kStopped;
+        // A full disk stays full: another attempt would only resume into the same wall, or
+        // start over from a server that cannot resume.
+        if (attempt == result::kNoDiskSpace) {
+            if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
+            return attempt;
+        }
         if (attempt == result::kWrongOffset)
             deleteFirst = true;
         else if (outcome.movedForward)
@@ -254,6 +260,12 @@ TransferResult Download(TransferContext& context, ILog* log) {
     CTransfer& transfer = context.transfer;
     ResumeFlags flags = ReadResumeFlags(transfer);
     const TransferResult local = StartProgress(context, log);
+    // A FIFO, a socket or a device in the target's place is neither removed nor written.
+    if (IsSpecialFile(transfer.String(prop::kLocalFile))) {
+        if (log)
+            log->WriteMessage(kLevelError, msg::kCannotOpenFile, transfer.String(prop::kLocalFile));
+        return result::kAccessDenied;
+    }
     const TransferResult prepared = PrepareTarget(context, flags, local, log);
     if (prepared == kFolderSkipDone) return result::kOk;
     if (prepared != result::kOk) return prepared;

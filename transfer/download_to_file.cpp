@@ -1,6 +1,7 @@
 // DownloadToFile: receives the resource into the local target through the protocol session,
 // then unpacks a gzip-encoded download next to its compressed copy.
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include "base/ascii_text.h"
 #include "log/status_message.h"
@@ -22,20 +23,47 @@ bool IsGzipEncoded(const CTransfer& transfer) {
            !EqualsIgnoreAsciiCase(transfer.String(prop::kContentType), "application/x-tar");
 }
 
-// Inflates `target` into place, keeping the compressed bytes as target + ".gz".
-TransferResult InflateInPlace(const std::string& target, CTransferSession& session) {
+// Inflates `target` into place. The compressed bytes stay beside it as target + ".gz" when that
+// name is free; something already there is kept as it is and the compressed copy is dropped, as
+// the log says. Inflating that fails, is stopped or cannot write everything (a full disk) leaves
+// the download as it arrived and removes the partial output.
+TransferResult InflateInPlace(const std::string& target, CTransferSession& session, ILog* log) {
     const std::string inflated = target + "~.xed";
+    // A left-over of an earlier run goes first, and a link there with it: it is never followed.
+    DeleteFile(inflated);
     TransferResult unpacked;
     {
         CFileInflateSink sink(inflated, [&session] { return session.IsAborted(); });
         unpacked = InflateGzipFile(target, sink);
     }  // the sink closes the inflated file here
-    if (unpacked != result::kOk) return unpacked;
+    if (unpacked == result::kOk && session.IsAborted()) unpacked = result::kStopped;
+    if (unpacked != result::kOk) {
+        DeleteFile(inflated);
+        if (unpacked == result::kNoDiskSpace && log)
+            log->Write(kLevelError, "Transfer aborted: cannot write to file, no disk space.");
+        return unpacked;
+    }
     const std::string packed = target + ".gz";
-    if (GetPathKind(packed) != PathKind::Missing && !DeleteFile(packed))
+    if (EntryExists(packed)) {
+        if (log) log->WriteFormat(kLevelStatus, "Compressed copy not kept: \"%s\" exists.", packed);
+    } else if (!MoveFile(target, packed)) {
+        DeleteFile(inflated);
         return result::kAccessDenied;
-    if (!MoveFile(target, packed) || !MoveFile(inflated, target)) return result::kAccessDenied;
+    }
+    if (!MoveFile(inflated, target)) return result::kAccessDenied;
     return result::kOk;
+}
+
+// Opens the download's target for writing: created when missing, never through a symbolic link,
+// and refused (108) unless it is a regular file, so that a FIFO or a device in its place is
+// neither waited on nor written.
+TransferResult OpenTarget(CLocalFile& file, const std::string& target) {
+    const TransferResult opened = file.Open(target, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK);
+    if (opened != result::kOk) return opened;
+    struct stat st {};
+    if (::fstat(file.Descriptor(), &st) == 0 && S_ISREG(st.st_mode)) return result::kOk;
+    file.Close();
+    return result::kAccessDenied;
 }
 
 }  // namespace
@@ -49,7 +77,7 @@ TransferResult CTransferSession::DownloadToFile(CTransfer& transfer, ILog* log,
 
     const bool existed = GetPathKind(target) != PathKind::Missing;
     CLocalFile file;
-    const TransferResult opened = file.Open(target, O_WRONLY | O_CREAT);
+    const TransferResult opened = OpenTarget(file, target);
     if (opened != result::kOk) {
         if (log) log->WriteMessage(kLevelError, msg::kCannotOpenFile, target);
         return opened;
@@ -65,12 +93,13 @@ TransferResult CTransferSession::DownloadToFile(CTransfer& transfer, ILog* log,
     file.Close();
 
     if (received != result::kOk) {
-        if (!existed && endLength == 0) DeleteFile(target);
+        // What a full disk cut short is no use to anyone and only takes more of the space.
+        if ((!existed && endLength == 0) || received == result::kNoDiskSpace) DeleteFile(target);
         return received;
     }
     if (IsGzipEncoded(transfer)) {
         if (log) log->WriteFormat(kLevelStatus, "Decompressing file %s.", target);
-        received = InflateInPlace(target, *this);
+        received = InflateInPlace(target, *this, log);
     }
     endLength = GetFileSize(target);
     meter.Finish(endLength, endLength);

@@ -46,9 +46,9 @@ std::string FreeTemporaryName(std::string_view source) {
 
 bool CopyFile(std::string_view source, std::string_view destination) {
     CLocalFile in;
-    if (in.Open(source, O_RDONLY) != result::kOk) return false;
+    if (in.OpenRegularForReading(source) != result::kOk) return false;
     struct stat st {};
-    if (::fstat(in.Descriptor(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (::fstat(in.Descriptor(), &st) != 0) return false;
     const std::string_view folder = PathDirectory(destination);
     if (folder.size() < destination.size()) MakeDirectories(folder);
     CLocalFile out;

@@ -91,8 +91,10 @@ TransferResult InflateGzipFile(std::string_view source, IInflateSink& sink) {
         const int n = gzread(in.get(), buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n <= 0) break;
         const auto count = static_cast<std::size_t>(n);
-        if (sink.Write(buffer.data(), count) != count) break;
+        // A short write leaves a cut output that must never pass for the whole content.
+        if (sink.Write(buffer.data(), count) != count) return sink.WriteFailure();
     }
+    if (!sink.Finish()) return sink.WriteFailure();
     return result::kOk;
 }
 
@@ -114,6 +116,16 @@ std::size_t CFileInflateSink::Write(const void* data, std::size_t size) {
 
 bool CFileInflateSink::StopRequested() {
     return stop_ && stop_();
+}
+
+bool CFileInflateSink::Finish() {
+    return file_.Close();
+}
+
+TransferResult CFileInflateSink::WriteFailure() const {
+    const int error = file_.File().LastError();
+    const TransferResult failure = ResultFromErrno(error);
+    return error == 0 || failure == result::kOk ? result::kNoDiskSpace : failure;
 }
 
 }  // namespace tellweir

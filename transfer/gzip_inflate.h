@@ -30,16 +30,24 @@ class IInflateSink {
     // The count written; fewer than `size` ends the inflating.
     virtual std::size_t Write(const void* data, std::size_t size) = 0;
     virtual bool StopRequested() = 0;
+    // Called once when the reader has no more data, before the result is returned: the output
+    // takes what it still holds. False when it cannot, which fails like a short write.
+    virtual bool Finish() { return true; }
+    // Why a write came up short or Finish failed; a local file that cannot take more bytes
+    // usually means a full disk.
+    virtual TransferResult WriteFailure() const { return result::kNoDiskSpace; }
 };
 
 // Returns 102 for an empty path or when the sink does not open, 111 when the header is missing
-// or damaged (the sink is then never opened), 108 when zlib cannot open the file, else 0:
-// damaged data, a short write and a stop all end the inflating early with what was written so
-// far left in the sink.
+// or damaged (the sink is then never opened), 108 when zlib cannot open the file, the sink's
+// WriteFailure when it did not take every byte, else 0: damaged data and a stop end the
+// inflating early with what was written so far left in the sink (the caller tells a stop by
+// its own test).
 [[nodiscard]] TransferResult InflateGzipFile(std::string_view source, IInflateSink& sink);
 
-// Writes to a local file through a CBufferedFile in writing mode, starting from an empty file.
-// `stop` (optional) is the caller's abort test, e.g. a session's abort flag.
+// Writes to a local file through a CBufferedFile in writing mode, starting from an empty file
+// (never writing through a symbolic link). `stop` (optional) is the caller's abort test, e.g. a
+// session's abort flag.
 class CFileInflateSink final : public IInflateSink {
   public:
     explicit CFileInflateSink(std::string outputPath, std::function<bool()> stop = {});
@@ -49,6 +57,8 @@ class CFileInflateSink final : public IInflateSink {
               std::uint32_t storedSize) override;
     std::size_t Write(const void* data, std::size_t size) override;
     bool StopRequested() override;
+    bool Finish() override;
+    TransferResult WriteFailure() const override;
 
   private:
     std::string path_;

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -15,6 +17,20 @@ namespace tellweir {
 namespace {
 
 constexpr std::size_t kLineBlock = 128;
+
+// Bytes the simulated full disk still takes; negative when no fault is simulated.
+std::atomic<std::int64_t> g_bytesBeforeDiskFull{-1};
+
+// How many of `size` bytes a write may pass on while a full disk is simulated.
+std::size_t AllowedByDiskFull(std::size_t size) {
+    std::int64_t left = g_bytesBeforeDiskFull.load();
+    for (;;) {
+        if (left < 0) return size;
+        const std::int64_t take = std::min<std::int64_t>(left, static_cast<std::int64_t>(size));
+        if (g_bytesBeforeDiskFull.compare_exchange_weak(left, left - take))
+            return static_cast<std::size_t>(take);
+    }
+}
 
 bool HasWriteAccess(int flags) {
     return (flags & O_ACCMODE) == O_WRONLY || (flags & O_ACCMODE) == O_RDWR;
@@ -37,10 +53,15 @@ TransferResult ResultFromErrno(int error) {
         case EMFILE:
             return result::kNoMoreHandles;
         case ENOSPC:
+        case EDQUOT:
             return result::kNoDiskSpace;
         default:
             return result::kInvalidParameter;
     }
+}
+
+void SimulateDiskFullAfter(std::int64_t bytes) {
+    g_bytesBeforeDiskFull.store(bytes < 0 ? -1 : bytes);
 }
 
 CLocalFile::~CLocalFile() {
@@ -62,6 +83,24 @@ TransferResult CLocalFile::Open(std::string_view path, int flags) {
     if (fd_ >= 0) return result::kOk;
     lastError_ = errno;
     return ResultFromErrno(lastError_);
+}
+
+TransferResult CLocalFile::OpenRegularForReading(std::string_view path, bool followLink) {
+    const TransferResult opened = Open(path, O_RDONLY | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW));
+    if (opened != result::kOk) return opened;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        const int error = errno;
+        Close();
+        lastError_ = error;
+        return ResultFromErrno(error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Close();
+        lastError_ = EINVAL;
+        return result::kNotSupported;
+    }
+    return result::kOk;
 }
 
 bool CLocalFile::Close() {
@@ -94,9 +133,14 @@ std::int64_t CLocalFile::Read(void* buffer, std::size_t size) {
 
 std::size_t CLocalFile::Write(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
+    const std::size_t allowed = AllowedByDiskFull(size);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::write(fd_, bytes + done, size - done);
+        if (done == allowed) {
+            lastError_ = ENOSPC;
+            break;
+        }
+        const ssize_t n = ::write(fd_, bytes + done, allowed - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             lastError_ = errno;

@@ -14,8 +14,13 @@
 namespace tellweir {
 
 // errno to result: 0 -> 0, ENOENT -> 106, EBADF -> 103, EACCES -> 104, EEXIST -> 107,
-// EINVAL -> 102, EMFILE -> 105, ENOSPC -> 109, anything else -> 102.
+// EINVAL -> 102, EMFILE -> 105, ENOSPC and EDQUOT (the user's quota is full) -> 109, anything
+// else -> 102.
 [[nodiscard]] TransferResult ResultFromErrno(int error);
+
+// For tests: every CLocalFile write fails with ENOSPC, as on a full disk, once `bytes` more
+// bytes have been written by any thread; a negative count ends the fault.
+void SimulateDiskFullAfter(std::int64_t bytes);
 
 class CLocalFile {
   public:
@@ -32,6 +37,12 @@ class CLocalFile {
     // creates gets mode 0666 less the umask. Returns 0, or the result of the failure's errno
     // (a path longer than PATH_MAX fails). An open file is closed first.
     [[nodiscard]] TransferResult Open(std::string_view path, int flags);
+    // Opens an existing regular file for reading without ever waiting: a FIFO or a device would
+    // block open(2) or read(2), so the file is opened non-blocking and anything that is not a
+    // regular file is refused with 100 (not supported). With `followLink` false a symbolic link
+    // at `path` is refused too (102).
+    [[nodiscard]] TransferResult OpenRegularForReading(std::string_view path,
+                                                       bool followLink = true);
     // Closes the descriptor. A file opened with write access loses its read-only attribute and,
     // when SetCloseTime was given a time, gets it as last write time. False when closing failed.
     bool Close();
@@ -45,7 +56,8 @@ class CLocalFile {
 
     // Up to `size` bytes; the count read, 0 at the end of the file, -1 on failure.
     std::int64_t Read(void* buffer, std::size_t size);
-    // Writes all bytes unless the system fails; the count written.
+    // Writes all bytes unless the system fails; the count written. After a short count
+    // LastError() tells why (ENOSPC for a full disk).
     std::size_t Write(const void* data, std::size_t size);
     // lseek(2): the new position, or -1.
     std::int64_t Seek(std::int64_t offset, int whence);

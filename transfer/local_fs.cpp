@@ -34,6 +34,16 @@ bool IsDirectory(std::string_view path) {
     return GetPathKind(path) == PathKind::Directory;
 }
 
+bool EntryExists(std::string_view path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool IsSpecialFile(std::string_view path) {
+    struct stat st {};
+    return StatPath(path, st) && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 bool DeleteFile(std::string_view path) {
     if (path.empty()) return false;
     const std::string native = NativePath(path);

@@ -16,6 +16,11 @@ PathKind GetPathKind(std::string_view path);
 // An empty path is neither.
 bool IsFile(std::string_view path);
 bool IsDirectory(std::string_view path);
+// True when anything has the name, a dangling symbolic link included (links not followed).
+bool EntryExists(std::string_view path);
+// True for something that exists (links followed) but is neither a regular file nor a
+// directory: a FIFO, a socket, a device. GetPathKind counts it as a file.
+bool IsSpecialFile(std::string_view path);
 
 // Clears the read-only attribute, then deletes; false when the file does not exist.
 bool DeleteFile(std::string_view path);
@@ -52,7 +57,8 @@ bool IsReadOnly(std::string_view path);
 bool SetReadOnly(std::string_view path, bool readOnly);
 
 // Creates the destination's directory, then copies content, permissions and last write time.
-// Fails, leaving it unchanged, when the destination already exists.
+// Fails, leaving it unchanged, when the destination already exists, and when the source is not
+// a regular file (a FIFO or a device is never opened in a way that could wait).
 bool CopyFile(std::string_view source, std::string_view destination);
 
 // Renames `source` to `destination`. When the destination extends the source's name (compared

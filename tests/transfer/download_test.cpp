@@ -1,11 +1,13 @@
 // The transfer operation over a scripted session: the skip, resume and overwrite rules, the
 // attempt loop, gzip unpacking, the automatic operation and the progress figures.
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <thread>
 
 #include "tests/support/manager_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "transfer/progress_meter.h"
 
@@ -180,6 +182,8 @@ TEST_F(DownloadTest, FailedAttemptsAreRepeated) {
          {"S:\tTransfer finished."},
          {"Transfer retry"}},
         {"not retryable", 10, 0, {{"", 1013}}, 1013, {"E:\tTransfer failed."}, {"retry"}},
+        // A full disk ends the download at once, data or not, and its cut file goes.
+        {"disk full", 10, 0, {{"01234", 109}}, 109, {"E:\tTransfer failed."}, {"retry"}},
         {"offset refused", 10, 0, {{"", 1020}}, 1020, {"E:\tTransfer failed."}, {"retry"}},
         {"offset refused, restart",
          10,
@@ -237,6 +241,41 @@ TEST_F(DownloadTest, GzipEncodedDownloadIsUnpackedUnlessItIsATarArchive) {
     EXPECT_EQ(Download("http://s.test/b.tar", 0, "b.tar").result, 0);
     EXPECT_EQ(dir_.ReadFile("b.tar"), packed);
     EXPECT_EQ(GetPathKind(dir_ / "b.tar.gz"), PathKind::Missing);
+}
+
+TEST_F(DownloadTest, UnpackingKeepsAnExistingCompressedFileAndFailsOnAFullDisk) {
+    const std::string packed = Gzip("plain text inside", dir_ / "scratch.gz");
+    script_.content = packed;
+    script_.encoding = "gzip";
+    script_.contentType = "text/plain";
+
+    dir_.WriteFile("a.txt.gz", "somebody else's");
+    EXPECT_EQ(Download("http://s.test/a.txt", 0, "a.txt").result, 0) << Log();
+    EXPECT_EQ(dir_.ReadFile("a.txt"), "plain text inside");
+    EXPECT_EQ(dir_.ReadFile("a.txt.gz"), "somebody else's");
+    EXPECT_TRUE(
+        Contains(Log(), "S:\tCompressed copy not kept: \"" + (dir_ / "a.txt.gz") + "\" exists."))
+        << Log();
+
+    // The download itself fits; the unpacked text does not.
+    SimulateDiskFullAfter(static_cast<std::int64_t>(packed.size()) + 5);
+    const TransferResult full = Download("http://s.test/b.txt", 0, "b.txt").result;
+    SimulateDiskFullAfter(-1);
+    EXPECT_EQ(full, result::kNoDiskSpace);
+    EXPECT_TRUE(Contains(Log(), "E:\tTransfer aborted: cannot write to file, no disk space."))
+        << Log();
+    EXPECT_EQ(dir_.ReadFile("b.txt"), packed) << "the download stays as it arrived";
+    EXPECT_EQ(GetPathKind(dir_ / "b.txt~.xed"), PathKind::Missing);
+    EXPECT_EQ(GetPathKind(dir_ / "b.txt.gz"), PathKind::Missing);
+}
+
+TEST_F(DownloadTest, FifoAtTheTargetIsNeitherRemovedNorWaitedOn) {
+    ASSERT_EQ(::mkfifo((dir_ / "t.bin").c_str(), 0600), 0);
+    EXPECT_EQ(Download("http://s.test/f", 0).result, result::kAccessDenied);
+    EXPECT_TRUE(Contains(Log(), "E:\tCannot open file \"" + (dir_ / "t.bin") + "\".")) << Log();
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir_ / "t.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(DownloadTest, SkipOptionKeepsTheTargetOrTakesTheCheckFolderCopy) {

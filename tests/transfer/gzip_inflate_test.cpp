@@ -117,6 +117,34 @@ TEST_F(GzipInflateTest, FileSinkReplacesOldOutput) {
     EXPECT_EQ(ReadAll(dir_ / "a~.xed"), data);
 }
 
+// The file sink buffers 64 KiB: a full disk shows in a write or only when the rest is written at
+// the end; either way inflating fails with the disk-full result.
+TEST_F(GzipInflateTest, FileSinkOnAFullDiskFails) {
+    const std::string data = SampleText(300000);
+    WriteGzip(dir_ / "big.gz", data);
+    WriteGzip(dir_ / "small.gz", data.substr(0, 1000));
+    for (const char* source : {"big.gz", "small.gz"}) {
+        SCOPED_TRACE(source);
+        SimulateDiskFullAfter(100);
+        TransferResult inflated;
+        {
+            CFileInflateSink sink(dir_ / "out");
+            inflated = InflateGzipFile(dir_ / source, sink);
+        }
+        SimulateDiskFullAfter(-1);
+        EXPECT_EQ(inflated, result::kNoDiskSpace);
+    }
+}
+
+TEST_F(GzipInflateTest, FileSinkNeverWritesThroughALink) {
+    WriteGzip(dir_ / "a.gz", "inflated");
+    WriteAll(dir_ / "elsewhere", "kept");
+    fs::create_symlink(dir_ / "elsewhere", dir_ / "out");
+    CFileInflateSink sink(dir_ / "out");
+    EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", sink), result::kInvalidParameter);
+    EXPECT_EQ(ReadAll(dir_ / "elsewhere"), "kept");
+}
+
 TEST_F(GzipInflateTest, ForeignOrDamagedHeadersGive111WithoutOutput) {
     std::string good;
     WriteGzip(dir_ / "good.gz", "x");
@@ -174,9 +202,10 @@ TEST_F(GzipInflateTest, SinkEndsTheWork) {
     EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", refuses), result::kInvalidParameter);
     EXPECT_EQ(refuses.writes, 0);
 
+    // A cut output must never pass for the whole content.
     RecordingSink shortWrite;
     shortWrite.acceptPerWrite = 10;
-    EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", shortWrite), result::kOk);
+    EXPECT_EQ(InflateGzipFile(dir_ / "a.gz", shortWrite), result::kNoDiskSpace);
     EXPECT_EQ(shortWrite.writes, 1);
 
     RecordingSink stopped;

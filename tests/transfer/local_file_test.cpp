@@ -24,8 +24,9 @@ using testing::WriteAll;
 
 TEST(ResultFromErrno, FollowsTheTable) {
     const std::pair<int, TransferResult> cases[] = {
-        {0, 0},        {ENOENT, 106}, {EBADF, 103},  {EACCES, 104}, {EEXIST, 107},
-        {EINVAL, 102}, {EMFILE, 105}, {ENOSPC, 109}, {EPERM, 102},  {ENAMETOOLONG, 102},
+        {0, 0},        {ENOENT, 106},       {EBADF, 103},  {EACCES, 104},
+        {EEXIST, 107}, {EINVAL, 102},       {EMFILE, 105}, {ENOSPC, 109},
+        {EPERM, 102},  {ENAMETOOLONG, 102}, {EDQUOT, 109},
     };
     for (const auto& [error, expected] : cases)
         EXPECT_EQ(ResultFromErrno(error), expected) << error;
@@ -45,6 +46,45 @@ TEST_F(LocalFileTest, OpenFailuresGiveResults) {
     EXPECT_EQ(file.Open(dir_ / std::string(PATH_MAX, 'x'), O_RDONLY), result::kInvalidParameter);
     EXPECT_EQ(file.Open(dir_ / "f", O_RDONLY), result::kOk);
     EXPECT_EQ(file.Length(), 0);
+}
+
+// Only a regular file is opened for reading; a FIFO without a writer would block open(2).
+TEST_F(LocalFileTest, OpeningForReadingTakesRegularFilesOnlyAndNeverWaits) {
+    WriteAll(dir_ / "f", "abc");
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir_ / "f", dir_ / "link");
+    struct Case {
+        const char* name;
+        bool followLink;
+        TransferResult expected;
+    };
+    const Case cases[] = {
+        {"f", true, result::kOk},
+        {"fifo", true, result::kNotSupported},
+        {"", true, result::kNotSupported},  // the folder itself
+        {"link", true, result::kOk},
+        {"link", false, result::kInvalidParameter},
+        {"missing", true, result::kNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.followLink ? "" : ", links not followed"));
+        CLocalFile file;
+        EXPECT_EQ(file.OpenRegularForReading(dir_ / c.name, c.followLink), c.expected);
+        EXPECT_EQ(file.IsOpen(), c.expected == result::kOk);
+    }
+}
+
+TEST_F(LocalFileTest, SimulatedFullDiskCutsWritesShort) {
+    CLocalFile file;
+    ASSERT_EQ(file.Open(dir_ / "f", O_WRONLY | O_CREAT), result::kOk);
+    SimulateDiskFullAfter(4);
+    EXPECT_EQ(file.Write("abcdef", 6), 4u);
+    EXPECT_EQ(file.LastError(), ENOSPC);
+    EXPECT_EQ(file.Write("g", 1), 0u);
+    SimulateDiskFullAfter(-1);
+    EXPECT_EQ(file.Write("h", 1), 1u);
+    file.Close();
+    EXPECT_EQ(testing::ReadAll(dir_ / "f"), "abcdh");
 }
 
 TEST_F(LocalFileTest, ClosingAWrittenFileClearsReadOnlyAndSetsTheTime) {

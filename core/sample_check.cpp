@@ -1,0 +1,172 @@
+// The whole-content comparison of a run and the sample copy it keeps.
+#include "core/sample_check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <system_error>
+
+#include "base/text_format.h"
+#include "core/event_table.h"
+#include "core/info_file.h"
+#include "core/monitor_task.h"
+#include "log/log.h"
+#include "log/status_message.h"
+#include "transfer/file_path.h"
+#include "transfer/file_replace.h"
+#include "transfer/local_fs.h"
+#include "transfer/thread_priority.h"
+
+namespace tellweir {
+
+WatchedObject::WatchedObject(std::string objectPath) : path(std::move(objectPath)) {
+    opened = !path.empty() && file.OpenRegularForReading(path) == result::kOk;
+    if (!opened) return;
+    length = file.Length();
+    timesKnown = times.Find(path);
+}
+
+std::string_view FolderOf(std::string_view path) {
+    return path.find_last_of("/\\") == std::string_view::npos ? std::string_view()
+                                                              : PathDirectory(path);
+}
+
+bool MakeFolderOf(std::string_view path) {
+    const std::string_view folder = FolderOf(path);
+    return folder.empty() || MakeDirectories(folder);
+}
+
+CSampleCheck::CSampleCheck(std::string objectPath, std::string samplePath)
+    : CSampleCheck(std::make_unique<WatchedObject>(std::move(objectPath)), std::move(samplePath)) {}
+
+CSampleCheck::CSampleCheck(std::unique_ptr<WatchedObject> object, std::string samplePath)
+    : object_(std::move(object)), samplePath_(std::move(samplePath)) {}
+
+CSampleCheck::~CSampleCheck() {
+    Cancel();
+}
+
+bool CSampleCheck::Begin() {
+    if (!object_->opened) {
+        done_.store(true, std::memory_order_release);
+        return true;
+    }
+    if (object_->length > kThreadThreshold) {
+        try {
+            thread_ = std::thread([this] {
+                SetLowestThreadPriority();
+                Run();
+            });
+            return false;
+        } catch (const std::system_error&) {
+            // No thread to be had: the check runs here, as a short one would.
+        }
+    }
+    Run();
+    return true;
+}
+
+void CSampleCheck::Cancel() {
+    stop_.store(true);
+    if (thread_.joinable()) thread_.join();
+}
+
+void CSampleCheck::Record(std::string text) {
+    notes_.push_back({kLevelStatus, std::move(text), false});
+}
+
+void CSampleCheck::Fail(std::string text) {
+    notes_.push_back({kLevelError, std::move(text), true});
+}
+
+void CSampleCheck::Run() {
+    Record(Format("Checking local file for changes: \"%s\".", object_->path));
+    if (samplePath_.empty())
+        Fail("Sample file path is not specified.");
+    else if (!EntryExists(samplePath_))
+        CreateSample();
+    else
+        UpdateSample();
+    done_.store(true, std::memory_order_release);
+}
+
+void CSampleCheck::CopyTimesTo(int fd) const {
+    if (!object_->timesKnown) return;
+    // Creation times cannot be set here; access and last write times can.
+    const timespec times[2] = {{object_->times.LastAccessTime().ToUnixTime(), 0},
+                               {object_->times.LastWriteTime().ToUnixTime(), 0}};
+    ::futimens(fd, times);
+}
+
+TransferResult CSampleCheck::WriteSample() {
+    CFileReplacement sample;
+    TransferResult written = sample.Create(samplePath_);
+    if (written != result::kOk) return written;
+    written = CopyFileData(object_->file, sample.File(), object_->length,
+                           [this] { return stop_.load(); });
+    if (written != result::kOk) return written;  // the replacement removes the partial copy
+    CopyTimesTo(sample.File().Descriptor());
+    return sample.Commit();
+}
+
+// The first sample of the object: a copy that carries the content's access and last write times.
+void CSampleCheck::CreateSample() {
+    const TransferResult created =
+        MakeFolderOf(samplePath_) ? WriteSample() : result::kAccessDenied;
+    if (created == result::kStopped) return;
+    if (created != result::kOk) {
+        const FormatArg args[] = {object_->path, samplePath_};
+        Fail(FormatStatusMessage(msg::kCannotCopyFile, args));
+        return;
+    }
+    Record(Format("Sample file created: \"%s\" from \"%s\".", samplePath_, object_->path));
+}
+
+// Compares the object with the existing sample and, when it changed, writes the sample anew; an
+// unchanged sample takes the object's file times.
+void CSampleCheck::UpdateSample() {
+    CLocalFile sample;
+    // Read only, and never through a link: whatever the sample path names is only replaced.
+    if (sample.OpenRegularForReading(samplePath_, false) != result::kOk) {
+        Fail(Format("Cannot access sample file: \"%s\".", samplePath_));
+        return;
+    }
+    const std::int64_t size = object_->length;
+    if (sample.Length() != size) {
+        changes_.size = changes_.content = true;
+    } else if (size > 0) {
+        const int compared =
+            CompareFileContents(object_->file.Descriptor(), sample.Descriptor(), size, &stop_);
+        if (stop_.load()) return;
+        if (compared < 0) {
+            Fail(
+                "All file content comparison was applied: error occured during compare "
+                "process.");
+        } else if (compared > 0) {
+            Record("All file content comparison was applied: files are NOT identical.");
+            changes_.content = true;
+        } else {
+            Record("All file content comparison was applied: files are identical.");
+        }
+    }
+    if (!changes_.content) {
+        CopyTimesTo(sample.Descriptor());
+        return;
+    }
+    sample.Close();
+    const TransferResult written = WriteSample();
+    if (written == result::kStopped) return;
+    if (written != result::kOk) Fail("Error on creating sample copy of monitored object.");
+}
+
+ContentChanges CSampleCheck::Report(CMonitorTask& task) {
+    if (thread_.joinable()) thread_.join();
+    const ItemLogPtr log = task.GetLog();
+    for (const Note& note : notes_) {
+        if (log) log->Write(note.level, note.text);
+        if (note.error) task.HandleEvent(kEventError);
+    }
+    return changes_;
+}
+
+}  // namespace tellweir
