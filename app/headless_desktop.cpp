@@ -3,6 +3,7 @@
 
 #include "base/date_time.h"
 #include "log/status_message.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 
@@ -27,14 +28,16 @@ void CHeadlessDesktop::ShowPrompt(const std::string& taskName, const std::string
     if (taskName.empty())
         log->WriteFormat(kLevelStatus, "Prompt action: [%s] < name not specified>.", now);
     else
-        log->WriteFormat(kLevelStatus, "Prompt action: [%s] \"%s\".", now, taskName);
-    log->Write(kLevelDetail, text);
+        log->WriteFormat(kLevelStatus, "Prompt action: [%s] \"%s\".", now,
+                         MaskUrlPasswordsInText(taskName));
+    log->Write(kLevelDetail, MaskUrlPasswordsInText(text));
 }
 
 void CHeadlessDesktop::LightTrayIcon(const std::string& taskName, const std::string& text) {
     if (ItemLogPtr log = EngineLog())
         log->WriteFormat(kLevelStatus, "Light Icon action: [%s] \"%s\": %s.",
-                         DateTime::Now().Format("%x %X"), taskName, text);
+                         DateTime::Now().Format("%x %X"), MaskUrlPasswordsInText(taskName),
+                         MaskUrlPasswordsInText(text));
 }
 
 }  // namespace tellweir

@@ -11,6 +11,7 @@
 #include "net/http/reply_url.h"
 #include "net/protocol_props.h"
 #include "transfer/file_info.h"
+#include "transfer/file_replace.h"
 #include "url/file_type.h"
 #include "url/url_resolve.h"
 
@@ -61,10 +62,11 @@ void StoreTimeModified(std::string_view block, CPropertySet& transfer) {
 void WriteHeaderFile(const CPropertySet& transfer, std::string_view block) {
     const std::string path = transfer.String(prop::kHeaderFile);
     if (path.empty()) return;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return;
-    std::fwrite(block.data(), 1, block.size(), file);
-    std::fclose(file);
+    // The header holds Set-Cookie values: written owner-only, never through a link.
+    CFileReplacement replacement;
+    if (replacement.Create(path) != result::kOk) return;
+    if (replacement.File().Write(block.data(), block.size()) == block.size())
+        (void)replacement.Commit();  // the header file is a convenience; a failure loses nothing
 }
 
 }  // namespace

@@ -70,15 +70,6 @@ bool StartDante(RealServer& server, const TempDir& dir) {
         dir / "danted.log");
 }
 
-bool MakeSelfSignedCertificate(const TempDir& dir, int days, Certificate& certificate,
-                               std::string& error) {
-    certificate = {dir / "server.crt", dir / "server.key"};
-    return RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days",
-                       std::to_string(days), "-subj", "/CN=127.0.0.1", "-keyout",
-                       certificate.keyPath, "-out", certificate.certificatePath},
-                      dir / "openssl-req.log", error) == 0;
-}
-
 bool StartTlsServer(RealServer& server, const TempDir& dir, const Certificate& certificate,
                     const std::vector<std::string>& extraArgs) {
     return StartServerOnFreePort(

@@ -40,10 +40,6 @@ struct Certificate {
     std::string certificatePath;
     std::string keyPath;
 };
-// A self-signed RSA certificate for CN=127.0.0.1, valid from now for `days` days (more than
-// about 9,000 days end after 2049 and are stored as GeneralizedTime).
-bool MakeSelfSignedCertificate(const TempDir& dir, int days, Certificate& certificate,
-                               std::string& error);
 // `openssl s_server` with the certificate; `extraArgs` choose its behaviour, such as "-rev"
 // (sends every line back reversed) or "-verify", "1" (asks for a client certificate).
 bool StartTlsServer(RealServer& server, const TempDir& dir, const Certificate& certificate,
