@@ -146,7 +146,10 @@ bool CMonitorEngine::AddTask(CMonitorTask& task) {
     if (task.GetName().empty()) return false;
     Lock lock(lock_);
     if (!MakeUniqueNameLocked(task)) return false;
-    if (!task.Prepare(true)) return false;
+    std::unordered_set<std::string> takenSamples;
+    for (const MonitorTaskPtr& other : tasks_)
+        if (other) takenSamples.insert(other->GetSamplePath());
+    if (!task.Prepare(true, &takenSamples)) return false;
     tasks_.push_back(MonitorTaskPtr::Share(&task));
     task.Resume(true);
     ReindexLocked();

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/date_time.h"
@@ -99,7 +100,10 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     void ReleaseLog();
 
     // Lifecycle.
-    bool Prepare(bool create);
+    // `takenSamples`, when given, are the sample paths of the other tasks: a new task whose
+    // cache base path is one of them (same URI, same second) gets "_2", "_3"... so that it
+    // never shares, or deletes, another task's files.
+    bool Prepare(bool create, const std::unordered_set<std::string>* takenSamples = nullptr);
     void Save(CXmlNode& element) const;
     bool Restore(CXmlNode& element);
     bool Resume(bool initial);

@@ -30,7 +30,7 @@ void DeleteIfPresent(const std::string& path) {
 
 }  // namespace
 
-bool CMonitorTask::Prepare(bool create) {
+bool CMonitorTask::Prepare(bool create, const std::unordered_set<std::string>* takenSamples) {
     TaskLock g = LockTask();
     const std::string uri = GetUri();
     const bool isNull = IsNullUri(uri);
@@ -43,7 +43,12 @@ bool CMonitorTask::Prepare(bool create) {
     if (create) SetTime(task::kCreateTime, LocalNow());
 
     const std::string cacheFolder = CacheFolder();
-    const std::string base = CacheBasePath(cacheFolder, uri, GetTime(task::kCreateTime));
+    std::string base = CacheBasePath(cacheFolder, uri, GetTime(task::kCreateTime));
+    if (create && takenSamples != nullptr && !base.empty() && takenSamples->count(base) != 0) {
+        const std::string shared = base;
+        for (int n = 2; takenSamples->count(base) != 0; ++n)
+            base = shared + "_" + std::to_string(n);
+    }
     if (!isNull) {
         if (GetSamplePath().empty()) SetString(task::kSamplePath, base);
         if (GetInfoPath().empty()) SetString(task::kInfoPath, base + ".info");

@@ -172,6 +172,25 @@ TEST_F(EngineQueueTest, LoadSkipsWhatCannotBeRestored) {
     EXPECT_TRUE(Tasks().empty());
 }
 
+// Tasks on one URI created in the same second get cache names of their own: the second never
+// deletes the first one's sample nor shares its INFO file.
+TEST_F(EngineQueueTest, TasksOnOneUriCreatedInOneSecondKeepTheirOwnCacheFiles) {
+    const std::string watched = dir_.WriteFile("watched.txt", "hello");
+    MonitorTaskPtr first = Added("First", watched);
+    ASSERT_TRUE(
+        MakeDirectories(std::filesystem::path(first->GetSamplePath()).parent_path().string()));
+    PutFile(first->GetSamplePath(), "kept sample", 0);
+    PutFile(first->GetInfoPath(), "kept info", 0);
+    MonitorTaskPtr second = Added("Second", watched);
+    MonitorTaskPtr third = Added("Third", watched);
+
+    EXPECT_EQ(second->GetSamplePath(), first->GetSamplePath() + "_2");
+    EXPECT_EQ(third->GetSamplePath(), first->GetSamplePath() + "_3");
+    EXPECT_EQ(third->GetInfoPath(), third->GetSamplePath() + ".info");
+    EXPECT_EQ(ReadAll(first->GetSamplePath()), "kept sample");
+    EXPECT_EQ(ReadAll(first->GetInfoPath()), "kept info");
+}
+
 TEST_F(EngineQueueTest, CleanupCacheKeepsReferencedFilesOnly) {
     const std::string cache = cache_.Path();
     const std::string watched = dir_.WriteFile("watched.txt", "hello");
