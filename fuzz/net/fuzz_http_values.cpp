@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the readers of single HTTP header values: the first byte chooses
-// Content-Range and Content-Length, the HTTP date, or the general date parser in both year
-// modes. Every range read must be one a client can use; every date read must be valid and read
-// back the same from its own text.
+// Content-Range and Content-Length, the HTTP date, the general date parser in both year modes,
+// or the escaping of a reply's URL. Every range read must be one a client can use; every date
+// read must be valid and read back the same from its own text; an escaped URL holds no byte
+// that could end a request line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "base/date_text.h"
 #include "net/http/content_range.h"
 #include "net/http/http_date.h"
+#include "net/http/reply_url.h"
 
 namespace {
 
@@ -48,12 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     CivilTime time;
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
         case 0:
             CheckRange(text);
             break;
         case 1:
             CheckDate(ParseHttpDate(text, time), time);
+            break;
+        case 2:
+            for (const char c : EscapeReplyUrl(text))
+                if (static_cast<unsigned char>(c) < 0x21 || c == 0x7F) __builtin_trap();
             break;
         default: {
             CheckDate(ParseDateText(text, time, ShortYears::Refuse), time);
