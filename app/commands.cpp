@@ -9,6 +9,7 @@
 
 #include "app/headless_desktop.h"
 #include "app/instance_lock.h"
+#include "app/queue_lock.h"
 #include "app/services.h"
 #include "base/date_time.h"
 #include "core/monitor_engine.h"
@@ -17,6 +18,7 @@
 #include "log/status_message.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
+#include "store/state_file.h"
 #include "transfer/transfer_manager.h"
 #include "url/url_mask.h"
 
@@ -63,32 +65,102 @@ std::string NameFromUri(const std::string& uri) {
     return last.empty() ? MaskUrlPassword(uri) : last;
 }
 
+// Says on standard error, once each, the state files that could not be read and are left alone.
+void SayStateFileNotices() {
+    for (const std::string& notice : TakeStateFileNotices())
+        std::fprintf(stderr, "tellweir: %s\n", notice.c_str());
+}
+
 // The settings and the queue file, without the network or the transfer manager.
 void LoadSettingsOnly() {
     SetProgramIdentity();
     LoadSettings(AppSettingTable(), AppSettings());
+    SayStateFileNotices();
 }
 
-// Loads the queue file. A missing file is an empty queue; any other failure is said on standard
-// error and returns false, so that the caller never writes the survivors over the file.
+// Loads the queue file. A missing file is an empty queue; a file that cannot be read is said on
+// standard error and returns false, so that the caller never writes over it. A damaged file loads
+// in part and returns true: the engine keeps it under another name before it saves.
 bool LoadQueueOrSay(CMonitorEngine& engine) {
     const TransferResult loaded = engine.LoadQueue();
+    const QueueFileReport report = engine.GetQueueReport();
+    if (!report.unreadable && (loaded == result::kOk || loaded == result::kNotFound)) return true;
     const std::string path = AppSettings().String(setting::kMonitorQueueFile);
-    std::error_code error;
-    if (loaded == result::kOk || (!path.empty() && !std::filesystem::exists(path, error) && !error))
-        return true;
     std::fprintf(stderr, "tellweir: cannot read the queue file \"%s\" (%s)\n", path.c_str(),
-                 ResultName(loaded).c_str());
+                 report.unreadable ? report.problem.c_str() : ResultName(loaded).c_str());
     return false;
 }
 
-// Blocks SIGINT and SIGTERM in every thread started from now on, so that only the main thread
-// receives them, through sigwait.
+// Says on standard error what the queue file's last load or save found wrong: the damage (and
+// where the damaged file is kept) with `withDamage`, and the entries that could not be read.
+// True when there was something to say.
+bool SayQueueReport(const CMonitorEngine& engine, bool withDamage = true) {
+    const QueueFileReport report = engine.GetQueueReport();
+    const std::string damage = withDamage ? report.Describe() : std::string();
+    if (!damage.empty()) std::fprintf(stderr, "tellweir: %s\n", damage.c_str());
+    for (const std::string& line : report.skipped)
+        std::fprintf(stderr, "tellweir: %s\n", line.c_str());
+    return !damage.empty() || !report.skipped.empty();
+}
+
+// Says on standard error what is wrong with the queue file as a whole, and where a damaged one
+// is kept once a save has kept it.
+void SayQueueDamage(const CMonitorEngine& engine) {
+    if (const std::string damage = engine.GetQueueReport().Describe(); !damage.empty())
+        std::fprintf(stderr, "tellweir: %s\n", damage.c_str());
+}
+
+// Takes the queue file's lock for a command that changes the queue; false, said on standard
+// error, when another command kept it too long or it cannot be made.
+bool LockQueueOrSay(CQueueFileLock& lock) {
+    const std::string path = AppSettings().String(setting::kMonitorQueueFile);
+    switch (lock.Acquire(path, kQueueLockWait)) {
+        case CQueueFileLock::Outcome::Locked:
+            return true;
+        case CQueueFileLock::Outcome::TimedOut:
+            std::fprintf(stderr,
+                         "tellweir: the queue file \"%s\" is still in use by another command "
+                         "after %lld seconds\n",
+                         path.c_str(), static_cast<long long>(kQueueLockWait.count()));
+            return false;
+        case CQueueFileLock::Outcome::NoFile:
+            break;
+    }
+    std::fprintf(stderr, "tellweir: cannot lock the queue file (\"%s\")\n",
+                 CQueueFileLock::LockPath(path).c_str());
+    return false;
+}
+
+// Takes the single-instance lock; false, said on standard error, when another instance holds
+// it or it cannot be made.
+bool LockInstanceOrSay(CInstanceLock& lock) {
+    switch (lock.Acquire()) {
+        case CInstanceLock::Outcome::Locked:
+            return true;
+        case CInstanceLock::Outcome::HeldElsewhere:
+            std::fprintf(stderr, "tellweir: another instance is running (%s)\n",
+                         CInstanceLock::LockPath().c_str());
+            return false;
+        case CInstanceLock::Outcome::NoFile:
+            break;
+    }
+    const std::string path = CInstanceLock::LockPath();
+    if (path.empty())
+        std::fprintf(stderr, "tellweir: no data folder (set HOME or XDG_DATA_HOME)\n");
+    else
+        std::fprintf(stderr, "tellweir: cannot lock \"%s\"\n", path.c_str());
+    return false;
+}
+
+// Blocks the signals that end the program cleanly in every thread started from now on, so that
+// only the main thread receives them, through sigwait: SIGINT, SIGTERM, SIGHUP (the terminal or
+// ssh session went away) and SIGUSR1, which would otherwise end the program without saving.
+// Other fatal signals keep their default action.
 sigset_t BlockStopSignals() {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
+        sigaddset(&signals, signal);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
 }
@@ -99,11 +171,7 @@ int RunHeadless() {
     const sigset_t signals = BlockStopSignals();
     SetProgramIdentity();
     CInstanceLock lock;
-    if (!lock.Acquire()) {
-        std::fprintf(stderr, "tellweir: another instance is running (%s)\n",
-                     CInstanceLock::LockPath().c_str());
-        return 1;
-    }
+    if (!LockInstanceOrSay(lock)) return 1;
     CHeadlessDesktop desktop(stdout);
     if (!StartServices(&desktop)) {
         std::fprintf(stderr, "tellweir: the network layer could not be started\n");
@@ -114,8 +182,19 @@ int RunHeadless() {
         CMonitorEngine engine({.transfers = &transfers, .desktop = &desktop});
         engine.AnnounceStart();
         desktop.SetEngineLog(engine.GetEngineLog());
-        // A queue that could not be read is left as it is: the tasks run, nothing is saved.
-        const bool saveable = LoadQueueOrSay(engine);
+        // The stores were loaded by StartServices; the files they left alone are said here.
+        if (ItemLogPtr log = engine.GetEngineLog())
+            for (const std::string& notice : TakeStateFileNotices())
+                log->Write(kLevelError, notice);
+        // An --add or --remove that began before this instance took its lock finishes before
+        // the queue is read; later ones see the instance lock and change nothing, so the saves
+        // of this instance need no queue lock. A queue that could not be locked or read is left
+        // as it is: nothing is saved over it.
+        bool saveable = false;
+        {
+            CQueueFileLock queueLock;
+            saveable = LockQueueOrSay(queueLock) && LoadQueueOrSay(engine);
+        }
         std::vector<MonitorTaskPtr> tasks;
         engine.SnapshotTasks(tasks);
         for (const MonitorTaskPtr& task : tasks)
@@ -138,6 +217,10 @@ int RunHeadless() {
 
 int AddTaskCommand(const ProgramOptions& options) {
     LoadSettingsOnly();
+    // Held from the instance test to the save, so that no other command, and no instance
+    // starting now, reads the queue in between.
+    CQueueFileLock queueLock;
+    if (!LockQueueOrSay(queueLock)) return 1;
     if (CInstanceLock::IsHeldElsewhere()) {
         std::fprintf(stderr,
                      "tellweir: another instance is running; stop it before adding a task\n");
@@ -145,6 +228,7 @@ int AddTaskCommand(const ProgramOptions& options) {
     }
     CMonitorEngine engine;
     if (!LoadQueueOrSay(engine)) return 1;
+    SayQueueReport(engine, false);  // the damage is said once the save has kept the file
     MonitorTaskPtr task = CMonitorTask::Create();
     task->SetString(task::kUri, options.uri);
     task->SetName(options.name.empty() ? NameFromUri(options.uri) : options.name);
@@ -157,11 +241,13 @@ int AddTaskCommand(const ProgramOptions& options) {
     if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
     task->ApplyDefaultEvents();
     if (!engine.AddTask(*task)) {
+        SayQueueDamage(engine);
         std::fprintf(stderr, "tellweir: Invalid URL: \"%s\".\n",
                      MaskUrlPassword(options.uri).c_str());
         return 1;
     }
     const TransferResult saved = engine.SaveQueue();
+    SayQueueDamage(engine);
     if (saved != 0) {
         std::fprintf(stderr, "tellweir: cannot save the queue file \"%s\" (%s)\n",
                      AppSettings().String(setting::kMonitorQueueFile).c_str(),
@@ -176,16 +262,20 @@ int ListTasksCommand() {
     LoadSettingsOnly();
     CMonitorEngine engine;
     if (!LoadQueueOrSay(engine)) return 1;
+    // A list that misses entries of the file fails, after listing what could be read.
+    const bool incomplete = SayQueueReport(engine);
     std::vector<MonitorTaskPtr> tasks;
     engine.SnapshotTasks(tasks);
     for (const MonitorTaskPtr& task : tasks)
         std::printf("%s\t%s\t%s\t%s\n", task->GetName().c_str(), StateName(task->GetState()),
                     ScheduleText(*task).c_str(), MaskUrlPassword(task->GetUri()).c_str());
-    return 0;
+    return incomplete ? 1 : 0;
 }
 
 int RemoveTaskCommand(const std::string& name) {
     LoadSettingsOnly();
+    CQueueFileLock queueLock;  // as in AddTaskCommand
+    if (!LockQueueOrSay(queueLock)) return 1;
     if (CInstanceLock::IsHeldElsewhere()) {
         std::fprintf(stderr,
                      "tellweir: another instance is running; stop it before removing a task\n");
@@ -193,13 +283,16 @@ int RemoveTaskCommand(const std::string& name) {
     }
     CMonitorEngine engine;
     if (!LoadQueueOrSay(engine)) return 1;
+    SayQueueReport(engine, false);  // as in AddTaskCommand
     MonitorTaskPtr task = engine.FindTaskByName(name);
     if (!task) {
+        SayQueueDamage(engine);
         std::fprintf(stderr, "tellweir: no task named \"%s\"\n", name.c_str());
         return 1;
     }
     engine.DeleteTasks({task});
     const TransferResult saved = engine.SaveQueue();
+    SayQueueDamage(engine);
     if (saved != 0) {
         std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
                      ResultName(saved).c_str());

@@ -1,5 +1,8 @@
 // Entry point of tellweir. Until the desktop shell exists the program runs without windows:
 // it runs its monitor tasks and edits its queue file from the command line.
+#include <unistd.h>
+
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,11 +11,25 @@
 #include "app/options.h"
 #include "base/version.h"
 
+namespace {
+
+// Empty when the current folder cannot be named (it was removed, or is too deep).
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data())
+                                                             : std::string();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Times in logs follow the user's locale; numbers (LC_NUMERIC) never do, so that files and
+    // protocol texts stay the same everywhere. Stored dates use fixed numeric formats.
+    std::setlocale(LC_TIME, "");
     using tellweir::ProgramOptions;
     std::string error;
-    const std::optional<ProgramOptions> options =
-        tellweir::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    const std::optional<ProgramOptions> options = tellweir::ParseOptions(
+        std::vector<std::string>(argv + 1, argv + argc), CurrentFolder(), error);
     if (!options) {
         std::fprintf(stderr, "tellweir: %s\nTry 'tellweir --help'.\n", error.c_str());
         return 2;

@@ -5,6 +5,10 @@
 #include <charconv>
 
 #include "base/ascii_text.h"
+#include "core/event_table.h"
+#include "url/local_path.h"
+#include "url/protocol.h"
+#include "url/url_mask.h"
 
 namespace tellweir {
 
@@ -55,8 +59,9 @@ class ArgReader {
 using Command = ProgramOptions::Command;
 using OptionValues = std::vector<std::string>;
 
-// Which command an option that selects none belongs to.
-enum class OptionOf { Any, Add, Check, AddOrCheck };
+// Which command an option that selects none belongs to; Schedule options belong to --add and
+// exclude one another.
+enum class OptionOf { Any, Add, Schedule, Check, AddOrCheck };
 
 // What the options read so far have chosen.
 struct ParseState {
@@ -65,6 +70,7 @@ struct ParseState {
     bool taskOptions = false;     // an option of --add only
     bool checkOptions = false;    // an option of --check only
     bool downloadOption = false;  // an option of both (--download)
+    std::string scheduleOption;   // the schedule option as written, with its values
 };
 
 // Takes an option's values into `options`; false, with `error` set, for a value it refuses.
@@ -141,9 +147,9 @@ constexpr OptionSpec kOptions[] = {
     {"--remove", Command::Remove, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
     {"--name", std::nullopt, OptionOf::Add, 1, SetText<&ProgramOptions::name>},
     {"--download", std::nullopt, OptionOf::AddOrCheck, 0, SetDownload},
-    {"--once", std::nullopt, OptionOf::Add, 0, SetSchedule<0>},
-    {"--manual", std::nullopt, OptionOf::Add, 0, SetSchedule<2>},
-    {"--every", std::nullopt, OptionOf::Add, 2, SetEvery},
+    {"--once", std::nullopt, OptionOf::Schedule, 0, SetSchedule<0>},
+    {"--manual", std::nullopt, OptionOf::Schedule, 0, SetSchedule<2>},
+    {"--every", std::nullopt, OptionOf::Schedule, 2, SetEvery},
     {"--weekdays", std::nullopt, OptionOf::Add, 1, SetWeekdays},
 };
 
@@ -178,14 +184,30 @@ bool ReadValues(ArgReader& reader, const std::string& option, int count, OptionV
     return true;
 }
 
+// At most one schedule: the same one written twice is fine.
+bool SelectSchedule(const std::string& option, const OptionValues& values, ParseState& state,
+                    std::string& error) {
+    std::string written = option;
+    for (const std::string& value : values)
+        written += " " + value;
+    if (!state.scheduleOption.empty() && state.scheduleOption != written) {
+        error = "'" + written + "' cannot be combined with '" + state.scheduleOption + "'";
+        return false;
+    }
+    state.scheduleOption = std::move(written);
+    return true;
+}
+
 // One option as written (`option`: "-h" or "--help"): its command first, then its values.
 bool ApplyOption(const OptionSpec& spec, const std::string& option, ArgReader& reader,
                  ParseState& state, std::string& error) {
     if (spec.command && !SelectCommand(*spec.command, option, state, error)) return false;
     OptionValues values;
     if (!ReadValues(reader, option, spec.valueCount, values, error)) return false;
+    if (spec.of == OptionOf::Schedule && !SelectSchedule(option, values, state, error))
+        return false;
     if (spec.apply && !spec.apply(values, state.options, error)) return false;
-    state.taskOptions |= spec.of == OptionOf::Add;
+    state.taskOptions |= spec.of == OptionOf::Add || spec.of == OptionOf::Schedule;
     state.checkOptions |= spec.of == OptionOf::Check;
     state.downloadOption |= spec.of == OptionOf::AddOrCheck;
     return true;
@@ -207,10 +229,77 @@ bool CheckCombination(const ParseState& state, std::string& error) {
     return true;
 }
 
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+// The task kind of a URI as the task derives it, and whether any event applies to it: a task
+// of a kind without events would be dropped by the next load of the queue file.
+bool IsWatchableUri(std::string_view uri) {
+    const int kind = uri.starts_with("<null") ? kKindNull
+                     : IsLocalPath(uri)       ? kKindLocal
+                                              : static_cast<int>(DetectProtocol(uri, true).id);
+    return !EventsForKind(kind).empty();
+}
+
+// A "file:" URI becomes the path it names, so that runs, cache names and --check all see a plain
+// path; for --add, a text without a scheme becomes a path below `currentFolder`.
+bool MakeUriLocal(ProgramOptions& options, std::string_view currentFolder, std::string& error) {
+    std::string& uri = options.uri;
+    if (StartsWithIgnoreAsciiCase(uri, "file:")) {
+        std::optional<std::string> path = PathFromFileUri(uri);
+        if (!path) {
+            error = "'" + uri + "' names no absolute path on this machine";
+            return false;
+        }
+        uri = std::move(*path);
+    } else if (options.command == Command::Add && IsRelativeLocalPath(uri)) {
+        if (currentFolder.empty()) {
+            error = "cannot make '" + uri + "' absolute: the current folder is unknown";
+            return false;
+        }
+        uri = AbsolutePathIn(currentFolder, uri);
+    }
+    return true;
+}
+
+// What --add would store but could not use: a blank name or one with control characters (it
+// could not be removed or listed), a URI with control characters, a kind without events, and a
+// day filter on a schedule that has no days.
+bool CheckTaskValues(ParseState& state, std::string& error) {
+    ProgramOptions& options = state.options;
+    // A name is stored trimmed: a blank one would be stored empty.
+    const std::string_view name = TrimAsciiSpace(options.name);
+    if (!options.name.empty() && name.empty()) {
+        error = "a task's name cannot be blank";
+        return false;
+    }
+    options.name = std::string(name);
+    if (HasControlCharacter(options.name)) {
+        error = "a task's name cannot hold control characters (line breaks, tabs, ...)";
+        return false;
+    }
+    if (HasControlCharacter(options.uri)) {
+        error = "the URI cannot hold control characters (line breaks, tabs, ...)";
+        return false;
+    }
+    if (!IsWatchableUri(options.uri)) {
+        error = "cannot watch '" + MaskUrlPassword(options.uri) +
+                "': tasks watch http://, https:// and ftp:// URLs and local paths";
+        return false;
+    }
+    if (options.weekdays && options.schedule && *options.schedule != 1) {
+        error = "'--weekdays' cannot be combined with '" + state.scheduleOption + "'";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
-                                           std::string& error) {
+                                           std::string_view currentFolder, std::string& error) {
     ParseState state;
     ArgReader reader(args);
     while (!reader.Done()) {
@@ -225,6 +314,11 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
     }
     state.options.command = state.command.value_or(Command::Headless);
     if (!CheckCombination(state, error)) return std::nullopt;
+    const Command command = state.options.command;
+    if (command == Command::Add || command == Command::Check) {
+        if (!MakeUriLocal(state.options, currentFolder, error)) return std::nullopt;
+    }
+    if (command == Command::Add && !CheckTaskValues(state, error)) return std::nullopt;
     return state.options;
 }
 
@@ -233,9 +327,12 @@ std::string UsageText() {
            "Watches web resources (http, https, ftp) and local files for change.\n"
            "\n"
            "Commands:\n"
-           "  --headless           run the monitor tasks until interrupted (the default);\n"
+           "  --headless           run the monitor tasks until SIGINT, SIGTERM, SIGHUP or\n"
+           "                       SIGUSR1, then save the queue (the default);\n"
            "                       every log line is printed as \"[task] line\"\n"
-           "  --add URI            add a monitor task for URI (a URL or a local path)\n"
+           "  --add URI            add a monitor task for URI: an http://, https:// or ftp://\n"
+           "                       URL, or a local path (a file: URI or relative path is\n"
+           "                       stored as the absolute path)\n"
            "  --list               list the tasks: name, state, schedule, URI\n"
            "  --remove NAME        remove the task NAME\n"
            "  --check URI          get the file information of URI now, as a task run would;\n"

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tellweir {
@@ -22,8 +23,12 @@ struct ProgramOptions {
 
 // Parses the arguments after the program name. On a mistake returns nothing and sets `error`.
 // The desktop's start switches ("-winstart", "/minimize", ...) are accepted and ignored.
+// The URI of --add and --check is given as a task keeps it: a "file:" URI becomes the absolute
+// path it names; for --add a text without a scheme is a path below `currentFolder` (empty when
+// unknown). --add also refuses a URI of a kind no task watches (sftp://, mailto:, ...), a blank
+// name, control characters in the name or URI, and contradicting schedule options.
 std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
-                                           std::string& error);
+                                           std::string_view currentFolder, std::string& error);
 
 // The text of --help.
 std::string UsageText();

@@ -1,5 +1,5 @@
-// The monitor engine: its pass over the task list, the task list operations, the queue file and
-// the cache clean-up.
+// The monitor engine: its pass over the task list, the task list operations and the cache
+// clean-up (the queue file is in engine_queue.cpp).
 #include "core/monitor_engine.h"
 
 #include <algorithm>
@@ -17,9 +17,7 @@
 #include "log/log_registry.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
-#include "store/atomic_file.h"
 #include "store/setting_ids.h"
-#include "store/xml_parser.h"
 #include "transfer/file_path.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
@@ -174,6 +172,7 @@ void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
         task->StopRun(ids);
         if (ItemLogPtr log = task->GetLog()) log->Write(kLevelStatus, "Monitor task deleted.");
         task->ReleaseLog();
+        ReanchorKeptEntriesLocked(static_cast<std::size_t>(index));
         tasks_[index] = nullptr;
     }
     ReindexLocked();
@@ -192,6 +191,8 @@ void CMonitorEngine::DeleteAllTasksLocked() {
         task->ReleaseLog();
     }
     tasks_.clear();
+    for (KeptEntry& entry : keptEntries_)
+        entry.after = nullptr;
     RemoveTransfers(ids, false);
 }
 
@@ -211,6 +212,14 @@ void CMonitorEngine::ResumeTasks(const std::vector<MonitorTaskPtr>& tasks) {
         { const auto wait = task->LockTask(); }
         task->Resume(false);
     }
+}
+
+void CMonitorEngine::ReanchorKeptEntriesLocked(std::size_t index) {
+    MonitorTaskPtr before;
+    for (std::size_t i = index; i-- > 0 && !before;)
+        before = tasks_[i];
+    for (KeptEntry& entry : keptEntries_)
+        if (entry.after.get() == tasks_[index].get()) entry.after = before;
 }
 
 void CMonitorEngine::ReindexLocked() {
@@ -285,66 +294,6 @@ int CMonitorEngine::CountActiveTasks() {
 void CMonitorEngine::SnapshotTasks(std::vector<MonitorTaskPtr>& tasks) {
     Lock lock(lock_);
     tasks = tasks_;
-}
-
-TransferResult CMonitorEngine::LoadQueue() {
-    const std::string path = settings_.String(setting::kMonitorQueueFile);
-    if (path.empty()) return result::kInvalidParameter;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         std::fclose);
-    if (!file) return ResultFromErrno(errno);
-    // A folder opens for reading here but holds no queue: refuse it before the tasks are gone.
-    if (IsDirectory(path)) return ResultFromErrno(EACCES);
-    Lock lock(lock_);
-    DeleteAllTasksLocked();
-    CXmlNode root;
-    CFileSource source(file.get());
-    CXmlParser().ParseDocument(root, source);
-    CXmlNode* top = nullptr;
-    for (CXmlNode* node = root.NextInDocument(); node; node = node->NextInDocument()) {
-        if (node->Type() >= XML_START_TAG && node->Type() <= XML_EMPTY_ELEMENT) {
-            top = node;
-            break;
-        }
-    }
-    if (top != nullptr && top->Name() == "Monitors") {
-        // Only the tasks restored here are in the list, and no other thread knows them yet, so
-        // their names can be kept up to date here instead of being gathered for every task.
-        std::unordered_set<std::string> taken;
-        for (const auto& child : top->GetChildren()) {
-            if (child->Name() != "Monitor") continue;
-            MonitorTaskPtr task = CMonitorTask::Create();
-            if (!task->Restore(*child)) {
-                task->ReleaseLog();
-                continue;
-            }
-            MakeUniqueAmong(*task, taken);
-            taken.insert(LowerAscii(task->GetName()));
-            tasks_.push_back(std::move(task));
-        }
-    }
-    ReindexLocked();
-    return result::kOk;
-}
-
-TransferResult CMonitorEngine::SaveQueue() {
-    const std::string path = settings_.String(setting::kMonitorQueueFile);
-    if (path.empty()) return result::kInvalidParameter;
-    // A bare file name has no folder to create (making one would take the file's place).
-    if (path.find_last_of("/\\") != std::string::npos) MakeDirectories(PathDirectory(path));
-    CXmlNode root;
-    {
-        Lock lock(lock_);
-        CXmlNode* declaration = root.AddChild("", "", "", XML_DECLARATION);
-        CXmlNode* top = declaration->AddChild("Monitors", "", "", XML_ELEMENT);
-        top->AddChild("", "", "X-Monitors", XML_TEXT);
-        for (const MonitorTaskPtr& task : tasks_)
-            task->Save(*top->AddChild("Monitor", "", "", XML_ELEMENT));
-    }
-    CStringSink sink;
-    root.WriteDocument(sink);
-    if (!WriteFileAtomically(path, sink.Text())) return ResultFromErrno(errno ? errno : EACCES);
-    return result::kOk;
 }
 
 CacheCleanupResult CMonitorEngine::CleanupCache() {

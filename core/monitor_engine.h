@@ -27,6 +27,28 @@ struct CacheCleanupResult {
     std::int64_t deletedBytes = 0;
 };
 
+// What the last LoadQueue found wrong with the queue file, for the windows (a message box) and
+// the command line. A file that could not be read is never saved over by this engine; a damaged
+// one loads what can be loaded and is kept under another name before the next save writes the
+// queue file.
+struct QueueFileReport {
+    std::string file;         // the queue file, as set
+    std::string problem;      // why it is unreadable or damaged; empty when it loaded whole
+    bool unreadable = false;  // nothing was loaded
+    std::int32_t loaded = 0;  // tasks loaded
+    // Where the damaged file is kept: named at the load, made by the next save.
+    std::string keptAs;
+    bool kept = false;  // the copy exists
+    // One line for each entry left out of the list ("Skipped the queue file entry ..."): kept in
+    // the file as it was, or, in a damaged file, lost to the damage (the kept copy holds it).
+    std::vector<std::string> skipped;
+
+    bool Damaged() const { return !unreadable && !problem.empty(); }
+    // One line for the user, e.g. "The queue was damaged: "<file>" kept as "<copy>"."; empty
+    // when there is nothing to say.
+    std::string Describe() const;
+};
+
 // What the engine and its tasks talk to; each must outlive the engine. A null transfer link
 // means no transfer manager (a run over a URL ends as a transfer that went away); a null
 // desktop means no windows.
@@ -46,8 +68,15 @@ class CMonitorEngine final : public CThreadObject {
     void AnnounceStart();
     ItemLogPtr GetEngineLog();
 
+    // 0 when the file was read, also when it was damaged and loaded only in part (see
+    // GetQueueReport); else the file error, and the task list is left as it was.
     [[nodiscard]] TransferResult LoadQueue();
+    // Writes the task list, with the entries the load could not read in their places. Saves are
+    // serialised from the snapshot of the list to the rename, so the last one wins. Refused
+    // (the load's file error) for a file the last load could not read; a damaged file is first
+    // kept under its QueueFileReport::keptAs name, and the save is refused when that fails.
     [[nodiscard]] TransferResult SaveQueue();
+    QueueFileReport GetQueueReport() const;
     // True when the task was accepted: a non-empty, unique name and a usable URI.
     bool AddTask(CMonitorTask& task);
     void DeleteTasks(const std::vector<MonitorTaskPtr>& tasks);
@@ -81,13 +110,33 @@ class CMonitorEngine final : public CThreadObject {
     static bool MakeUniqueAmong(CMonitorTask& task, const std::unordered_set<std::string>& taken);
     void RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog);
     std::int32_t MaxLogLines() const;
+    void WriteEngineLog(int level, const std::string& line);
+    // Entries that followed the task at `index`, about to leave the list, follow the nearest
+    // task before it instead.
+    void ReanchorKeptEntriesLocked(std::size_t index);
+    // Keeps the damaged queue file under its planned name; false when no copy could be made.
+    bool KeepDamagedQueueFile(const std::string& path);
+
+    // A queue file entry that could not be read, kept verbatim and written back after `after`
+    // (null: first).
+    struct KeptEntry {
+        MonitorTaskPtr after;
+        std::string markup;
+    };
 
     CPropertySet& settings_;
+    // Held by LoadQueue and SaveQueue throughout, before the engine lock.
+    std::mutex queueFileLock_;
+    std::string unreadableQueue_;  // a queue file the last load could not read: not written
+    TransferResult unreadableResult_ = 0;
+    std::string damagedQueue_;           // a damaged queue file not yet kept under another name
     mutable std::recursive_mutex lock_;  // the engine lock
     ITransferLink& transfers_;
     IDesktopPort& desktop_;
     std::int32_t engineLogId_ = 0;
     std::vector<MonitorTaskPtr> tasks_;
+    std::vector<KeptEntry> keptEntries_;  // under the engine lock
+    QueueFileReport queueReport_;         // under the engine lock
 };
 
 }  // namespace tellweir

@@ -29,6 +29,7 @@ constexpr NamedResult kNames[] = {
     {108, "access denied"},
     {109, "no disk space"},
     {110, "timeout"},
+    {113, "download too large"},
     {1000, "remote resource temporary unavailable"},
     {1001, "remote file not found"},
     {1002, "remote file already exists"},

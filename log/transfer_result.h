@@ -26,6 +26,8 @@ inline constexpr TransferResult kAlreadyExists = 107;
 inline constexpr TransferResult kAccessDenied = 108;
 inline constexpr TransferResult kNoDiskSpace = 109;
 inline constexpr TransferResult kTimeout = 110;
+// A download grew beyond "Misc/Max Download Size", as received or as unpacked.
+inline constexpr TransferResult kTooLarge = 113;
 inline constexpr TransferResult kRemoteUnavailable = 1000;
 inline constexpr TransferResult kRemoteNotFound = 1001;
 inline constexpr TransferResult kRemoteExists = 1002;

@@ -12,7 +12,9 @@
 #include "store/private_folder.h"
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
+#include "store/state_file.h"
 #include "store/xml_node.h"
+#include "store/xml_parser.h"
 
 namespace tellweir {
 namespace {
@@ -40,6 +42,7 @@ constexpr FixedEntry kFixedEntries[] = {
     {"Misc/First Launch", setting::kFirstLaunch, 0, nullptr},
     {"Misc/Max History Size", setting::kMaxHistorySize, 50, nullptr},
     {"Misc/Max MRU Size", setting::kMaxMruSize, 10, nullptr},
+    {"Misc/Max Download Size", setting::kMaxDownloadSize, 4096, nullptr},
     {"HTTP/Version", setting::kHttpVersion, 1, nullptr},
     {"HTTP/Enable Connection", setting::kHttpEnableConnection, 1, nullptr},
     {"HTTP/Connection", setting::kHttpConnection, 0, nullptr},
@@ -72,6 +75,7 @@ constexpr FixedEntry kFixedEntries[] = {
     {"Connections/SSL-TLS Version", setting::kSslTlsVersion, 1, nullptr},
     {"Connections/Accept Untrusted Certificates", setting::kAcceptUntrustedCertificates, 0,
      nullptr},
+    {"Connections/Transfer Time Limit", setting::kTransferTimeLimit, 3600, nullptr},
     {"Layout/Main Frame", setting::kMainFrameLayout, 0, ""},
     {"Layout/Child Frame", setting::kChildFrameLayout, 0, ""},
     {"Layout/Program Start Event", setting::kProgramStartEvent, 0, nullptr},
@@ -89,11 +93,18 @@ struct Bound {
 
 // In the order they are applied.
 constexpr Bound kBounds[] = {
-    {setting::kMaxConnects, 1, 200},        {setting::kMaxConnectsPerSite, 1, 200},
-    {setting::kConnectionRetries, 0, 1000}, {setting::kTransferRetries, 0, 1000},
-    {setting::kConnectionDelay, 0, 3600},   {setting::kConnectionTimeout, 10, 3600},
-    {setting::kSslTlsVersion, 0, 3},        {setting::kMaxHistorySize, 0, 1000},
-    {setting::kMaxMruSize, 0, 20},          {setting::kAcceptUntrustedCertificates, 0, 1},
+    {setting::kMaxConnects, 1, 200},
+    {setting::kMaxConnectsPerSite, 1, 200},
+    {setting::kConnectionRetries, 0, 1000},
+    {setting::kTransferRetries, 0, 1000},
+    {setting::kConnectionDelay, 0, 3600},
+    {setting::kConnectionTimeout, 10, 3600},
+    {setting::kSslTlsVersion, 0, 3},
+    {setting::kMaxHistorySize, 0, 1000},
+    {setting::kMaxMruSize, 0, 20},
+    {setting::kAcceptUntrustedCertificates, 0, 1},
+    {setting::kTransferTimeLimit, 0, 604800},
+    {setting::kMaxDownloadSize, 0, 1048576},
 };
 
 std::string DataPath(CAppIdentity& identity, std::string_view sub, bool versioned = false) {
@@ -140,6 +151,31 @@ void FillRuntimeSettings(CAppIdentity& identity, CPropertySet& settings) {
 std::string SettingsKeyPath(CAppIdentity& identity) {
     std::string path;
     return identity.GetRegistryPath("Settings", false, path) ? path : std::string();
+}
+
+// Far beyond any real export.
+constexpr std::size_t kMaxSettingsExportBytes = 16u << 20;
+
+std::string SettingsExportPath(CAppIdentity& identity) {
+    std::string folder;
+    return identity.GetIdentity(CAppIdentity::kDataFolder, folder) ? folder + "/Settings.xml"
+                                                                   : std::string();
+}
+
+// "Settings.xml" is only ever written; a file in its place that cannot be read, or does not read
+// as an export, may be the user's own and is kept.
+void CheckSettingsExport(const std::string& path) {
+    if (path.empty()) return;
+    const StateFileRead read = ReadStateFile(path, kMaxSettingsExportBytes);
+    if (read.missing) return;
+    std::string problem = read.problem;
+    if (problem.empty()) {
+        CXmlNode root;
+        CStringSource source(read.text);
+        const XmlParseResult parsed = CXmlParser().ParseDocument(root, source);
+        problem = DescribeXmlDamage(parsed, root, "Settings");
+    }
+    if (!problem.empty()) KeepStateFile(path, problem);
 }
 
 }  // namespace
@@ -192,6 +228,7 @@ void LoadSettings(const CSettingTable& table, CPropertySet& settings,
                   const SettingsContext& context) {
     CAppIdentity& identity = *context.identity;
     FillRuntimeSettings(identity, settings);
+    CheckSettingsExport(SettingsExportPath(identity));
     CRegistryKey key(context.registry ? *context.registry : CRegistryFile::User());
     const std::string keyPath = SettingsKeyPath(identity);
     if (!keyPath.empty() && key.Open(keyPath, false) != CRegistryFile::kFailed) {
@@ -226,7 +263,8 @@ void SaveSettings(const CSettingTable& table, const CPropertySet& settings,
 
     std::string folder;
     std::error_code ec;
-    if (identity.GetIdentity(CAppIdentity::kDataFolder, folder) && fs::is_directory(folder, ec)) {
+    if (identity.GetIdentity(CAppIdentity::kDataFolder, folder) && fs::is_directory(folder, ec) &&
+        !IsStateFileKept(folder + "/Settings.xml")) {
         WriteFileAtomically(folder + "/Settings.xml", FormatSettingsExport(table, settings));
     }
     if (context.broadcast) context.broadcast(3, static_cast<long>(::getpid()));

@@ -11,14 +11,43 @@
 
 namespace tellweir {
 
+namespace {
+
+// As the kernel's own limit on links followed in one lookup.
+constexpr int kMaxLinkHops = 40;
+
+}  // namespace
+
+std::string ResolveFileLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        // A link changed while it was read: look at it again.
+        if (n < 0 || static_cast<std::size_t>(n) >= target.size()) continue;
+        std::string next(target.data(), static_cast<std::size_t>(n));
+        if (!next.starts_with('/')) {
+            const std::size_t slash = current.find_last_of('/');
+            if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+        }
+        current = std::move(next);
+    }
+    errno = ELOOP;
+    return {};
+}
+
 CAtomicFileWriter::~CAtomicFileWriter() {
     Abandon();
 }
 
 bool CAtomicFileWriter::Open(const std::string& path, mode_t mode) {
     Abandon();
-    path_ = path;
-    std::string pattern = path + ".tmpXXXXXX";
+    // The temporary file goes beside the file the rename replaces: the link's target.
+    path_ = ResolveFileLinks(path);
+    if (path_.empty()) return false;
+    std::string pattern = path_ + ".tmpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = mkstemp(name.data());

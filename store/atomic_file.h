@@ -3,7 +3,8 @@
 // over the old file only when everything was written. The files the program keeps can hold
 // passwords and cookies, so a new file is the owner's alone (0600) unless told otherwise: the
 // mode is set on the file itself, whatever the umask, and a file that had looser bits gets the
-// new ones with its next save.
+// new ones with its next save. A path that is a symbolic link is written at the link's target, so
+// the link stays and points at the new content; a dangling link gets its target created.
 #pragma once
 
 #include <sys/types.h>
@@ -39,6 +40,11 @@ class CAtomicFileWriter {
     std::string path_;
     std::string tempPath_;
 };
+
+// The file `path` names once its symbolic links are followed: `path` itself when it is no link or
+// does not exist, the last target of a chain otherwise (which need not exist). Relative targets
+// are taken from the link's folder. Empty, with errno ELOOP, for a chain that does not end.
+std::string ResolveFileLinks(const std::string& path);
 
 // Writes `content` as the whole new content of `path`, atomically as above.
 bool WriteFileAtomically(const std::string& path, std::string_view content,

@@ -1,11 +1,6 @@
 // The password store and the reading and writing of "Passwords.bf".
 #include "store/password_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 
 #include "base/ascii_text.h"
@@ -14,6 +9,7 @@
 #include "store/attribute_list.h"
 #include "store/blowfish.h"
 #include "store/password_scramble.h"
+#include "store/state_file.h"
 
 namespace tellweir {
 
@@ -35,30 +31,6 @@ CBlowfish MakeFileCipher(std::string_view passphrase) {
 
 std::span<std::uint8_t> AsBytes(std::string& s) {
     return std::span(reinterpret_cast<std::uint8_t*>(s.data()), s.size());
-}
-
-// The whole content of a regular file of at most `maxBytes` bytes; nothing when it cannot be
-// opened or read in full, or is larger. Non-blocking open, so a FIFO put in its place cannot
-// hang the caller.
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    std::optional<std::string> content;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-        static_cast<std::uint64_t>(st.st_size) <= maxBytes) {
-        std::string data(static_cast<std::size_t>(st.st_size), '\0');
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        if (done == data.size()) content = std::move(data);
-    }
-    ::close(fd);
-    return content;
 }
 
 }  // namespace
@@ -114,9 +86,16 @@ void CPasswordStore::Enumerate(const Visitor& visitor) const {
 bool CPasswordStore::Load(const std::string& path, std::string_view passphrase, bool& wrongKey) {
     std::lock_guard guard(lock_);
     ResetForLoadLocked(wrongKey);
-    std::optional<std::string> bytes = ReadWholeFile(path, kMaxPasswordFileBytes);
-    const bool loaded = bytes && LoadBytesLocked(std::move(*bytes), passphrase, wrongKey);
+    StateFileRead read = ReadStateFile(path, kMaxPasswordFileBytes);
+    // An empty file holds nothing to lose; it is not worth a word.
+    const bool worthKeeping = !read.missing && !(read.Read() && read.text.empty());
+    const bool loaded = read.Read() && LoadBytesLocked(std::move(read.text), passphrase, wrongKey);
     MarkSavedLocked();
+    if (!loaded && worthKeeping) {
+        KeepStateFile(path, !read.problem.empty() ? read.problem
+                            : wrongKey            ? "enciphered with another key"
+                                                  : "damaged");
+    }
     return loaded;
 }
 

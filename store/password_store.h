@@ -44,7 +44,9 @@ class CPasswordStore {
     virtual void Enumerate(const Visitor& visitor) const;
     // Empties the store, then reads the file at `path`. False when the file is missing,
     // unreadable, empty, larger than kMaxPasswordFileBytes or not a whole number of blocks, and
-    // false with `wrongKey` set when it was enciphered with another key; the store is then empty.
+    // false with `wrongKey` set when it was enciphered with another key; the store is then empty
+    // and clean, and a file that exists is reported once (KeepStateFile). Such a file is written
+    // over only once the user changes a password.
     virtual bool Load(const std::string& path, std::string_view passphrase, bool& wrongKey);
     // Writes every password to `path`, through a temporary file renamed over the old one, so a
     // failed save leaves the old file as it was. The file is readable by its owner only.

@@ -4,21 +4,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "base/ascii_text.h"
 #include "store/app_identity.h"
 #include "store/atomic_file.h"
 #include "store/private_folder.h"
+#include "store/state_file.h"
 
 namespace tellweir {
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
-constexpr std::size_t kMaxFileSize = 64u << 20;  // far beyond any real settings file
+constexpr std::size_t kMaxRegistryFileBytes = 16u << 20;  // far beyond any real settings file
 
 std::string Quote(std::string_view s) {
     std::string out = "\"";
@@ -327,32 +326,29 @@ bool CRegistryFile::Parse(std::string_view text) {
 }
 
 bool CRegistryFile::Load() {
-    std::error_code ec;
     if (filePath_.empty()) return false;
-    if (!std::filesystem::exists(filePath_, ec)) {
-        std::lock_guard g(lock_);
+    const StateFileRead read = ReadStateFile(filePath_, kMaxRegistryFileBytes);
+    std::lock_guard g(lock_);
+    keepFile_ = false;
+    // An empty file holds nothing to lose: it is an empty store, as a missing one.
+    if (read.missing || (read.Read() && TrimAsciiSpace(read.text).empty())) {
         keys_.clear();
         dirty_ = false;
         return true;
     }
-    std::ifstream in(filePath_, std::ios::binary);
-    std::string text;
-    if (in) {
-        text.resize(kMaxFileSize + 1);
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-    }
-    if (!in.eof() || text.size() > kMaxFileSize) {
-        Parse("");
-        return false;
-    }
-    return Parse(text);
+    std::string problem = read.problem;
+    if (problem.empty() && !Parse(read.text)) problem = "damaged: not a registry file";
+    if (problem.empty()) return true;
+    Parse("");
+    keepFile_ = true;
+    KeepStateFile(filePath_, problem);
+    return false;
 }
 
 bool CRegistryFile::Flush() {
     std::lock_guard g(lock_);
     if (!dirty_) return true;
-    if (filePath_.empty()) return false;
+    if (filePath_.empty() || keepFile_) return false;
     MakePrivateFolders(std::filesystem::path(filePath_).parent_path().string());
     if (!WriteFileAtomically(filePath_, Format())) return false;
     dirty_ = false;

@@ -32,11 +32,13 @@ class CRegistryFile {
     static CRegistryFile& User();
 
     const std::string& FilePath() const { return filePath_; }
-    // Reads the file. A missing file gives an empty store and true; an unreadable or foreign file
-    // gives an empty store and false.
+    // Reads the file. A missing file gives an empty store and true; an unreadable, oversized or
+    // foreign file gives an empty store and false, and is kept (KeepStateFile): Flush never
+    // writes over it.
     bool Load();
     // Writes the file (atomically, creating its folder) when something changed since the last
-    // load or save; true when the file holds the current content afterwards.
+    // load or save; true when the file holds the current content afterwards. False, writing
+    // nothing, for a file the last Load could not read.
     bool Flush();
 
     // Opens `keyPath` (below the user's root); with `create`, missing levels are created.
@@ -67,6 +69,7 @@ class CRegistryFile {
     mutable std::recursive_mutex lock_;
     std::map<std::string, Key> keys_;  // lower-case normalized path -> key
     bool dirty_ = false;
+    bool keepFile_ = false;  // the file could not be read: it is not written over
 };
 
 }  // namespace tellweir

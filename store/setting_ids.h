@@ -25,6 +25,8 @@ inline constexpr PropertyId kRunOnStartup = 0x501B;
 inline constexpr PropertyId kFirstLaunch = 0x501E;
 inline constexpr PropertyId kMaxHistorySize = 0x501F;
 inline constexpr PropertyId kMaxMruSize = 0x5020;
+// MiB a download may write, as received and as unpacked; 0 no limit.
+inline constexpr PropertyId kMaxDownloadSize = 0x5021;
 inline constexpr PropertyId kHttpVersion = 0x5200;
 inline constexpr PropertyId kHttpEnableConnection = 0x5201;
 inline constexpr PropertyId kHttpConnection = 0x5202;
@@ -61,6 +63,8 @@ inline constexpr PropertyId kSslTlsVersion = 0x700B;
 // 1 lets TLS accept a server certificate that fails verification (intranet servers with
 // certificates of their own); the failure is still logged.
 inline constexpr PropertyId kAcceptUntrustedCertificates = 0x700C;
+// Seconds one run of a transfer may take in all, retries included; 0 no limit.
+inline constexpr PropertyId kTransferTimeLimit = 0x700D;
 inline constexpr PropertyId kMainFrameLayout = 0x5100;
 inline constexpr PropertyId kChildFrameLayout = 0x5101;
 inline constexpr PropertyId kProgramStartEvent = 0x5102;

@@ -1,10 +1,8 @@
 // Reading "History.xml" into the URL history.
 #include "store/url_history.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "base/ascii_text.h"
+#include "store/state_file.h"
 #include "store/xml_node.h"
 #include "store/xml_parser.h"
 
@@ -32,12 +30,16 @@ void CUrlHistory::Clear() {
 }
 
 bool ReadHistoryFile(const std::string& path, CUrlHistory& history) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         std::fclose);
-    if (!file) return false;
+    const StateFileRead read = ReadStateFile(path, kMaxHistoryFileBytes);
+    if (read.missing) return false;
+    if (!read.Read()) {
+        KeepStateFile(path, read.problem);
+        return false;
+    }
     CXmlNode root;
-    CFileSource source(file.get());
-    CXmlParser().ParseDocument(root, source);
+    CStringSource source(read.text);
+    const std::string damage = DescribeXmlDamage(CXmlParser().ParseDocument(root, source));
+    if (!damage.empty()) KeepStateFile(path, damage);
     std::vector<CXmlNode*> items;
     root.CollectByName("Item", true, true, items);
     std::size_t next = 0;

@@ -2,6 +2,7 @@
 // list is filled from "History.xml" at start-up; the program never writes that file.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,8 +24,13 @@ class CUrlHistory {
     std::vector<std::string> items_;
 };
 
+// A larger history file is refused unread: the list holds at most a thousand addresses.
+inline constexpr std::size_t kMaxHistoryFileBytes = 16u << 20;
+
 // Puts the "URI" attribute of every "Item" element of the file, trimmed and not empty, at the
-// front of `history`, in file order. False when the file cannot be opened.
+// front of `history`, in file order. False when the file is missing or cannot be read; a file
+// that exists but cannot be read, or is damaged (whatever could be read is taken), is kept
+// (KeepStateFile), which says so once.
 bool ReadHistoryFile(const std::string& path, CUrlHistory& history);
 
 }  // namespace tellweir

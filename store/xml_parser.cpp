@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/ascii_text.h"
 
@@ -21,7 +22,7 @@ class CTokenizer {
     explicit CTokenizer(IByteSource& source) : source_(source) {}
 
     // The next raw token; false at the end of the input, and when it ends inside a tag or a
-    // comment, whose partial token is dropped.
+    // comment, whose partial token is dropped (Truncated() then tells).
     bool Next(std::string& token) {
         token.clear();
         const int c = Get();
@@ -31,14 +32,22 @@ class CTokenizer {
             ReadUntil(token, '<', false);  // text ends before the next '<' or at the end
             return true;
         }
-        return ReadMarkup(token);
+        truncated_ = !ReadMarkup(token);
+        return !truncated_;
     }
+
+    // The offset of the next byte in the input.
+    std::uint64_t Offset() const { return base_ + pos_; }
+    bool Truncated() const { return truncated_; }
+    bool SawNul() const { return sawNul_; }
 
   private:
     bool Fill() {
         if (pos_ < length_) return true;
+        base_ += length_;
         length_ = source_.Read(buffer_.data(), buffer_.size());
         pos_ = 0;
+        if (!sawNul_ && length_ > 0) sawNul_ = std::memchr(buffer_.data(), 0, length_) != nullptr;
         return length_ > 0;
     }
 
@@ -88,6 +97,9 @@ class CTokenizer {
     std::array<char, 4096> buffer_{};
     std::size_t pos_ = 0;
     std::size_t length_ = 0;
+    std::uint64_t base_ = 0;  // offset of the buffer's first byte
+    bool truncated_ = false;
+    bool sawNul_ = false;
 };
 
 constexpr int kEndTag = -1;  // classification of "</...>", which never becomes a node
@@ -118,30 +130,101 @@ std::string_view TokenName(std::string_view token) {
 
 }  // namespace
 
-void CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source) {
+std::string DescribeXmlDamage(const XmlParseResult& result) {
+    // Binary data is the likeliest cause of whatever else went wrong.
+    if (result.nulBytes) return "damaged: it holds binary data";
+    const std::string at = " at byte " + std::to_string(result.offset);
+    switch (result.stop) {
+        case XmlParseResult::kTruncated:
+            return "damaged: it ends inside a tag";
+        case XmlParseResult::kStrayEndTag:
+            return "damaged: an end tag closes no open element" + at;
+        case XmlParseResult::kMalformed:
+            return "damaged: malformed markup" + at;
+        case XmlParseResult::kEnd:
+            break;
+    }
+    if (result.nameless) return "damaged: a tag without a name" + at;
+    if (result.unclosed) return "damaged: it ends before its elements are closed";
+    return {};
+}
+
+std::string DescribeXmlDamage(const XmlParseResult& result, const CXmlNode& root,
+                              std::string_view topName) {
+    std::string damage = DescribeXmlDamage(result);
+    if (!damage.empty()) return damage;
+    const CXmlNode* top = FindTopElement(root);
+    if (top != nullptr && top->Name() != topName)
+        return "damaged: its top element is <" + top->Name() + ">, not <" + std::string(topName) +
+               ">";
+    if (top == nullptr) {
+        for (const auto& child : root.GetChildren())
+            if (child->Type() == XML_TEXT)
+                return "damaged: it holds no <" + std::string(topName) + ">";
+    }
+    return {};
+}
+
+CXmlNode* FindTopElement(const CXmlNode& root) {
+    for (CXmlNode* node = root.NextInDocument(); node; node = node->NextInDocument()) {
+        if (node->Type() >= XML_START_TAG && node->Type() <= XML_EMPTY_ELEMENT) return node;
+    }
+    return nullptr;
+}
+
+XmlParseResult CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source,
+                                         const XmlElementObserver& observer) {
     root.Reset();
+    XmlParseResult result;
     CTokenizer tokenizer(source);
     CXmlNode* current = &root;
+    std::vector<std::uint64_t> openBegins;  // where each open element's start tag began
+    const auto stop = [&](XmlParseResult::Stop why, std::uint64_t offset) {
+        result.stop = why;
+        result.offset = offset;
+        result.unclosed = current != &root;
+        result.nulBytes = tokenizer.SawNul();
+        return result;
+    };
     std::string raw;
-    while (tokenizer.Next(raw)) {
+    for (;;) {
+        // Tags follow text directly, so a tag token starts at the offset before it is read.
+        const std::uint64_t begin = tokenizer.Offset();
+        if (!tokenizer.Next(raw)) break;
         const std::string_view token = TrimAsciiSpace(raw);
         if (token.empty()) continue;
         int type = Classify(token);
-        if (type == XML_MALFORMED) return;
+        if (type == XML_MALFORMED) return stop(XmlParseResult::kMalformed, begin);
         const std::string_view name = TokenName(token);
         if (type == kEndTag) {
             // The root has no end tag; closing it would leave no current element.
-            if (current == &root || name != current->Name()) return;
+            if (current == &root || name != current->Name())
+                return stop(XmlParseResult::kStrayEndTag, begin);
             current->SetType(XML_ELEMENT);
+            if (observer) observer(*current, openBegins.back(), tokenizer.Offset());
+            openBegins.pop_back();
             current = current->Parent();
             continue;
         }
-        if (type == XML_START_TAG && name.empty()) type = XML_MALFORMED;
+        if (type == XML_START_TAG && name.empty()) {
+            type = XML_MALFORMED;
+            if (!result.nameless) result.offset = begin;
+            result.nameless = true;
+        }
         std::unique_ptr<CXmlNode> node = root.CreateNode();
         node->Assign(std::string(token), std::string(name), type);
         CXmlNode* placed = current->AppendChild(std::move(node));
-        if (type == XML_START_TAG || type == XML_MALFORMED) current = placed;
+        if (type == XML_START_TAG || type == XML_MALFORMED) {
+            current = placed;
+            openBegins.push_back(begin);
+        } else if (type == XML_EMPTY_ELEMENT && observer) {
+            observer(*placed, begin, tokenizer.Offset());
+        }
     }
+    if (tokenizer.Truncated()) return stop(XmlParseResult::kTruncated, tokenizer.Offset());
+    const std::uint64_t namelessAt = result.offset;
+    stop(XmlParseResult::kEnd, namelessAt);
+    return result;
 }
 
 }  // namespace tellweir

@@ -215,14 +215,19 @@ TransferResult PrepareTarget(TransferContext& context, ResumeFlags& flags, Trans
     return SettleExistingTarget(context, flags, log);
 }
 
-// The attempts, until one succeeds or the failure is final. A failure after data arrived is
-// tried again at once; others wait and count against the retries. A wrong offset starts the
-// file over when restarting is allowed.
+// The attempts, until one succeeds or the failure is final. Every failed attempt counts against
+// the retries, also one that moved the file forward, so that a server that sends a little and
+// then fails each time is given up on; such an attempt is repeated at once, others after the
+// connection delay. A wrong offset starts the file over when restarting is allowed.
 TransferResult RunAttempts(TransferContext& context, bool restart, ILog* log) {
     CTransfer& transfer = context.transfer;
     const std::string target = transfer.String(prop::kLocalFile);
     std::int32_t attempts = 0;
     bool deleteFirst = false;
+    const auto fail = [log](TransferResult result) {
+        if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
+        return result;
+    };
     for (;;) {
         if (deleteFirst && GetPathKind(target) != PathKind::Missing) {
             const TransferResult deleted = DeleteTarget(target, log);
@@ -232,23 +237,16 @@ TransferResult RunAttempts(TransferContext& context, bool restart, ILog* log) {
         const TransferResult attempt = outcome.result;
         if (!outcome.connected || attempt == result::kOk) return attempt;
         if (context.session.IsAborted()) return result::kStopped;
-        // A full disk stays full: another attempt would only resume into the same wall, or
-        // start over from a server that cannot resume.
-        if (attempt == result::kNoDiskSpace) {
-            if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
-            return attempt;
-        }
-        if (attempt == result::kWrongOffset)
-            deleteFirst = true;
-        else if (outcome.movedForward)
-            continue;
-        const bool retryable =
-            attempt == result::kWrongOffset ? restart : IsRetryableResult(attempt);
-        if (!retryable || ++attempts > transfer.Int(prop::kTransferRetries)) {
-            if (log) log->WriteMessage(kLevelError, msg::kTransferFailed);
-            return attempt;
-        }
+        // A full disk stays full, and a download past the size limit would pass it again:
+        // another attempt would only run into the same wall.
+        if (attempt == result::kNoDiskSpace || attempt == result::kTooLarge) return fail(attempt);
+        const bool wrongOffset = attempt == result::kWrongOffset;
+        if (wrongOffset) deleteFirst = true;
+        const bool atOnce = !wrongOffset && outcome.movedForward;
+        const bool retryable = wrongOffset ? restart : atOnce || IsRetryableResult(attempt);
+        if (!retryable || ++attempts > transfer.Int(prop::kTransferRetries)) return fail(attempt);
         if (log) log->WriteMessage(kLevelStatus, msg::kTransferRetry, attempts);
+        if (atOnce) continue;
         if (!context.session.WaitUnlessAborted(transfer.Int(prop::kConnectDelay)))
             return result::kStopped;
     }

@@ -5,6 +5,7 @@
 
 #include "base/ascii_text.h"
 #include "log/status_message.h"
+#include "transfer/download_limit.h"
 #include "transfer/file_info.h"
 #include "transfer/gzip_inflate.h"
 #include "transfer/local_file.h"
@@ -26,14 +27,17 @@ bool IsGzipEncoded(const CTransfer& transfer) {
 // Inflates `target` into place. The compressed bytes stay beside it as target + ".gz" when that
 // name is free; something already there is kept as it is and the compressed copy is dropped, as
 // the log says. Inflating that fails, is stopped or cannot write everything (a full disk) leaves
-// the download as it arrived and removes the partial output.
-TransferResult InflateInPlace(const std::string& target, CTransferSession& session, ILog* log) {
+// the download as it arrived and removes the partial output; unpacked bytes beyond `limit` end
+// it with 113.
+TransferResult InflateInPlace(const std::string& target, CTransferSession& session,
+                              const CDownloadLimit& limit, ILog* log) {
     const std::string inflated = target + "~.xed";
     // A left-over of an earlier run goes first, and a link there with it: it is never followed.
     DeleteFile(inflated);
     TransferResult unpacked;
     {
-        CFileInflateSink sink(inflated, [&session] { return session.IsAborted(); });
+        CFileInflateSink file(inflated, [&session] { return session.IsAborted(); });
+        CLimitedInflateSink sink(file, limit);
         unpacked = InflateGzipFile(target, sink);
     }  // the sink closes the inflated file here
     if (unpacked == result::kOk && session.IsAborted()) unpacked = result::kStopped;
@@ -41,6 +45,7 @@ TransferResult InflateInPlace(const std::string& target, CTransferSession& sessi
         DeleteFile(inflated);
         if (unpacked == result::kNoDiskSpace && log)
             log->Write(kLevelError, "Transfer aborted: cannot write to file, no disk space.");
+        if (unpacked == result::kTooLarge) (void)limit.Refuse(log, true);  // the code is known
         return unpacked;
     }
     const std::string packed = target + ".gz";
@@ -93,13 +98,21 @@ TransferResult CTransferSession::DownloadToFile(CTransfer& transfer, ILog* log,
     file.Close();
 
     if (received != result::kOk) {
-        // What a full disk cut short is no use to anyone and only takes more of the space.
-        if ((!existed && endLength == 0) || received == result::kNoDiskSpace) DeleteFile(target);
+        // What a full disk cut short is no use to anyone and only takes more of the space; nor
+        // is a download cut at the size limit.
+        if ((!existed && endLength == 0) || received == result::kNoDiskSpace ||
+            received == result::kTooLarge)
+            DeleteFile(target);
         return received;
     }
     if (IsGzipEncoded(transfer)) {
         if (log) log->WriteFormat(kLevelStatus, "Decompressing file %s.", target);
-        received = InflateInPlace(target, *this, log);
+        received = InflateInPlace(target, *this, CDownloadLimit::ForRequest(transfer), log);
+        // A bomb is not kept in its packed form either.
+        if (received == result::kTooLarge) {
+            DeleteFile(target);
+            return received;
+        }
     }
     endLength = GetFileSize(target);
     meter.Finish(endLength, endLength);

@@ -52,11 +52,12 @@ class CInfoCache {
     // Visits the valid and fresh entries, parents before children.
     virtual void Enumerate(const Visitor& visitor);
 
-    // Replaces the cache's content with the file's entries; false when the file cannot be
-    // opened. Damaged lines are skipped or loaded as unusable entries.
+    // Replaces the cache's content with the file's entries; false when the file is missing or
+    // cannot be read. Damaged lines are skipped or loaded as unusable entries. A file that
+    // exists but cannot be read, or is damaged, is kept (KeepStateFile).
     bool Load(const std::string& path);
     // Writes the valid and fresh entries through a temporary file renamed over `path`, so a
-    // failed save leaves the old file intact; false when anything failed.
+    // failed save leaves the old file intact; false when anything failed, and for a kept file.
     bool Save(const std::string& path);
     // The same on text in memory.
     void LoadText(std::string_view text);

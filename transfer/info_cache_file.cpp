@@ -1,12 +1,18 @@
 // Loading and saving "InfoCache.txt".
-#include <fcntl.h>
-
 #include "store/atomic_file.h"
+#include "store/state_file.h"
 #include "transfer/info_cache.h"
 #include "transfer/info_cache_line.h"
 #include "transfer/local_file.h"
 
 namespace tellweir {
+
+namespace {
+
+// Some hundred thousand entries: far beyond what the tasks of one user ask for.
+constexpr std::size_t kMaxInfoCacheFileBytes = 32u << 20;
+
+}  // namespace
 
 void CInfoCache::LoadLinesLocked(const std::function<bool(std::string& line, bool& cut)>& next) {
     ClearLocked();
@@ -22,10 +28,15 @@ void CInfoCache::LoadLinesLocked(const std::function<bool(std::string& line, boo
 }
 
 bool CInfoCache::Load(const std::string& path) {
-    CLocalFile file;
-    if (file.Open(path, O_RDONLY) != result::kOk) return false;
-    std::lock_guard guard(lock_);
-    LoadLinesLocked([&file](std::string& line, bool& cut) { return file.ReadLine(line, &cut); });
+    const StateFileRead read = ReadStateFile(path, kMaxInfoCacheFileBytes);
+    if (!read.Read()) {
+        if (!read.missing) KeepStateFile(path, read.problem);
+        return false;
+    }
+    const std::string damage =
+        DescribeLineFileDamage(read.text, {"URL"}, CLocalFile::kMaxLineLength);
+    if (!damage.empty()) KeepStateFile(path, damage);
+    LoadText(read.text);
     return true;
 }
 
@@ -53,6 +64,7 @@ std::string CInfoCache::SaveText() {
 }
 
 bool CInfoCache::Save(const std::string& path) {
+    if (IsStateFileKept(path)) return false;
     CAtomicFileWriter writer;
     if (!writer.Open(path)) return false;
     return writer.Write(SaveText()) && writer.Commit();

@@ -12,6 +12,7 @@ inline constexpr PropertyId kSiteLimit = 3;        // int: sessions per site; be
 inline constexpr PropertyId kConnectRetries = 4;   // int
 inline constexpr PropertyId kTransferRetries = 5;  // int
 inline constexpr PropertyId kConnectDelay = 6;     // int: seconds between connection attempts
+inline constexpr PropertyId kMaxDownloadSize = 7;  // int: MiB a download may write; 0 no limit
 inline constexpr PropertyId kOptions = 56;         // int: download option word, see below
 inline constexpr PropertyId kTransferType = 58;    // int: 0 binary, 1 ASCII
 inline constexpr PropertyId kLogId = 59;           // int: the transfer's item log; 0 none

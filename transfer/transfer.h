@@ -2,6 +2,7 @@
 // its status record and the bookkeeping the manager keeps for it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -55,11 +56,18 @@ class CTransfer final : public CTransferRequest {
         std::uint32_t notBefore = 0;  // process milliseconds
         CTransferSession* session = nullptr;
         std::thread::id worker;
+        // When the running run is stopped for "Connections/Transfer Time Limit" (MonotonicMs);
+        // 0 none.
+        std::int64_t deadlineMs = 0;
     };
     Placement& placement() { return placement_; }
     const Placement& placement() const { return placement_; }
     bool IsWatched() const { return watched_.load(); }
     void SetWatched(bool watched) { watched_.store(watched); }
+    // Set by the manager when it stops a run that outlasted the transfer time limit, so that
+    // the run ends with the time-out result rather than as stopped; cleared as a run starts.
+    bool TimeLimitReached() const { return timeLimitReached_.load(); }
+    void SetTimeLimitReached(bool reached) { timeLimitReached_.store(reached); }
 
   private:
     const std::int32_t id_;
@@ -68,6 +76,7 @@ class CTransfer final : public CTransferRequest {
     TransferStatus status_;
     std::uint32_t changeStamp_ = 0;
     std::atomic<bool> watched_{false};
+    std::atomic<bool> timeLimitReached_{false};
     Placement placement_;
     std::string siteAndUser_;
 };

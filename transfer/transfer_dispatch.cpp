@@ -53,7 +53,22 @@ void CTransferManager::Pump() {
     }
     desktop_.PeriodicRefresh();
     Lock lock(lock_);
+    StopOverdueLocked();
     DispatchLocked();
+}
+
+void CTransferManager::StopOverdueLocked() {
+    const std::int64_t now = MonotonicMs();
+    for (CTransfer* transfer : lists_[kTransferRunning]) {
+        CTransfer::Placement& placement = transfer->placement();
+        if (placement.deadlineMs == 0 || now < placement.deadlineMs) continue;
+        placement.deadlineMs = 0;
+        CTransferSession* session = placement.session;
+        // A run stopped by somebody else meanwhile ends as stopped.
+        if (session == nullptr || session->IsAborted()) continue;
+        transfer->SetTimeLimitReached(true);
+        session->Stop();
+    }
 }
 
 void CTransferManager::DispatchLocked() {
@@ -87,6 +102,11 @@ void CTransferManager::DispatchLocked() {
             break;
         }
         transfer->placement().worker = worker;
+        // The worker takes the manager lock before it runs, so it sees both.
+        const std::int32_t timeLimit = settings_.Int(setting::kTransferTimeLimit);
+        transfer->placement().deadlineMs =
+            timeLimit > 0 ? MonotonicMs() + std::int64_t{timeLimit} * 1000 : 0;
+        transfer->SetTimeLimitReached(false);
         MoveToListLocked(*transfer, kTransferRunning);
     }
     for (CTransfer* transfer : aside) {

@@ -101,8 +101,8 @@ class CTransferManager final : private ITransferWatcher {
     void RegisterPeriodicHook(IPeriodicHook* hook);
     void UnregisterPeriodicHook(IPeriodicHook* hook);
 
-    // One pass of the pump: the periodic hooks, then a dispatch. Runs once a second on the
-    // scheduler thread; tests call it directly.
+    // One pass of the pump: the periodic hooks, stopping runs past the transfer time limit,
+    // then a dispatch. Runs once a second on the scheduler thread; tests call it directly.
     void Pump();
 
     CInfoCache& InfoCache() { return infoCache_; }
@@ -139,6 +139,8 @@ class CTransferManager final : private ITransferWatcher {
     void WaitWhileRunning(Lock& lock, std::int32_t id);
     void DeleteTransferLocked(CTransfer& transfer);
     void DispatchLocked();
+    // Stops the runs that outlasted the transfer time limit (their deadline has come).
+    void StopOverdueLocked();
     [[nodiscard]] TransferResult AcquireSessionLocked(CTransfer& transfer);
     void ReleaseSessionLocked(CTransfer& transfer);
     void DestroySessionLocked(const SessionPtr& session);

@@ -116,7 +116,15 @@ TransferState RunTransfer(CTransfer& transfer, CTransferSession& session,
     session.LocalFileInfo(transfer, nullptr);
     transfer.UpdateStatus([](TransferStatus& status) { status.outcome = kOutcomeNothing; });
 
-    const TransferResult outcome = RunOperation(context);
+    TransferResult outcome = RunOperation(context);
+    if (outcome != result::kOk && transfer.TimeLimitReached()) {
+        outcome = result::kTimeout;
+        if (log)
+            log->WriteFormat(kLevelError,
+                             "Transfer aborted: it took longer than %d seconds (\"Connections/"
+                             "Transfer Time Limit\").",
+                             manager.Settings().Int(setting::kTransferTimeLimit));
+    }
 
     session.SetTrafficObserver(nullptr);
     if (log)

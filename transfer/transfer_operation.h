@@ -21,7 +21,7 @@ struct TransferContext {
 };
 
 // Runs the transfer's operation (property 55) and returns the list it moves to: finished after
-// result 0, else stopped.
+// result 0, else stopped. A run the manager stopped at the transfer time limit ends with 110.
 TransferState RunTransfer(CTransfer& transfer, CTransferSession& session,
                           CTransferManager& manager);
 

@@ -55,6 +55,7 @@ void CopySettingsIntoRequest(const CPropertySet& settings, CPropertySet& request
     request.SetInt(prop::kConnectRetries, settings.Int(setting::kConnectionRetries));
     request.SetInt(prop::kTransferRetries, settings.Int(setting::kTransferRetries));
     request.SetInt(prop::kConnectDelay, settings.Int(setting::kConnectionDelay));
+    request.SetInt(prop::kMaxDownloadSize, settings.Int(setting::kMaxDownloadSize));
 }
 
 }  // namespace tellweir

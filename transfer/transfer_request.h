@@ -33,7 +33,8 @@ class CTransferRequest : public CPropertySet {
 };
 
 // Copies the settings every transfer reads into the request: the HTTP and FTP options (100, 101,
-// 102, 200, bits 12..17 of property 0) and the connection limits and retries (3, 4, 5, 6).
+// 102, 200, bits 12..17 of property 0), the connection limits and retries (3, 4, 5, 6) and the
+// download size limit (7).
 void CopySettingsIntoRequest(const CPropertySet& settings, CPropertySet& request);
 
 }  // namespace tellweir

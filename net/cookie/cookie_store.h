@@ -89,11 +89,12 @@ class CCookieStore {
     // visitor runs after the lock is released and may call the store.
     virtual void Enumerate(const Visitor& visitor);
     // Replaces the contents with the cookies of the file. False, and nothing changed, when the
-    // file cannot be read or is larger than kMaxFileSize.
+    // file is missing, cannot be read or is larger than kMaxFileSize. A file that exists but
+    // cannot be read, or has damaged lines, is kept (KeepStateFile) and Save leaves it alone.
     virtual bool Load(const std::string& path);
     // Writes the cookies that have an expiry to the file, through a temporary file renamed
     // over the old one (mode 0600): a failed save leaves the old file as it was. True on
-    // success, which also marks the store unmodified.
+    // success, which also marks the store unmodified; false for a kept file.
     virtual bool Save(const std::string& path);
     // Milliseconds since system start of the last change, strictly increasing.
     virtual std::uint32_t GetStamp() const;

@@ -1,9 +1,4 @@
 // "Cookies.txt": one line per cookie with an expiry, read at start-up and written at exit.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 
 #include "base/ascii_text.h"
@@ -13,6 +8,7 @@
 #include "net/cookie/cookie_store.h"
 #include "store/atomic_file.h"
 #include "store/attribute_list.h"
+#include "store/state_file.h"
 
 namespace tellweir {
 namespace {
@@ -84,36 +80,18 @@ FileLine ParseLine(std::string_view line) {
     return fields;
 }
 
-// Reads the whole file, refusing one larger than `limit` (also when it grows while read).
-bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uintmax_t>(info.st_size) <= limit;
-    out.clear();
-    if (ok) out.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    while (ok) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = out.size() + static_cast<std::size_t>(n) <= limit;
-        if (ok) out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 bool CCookieStore::Load(const std::string& path) {
-    std::string text;
-    if (!ReadWholeFile(path, kMaxFileSize, text)) return false;
-    LoadFromText(text);
+    const StateFileRead read = ReadStateFile(path, kMaxFileSize);
+    if (!read.Read()) {
+        // A file that exists but cannot be read is kept: Save does not write over it.
+        if (!read.missing) KeepStateFile(path, read.problem);
+        return false;
+    }
+    const std::string damage = DescribeLineFileDamage(read.text, {"Domain", "Cookie"});
+    if (!damage.empty()) KeepStateFile(path, damage);
+    LoadFromText(read.text);
     return true;
 }
 
@@ -159,6 +137,7 @@ std::string CCookieStore::FileTextLocked(std::time_t now) {
 }
 
 bool CCookieStore::Save(const std::string& path) {
+    if (IsStateFileKept(path)) return false;
     std::lock_guard saving(saveLock_);
     const std::time_t now = clock_();
     std::string text;

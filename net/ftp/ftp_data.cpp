@@ -3,7 +3,6 @@
 // a listing into the local file, and reading the reply that ends the transfer.
 #include <algorithm>
 #include <chrono>
-#include <optional>
 #include <vector>
 
 #include "base/ascii_text.h"
@@ -39,15 +38,10 @@ bool IsTunnelProxy(std::string_view proxy) {
 }  // namespace
 
 TransferResult CFtpSession::ServerAddress(const CTransfer& transfer, Ipv4Address& address,
-                                          ILog* log) const {
+                                          ILog* log) {
     if (IsTunnelProxy(ProxyUrl())) {
-        const std::string& host = transfer.Address().host;
-        if (const std::optional<Ipv4Address> resolved = ResolveHost(host)) {
-            address = *resolved;
-            return result::kOk;
-        }
-        LogMessage(log, kLevelError, msg::kCannotResolve, host);
-        return result::kResolveFailed;
+        if (control_.ResolveName(transfer.Address().host, address, log)) return result::kOk;
+        return SocketFailure(control_);
     }
     int port = 0;
     if (control_.GetPeerAddress(address, port)) return result::kOk;
@@ -190,8 +184,9 @@ TransferResult CFtpSession::AcceptFrom(Ipv4Address server, ILog* log) {
     return step;
 }
 
-TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t length, ILog* log,
-                                        bool listing, CProgressMeter* meter) {
+TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t offset, std::int64_t length,
+                                        ILog* log, bool listing, CProgressMeter* meter,
+                                        const CDownloadLimit& limit) {
     const std::int64_t piece = length >= 1 && length <= 65535 ? length : kPieceSize;
     data_.SetBufferSize(false, static_cast<std::int32_t>(piece));
     std::vector<char> buffer(static_cast<std::size_t>(piece));
@@ -217,6 +212,10 @@ TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t length, I
             return error;
         }
         const std::size_t size = static_cast<std::size_t>(count);
+        if (!limit.Allows(offset + received + count)) {
+            data_.Close();
+            return limit.Refuse(log);
+        }
         if (file.Write(buffer.data(), size) != size) {
             data_.Close();
             LogText(log, kLevelError, "Transfer aborted: cannot write to file, no disk space.");
@@ -267,7 +266,8 @@ TransferResult CFtpSession::ListToFile(CTransfer& transfer, CLocalFile& file, IL
     if (step == result::kOk) step = OpenDataConnection(transfer, "LIST", 0, log);
     if (step != result::kOk) return step;
     LogText(log, kLevelStatus, "Starting read from data socket.");
-    const TransferResult received = ReceiveData(file, -1, log, true, meter);
+    const TransferResult received =
+        ReceiveData(file, 0, -1, log, true, meter, CDownloadLimit::ForRequest(transfer));
     if (received == result::kOk) LogText(log, kLevelStatus, "Read from data socket finished.");
     return ReadTransferEnd(log, received);
 }
@@ -275,14 +275,19 @@ TransferResult CFtpSession::ListToFile(CTransfer& transfer, CLocalFile& file, IL
 TransferResult CFtpSession::RetrieveToFile(CTransfer& transfer, CLocalFile& file,
                                            std::int64_t offset, std::int64_t length, ILog* log,
                                            CProgressMeter* meter) {
+    const CDownloadLimit limit = CDownloadLimit::ForRequest(transfer);
+    // A file whose size is known to pass the limit is not even asked for.
+    if (transfer.Int(prop::kSizeKnown) != 0 && !limit.Allows(transfer.Int64(prop::kSize)))
+        return limit.Refuse(log);
+    offset = std::max<std::int64_t>(offset, 0);
     int code = 0;
     const bool ascii = transfer.Int(prop::kTransferType) != 0;
     TransferResult step = CommandExpect(ascii ? "TYPE A" : "TYPE I", log, code, 2);
     if (step == result::kOk)
-        step = OpenDataConnection(transfer, Format("RETR %s", transfer.String(prop::kPath)),
-                                  std::max<std::int64_t>(offset, 0), log);
+        step = OpenDataConnection(transfer, Format("RETR %s", transfer.String(prop::kPath)), offset,
+                                  log);
     if (step != result::kOk) return step;
-    const TransferResult received = ReceiveData(file, length, log, false, meter);
+    const TransferResult received = ReceiveData(file, offset, length, log, false, meter, limit);
     return ReadTransferEnd(log, received);
 }
 

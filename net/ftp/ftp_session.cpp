@@ -41,6 +41,7 @@ CFtpSession::CFtpSession(const SessionParams& params, const CPropertySet* settin
     : CTransferSession(params), settings_(settings) {
     control_.SetObserver(&relay_);
     data_.SetObserver(&relay_);
+    control_.SetStopCheck([this] { return IsAborted(); });
 }
 
 CFtpSession::~CFtpSession() = default;

@@ -12,6 +12,7 @@
 #include "net/ftp/ftp_reply.h"
 #include "net/socket/net_socket.h"
 #include "store/property_set.h"
+#include "transfer/download_limit.h"
 #include "transfer/traffic_observer.h"
 #include "transfer/transfer_session.h"
 
@@ -83,8 +84,11 @@ class CFtpSession final : public CTransferSession {
     // Opens the data connection for `command` (LIST, RETR) and reads its 1xx reply.
     [[nodiscard]] TransferResult OpenDataConnection(CTransfer& transfer, std::string_view command,
                                                     std::int64_t restartOffset, ILog* log);
-    [[nodiscard]] TransferResult ReceiveData(CLocalFile& file, std::int64_t length, ILog* log,
-                                             bool listing, CProgressMeter* meter);
+    // Appends to `file` (which holds `offset` bytes) until the data connection ends, `length`
+    // bytes came (-1: no length) or the file would pass `limit` (113).
+    [[nodiscard]] TransferResult ReceiveData(CLocalFile& file, std::int64_t offset,
+                                             std::int64_t length, ILog* log, bool listing,
+                                             CProgressMeter* meter, const CDownloadLimit& limit);
 
     // -1 unknown, 0 ASCII, 1 binary.
     int TypeState() const { return typeState_; }
@@ -129,7 +133,7 @@ class CFtpSession final : public CTransferSession {
     // names: the control connection's peer, or through a tunnelling proxy (https, socks), which
     // is that peer, the address the server's name resolves to.
     [[nodiscard]] TransferResult ServerAddress(const CTransfer& transfer, Ipv4Address& address,
-                                               ILog* log) const;
+                                               ILog* log);
     // Accepts the data connection from `server` into data_; one from elsewhere is closed and
     // the wait goes on within the same time limit.
     [[nodiscard]] TransferResult AcceptFrom(Ipv4Address server, ILog* log);

@@ -33,6 +33,11 @@ void FinishMeter(CProgressMeter* meter) {
 
 }  // namespace
 
+TransferResult IHttpBodySink::WriteFailure(ILog* log) const {
+    LogText(log, kLevelError, "Transfer aborted: cannot write to file, no disk space.");
+    return result::kNoDiskSpace;
+}
+
 TransferResult CHttpSession::ReceiveBody(IHttpBodySink& sink, std::int64_t length, bool chunked,
                                          ILog* log, CProgressMeter* meter) {
     if (IsAborted()) {
@@ -104,8 +109,7 @@ TransferResult CHttpSession::WriteBodyData(CBodyDecoder& decoder, IHttpBodySink&
     if (!body.empty()) {
         if (!sink.Write(body)) {
             SetConnected(false);
-            LogText(log, kLevelError, "Transfer aborted: cannot write to file, no disk space.");
-            return result::kNoDiskSpace;
+            return sink.WriteFailure(log);
         }
         if (meter) meter->Advance(static_cast<std::int64_t>(body.size()));
     }

@@ -12,6 +12,7 @@
 #include "net/http/status_line.h"
 #include "net/net_log.h"
 #include "net/protocol_props.h"
+#include "transfer/download_limit.h"
 #include "transfer/file_info.h"
 #include "transfer/local_file.h"
 #include "transfer/progress_meter.h"
@@ -39,15 +40,27 @@ TransferResult ResultOfStatus(int status, ILog* log) {
     return result::kHttpError;
 }
 
+// Writes the body after the `offset` bytes the file holds, up to the download size limit.
 class CFileBodySink final : public IHttpBodySink {
   public:
-    explicit CFileBodySink(CLocalFile& file) : file_(file) {}
+    CFileBodySink(CLocalFile& file, std::int64_t offset, const CDownloadLimit& limit)
+        : file_(file), size_(offset), limit_(limit) {}
     bool Write(std::string_view bytes) override {
-        return file_.Write(bytes.data(), bytes.size()) == bytes.size();
+        const std::int64_t size = size_ + static_cast<std::int64_t>(bytes.size());
+        tooLarge_ = !limit_.Allows(size);
+        if (tooLarge_ || file_.Write(bytes.data(), bytes.size()) != bytes.size()) return false;
+        size_ = size;
+        return true;
+    }
+    TransferResult WriteFailure(ILog* log) const override {
+        return tooLarge_ ? limit_.Refuse(log) : IHttpBodySink::WriteFailure(log);
     }
 
   private:
     CLocalFile& file_;
+    std::int64_t size_;
+    const CDownloadLimit limit_;
+    bool tooLarge_ = false;
 };
 
 // The URL that Content-Location is resolved against.
@@ -191,9 +204,15 @@ TransferResult CHttpSession::FinishReceive(CTransfer& transfer, CLocalFile& file
         if (IsAborted()) return result::kStopped;
         return ResultOfStatus(status, log);
     }
+    const CDownloadLimit limit = CDownloadLimit::ForRequest(transfer);
+    // A body announced beyond the limit is not even begun.
+    if (length != -1 && !limit.Allows(offset + length)) {
+        Disconnect();
+        return limit.Refuse(log);
+    }
     if (lengths.size != -1) meter.SetTotal(lengths.size);
     LogText(log, kLevelStatus, "Downloading HTTP body.");
-    CFileBodySink sink(file);
+    CFileBodySink sink(file, offset, limit);
     return ReceiveBody(sink, length, chunked, log, &meter);
 }
 

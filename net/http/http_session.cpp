@@ -36,7 +36,9 @@ std::string RequestLabel(std::string_view head) {
 
 CHttpSession::CHttpSession(const SessionParams& params, const CPropertySet& settings,
                            CCookieStore& cookies, CPasswordStore& passwords)
-    : CTransferSession(params), settings_(settings), cookies_(cookies), passwords_(passwords) {}
+    : CTransferSession(params), settings_(settings), cookies_(cookies), passwords_(passwords) {
+    socket_.SetStopCheck([this] { return IsAborted(); });
+}
 
 CHttpSession::~CHttpSession() = default;
 

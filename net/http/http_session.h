@@ -24,6 +24,8 @@ class CPropertySet;
 class IHttpBodySink {
   public:
     virtual bool Write(std::string_view bytes) = 0;
+    // Why the last Write failed, written to `log` as the result says: by default a full disk.
+    virtual TransferResult WriteFailure(ILog* log) const;
 
   protected:
     ~IHttpBodySink() = default;

@@ -103,16 +103,41 @@ bool CNetSocket::Connect(Ipv4Address address, int port, ILog* log) {
     return true;
 }
 
-bool CNetSocket::ConnectHost(std::string_view host, int port, ILog* log) {
-    const bool dotted = ParseDottedAddress(host).has_value();
-    const std::optional<Ipv4Address> address = ResolveHost(host);
-    if (!address) {
-        lastError_ = result::kResolveFailed;
-        LogMessage(log, kLevelError, msg::kCannotResolve, host);
+bool CNetSocket::ResolveName(std::string_view host, Ipv4Address& address, ILog* log) {
+    if (const std::optional<Ipv4Address> dotted = ParseDottedAddress(host)) {
+        address = *dotted;
+        return true;
+    }
+    CHostLookup lookup{std::string(host)};
+    {
+        std::lock_guard guard(handleLock_);
+        lookup_ = &lookup;
+    }
+    const TransferResult found = lookup.Wait(
+        Deadline(), [this] { return interrupted_.load() || (stopCheck_ && stopCheck_()); },
+        address);
+    {
+        std::lock_guard guard(handleLock_);
+        lookup_ = nullptr;
+    }
+    if (found == result::kOk) return true;
+    if (found == result::kStopped) {
+        lastError_ = result::kStopped;
         return false;
     }
-    if (!dotted) LogMessage(log, kLevelStatus, msg::kHostResolved, host, FormatAddress(*address));
-    if (!Connect(*address, port, log)) return false;
+    lastError_ = result::kResolveFailed;
+    if (found == result::kTimeout)
+        LogMessage(log, kLevelError, msg::kTimeoutOn, "host name lookup");
+    LogMessage(log, kLevelError, msg::kCannotResolve, host);
+    return false;
+}
+
+bool CNetSocket::ConnectHost(std::string_view host, int port, ILog* log) {
+    const bool dotted = ParseDottedAddress(host).has_value();
+    Ipv4Address address = 0;
+    if (!ResolveName(host, address, log)) return false;
+    if (!dotted) LogMessage(log, kLevelStatus, msg::kHostResolved, host, FormatAddress(address));
+    if (!Connect(address, port, log)) return false;
     if (!dotted) serverName_ = host;
     return true;
 }
@@ -259,9 +284,11 @@ void CNetSocket::Close() {
 
 void CNetSocket::Interrupt() {
     std::lock_guard guard(handleLock_);
-    if (handle_ < 0) return;
+    // Also without a handle: a name lookup comes before the socket is made. Close and the next
+    // connection clear the mark.
     interrupted_ = true;
-    ::shutdown(handle_, SHUT_RDWR);
+    if (lookup_ != nullptr) lookup_->Wake();
+    if (handle_ >= 0) ::shutdown(handle_, SHUT_RDWR);
 }
 
 }  // namespace tellweir

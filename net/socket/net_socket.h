@@ -25,8 +25,8 @@ class SSLConnection;
 
 // Owned and used by one thread at a time (the worker running its transfer). Interrupt is the one
 // operation another thread may call. Every failing operation sets LastError and, where a log is
-// given, writes one line; nothing throws. Every blocking step (connecting, proxy handshakes,
-// receive, send, accept) ends within the time limit.
+// given, writes one line; nothing throws. Every blocking step (resolving a name, connecting, proxy
+// handshakes, receive, send, accept) ends within the time limit.
 class CNetSocket final : private IRawTransport {
   public:
     static constexpr std::int32_t kDefaultTimeoutMs = 60000;
@@ -45,6 +45,10 @@ class CNetSocket final : private IRawTransport {
     // CONNECT tunnel, socks4 and socks5 a SOCKS tunnel to the target.
     bool ConnectVia(std::string_view host, int port, std::string_view proxy, ILog* log);
     bool ConnectViaAddress(Ipv4Address address, int port, std::string_view proxy, ILog* log);
+    // A dotted text as it is, else the name looked up within the time limit (CHostLookup);
+    // Interrupt or the stop check ends the wait at once. Fails with 1008 (logged) when the name
+    // has no address or the time limit passed, 3 when stopped.
+    bool ResolveName(std::string_view host, Ipv4Address& address, ILog* log);
 
     // One receive (through TLS when started): the byte count, 0 when the peer closed (through
     // TLS only with its close notification), -1 on failure: 110 when the time limit passed (or
@@ -85,8 +89,13 @@ class CNetSocket final : private IRawTransport {
     // Ends TLS (with a close notification) and closes the handle. Owner thread only.
     void Close();
     // Callable from any thread (a session's stop): shuts the connection down so that a blocked
-    // call of the owner returns at once (LastError 3). Never closes the handle: the owner does.
+    // call of the owner returns at once (LastError 3), and ends a name lookup's wait. Never
+    // closes the handle: the owner does.
     void Interrupt();
+    // The owner's own stop test (a session's abort flag), which a name lookup's wait also
+    // heeds, so that a stop that came just before the lookup began is not missed. Set before
+    // the socket is used.
+    void SetStopCheck(std::function<bool()> stop) { stopCheck_ = std::move(stop); }
 
     bool IsOpen() const override;
     bool HasTls() const { return tls_ != nullptr; }
@@ -132,7 +141,9 @@ class CNetSocket final : private IRawTransport {
                     std::string_view user, std::string_view password, ILog* log);
 
     int handle_ = -1;
-    mutable std::mutex handleLock_;  // guards changes of handle_ against Interrupt
+    mutable std::mutex handleLock_;  // guards changes of handle_ and lookup_ against Interrupt
+    CHostLookup* lookup_ = nullptr;  // the name lookup being waited for
+    std::function<bool()> stopCheck_;
     std::atomic<bool> interrupted_{false};
     TransferResult lastError_ = 0;
     std::int32_t timeoutMs_ = kDefaultTimeoutMs;

@@ -28,12 +28,7 @@ bool CNetSocket::ConnectVia(std::string_view host, int port, std::string_view pr
             break;
         case ProtocolId::Socks4:
         case ProtocolId::Socks5:
-            if (const std::optional<Ipv4Address> resolved = ResolveHost(host)) {
-                target = *resolved;
-                break;
-            }
-            lastError_ = result::kResolveFailed;
-            LogMessage(log, kLevelError, msg::kCannotResolve, host);
+            if (ResolveName(host, target, log)) break;
             return false;
         default:
             lastError_ = result::kInvalidParameter;

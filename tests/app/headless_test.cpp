@@ -1,12 +1,17 @@
 // The program without windows, run as a user would: add a task for a local file, run the tasks,
-// change the file, stop with SIGTERM, list and remove tasks, and never show a URL's password.
+// change the file, stop with SIGTERM, list and remove tasks, and never show a URL's password;
+// commands run at the same time, one instance per data folder, the signals that end it cleanly.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/child_process.h"
@@ -25,6 +30,14 @@ std::string FindFile(const std::string& folder, const std::string& name) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.path().filename() == name) return entry.path().string();
     return {};
+}
+
+// The text of the first element `name` of an XML text ("<Count>3</Count>" gives "3").
+std::string ElementText(const std::string& xml, const std::string& name) {
+    const std::size_t start = xml.find("<" + name + ">");
+    if (start == std::string::npos) return {};
+    const std::size_t from = start + name.size() + 2;
+    return xml.substr(from, xml.find('<', from) - from);
 }
 
 class HeadlessTest : public ::testing::Test {
@@ -67,6 +80,13 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     EXPECT_EQ(Run({"--add", "ftp://"}, output), 1);
     EXPECT_NE(output.find("Invalid URL: \"ftp://\"."), std::string::npos) << output;
     EXPECT_EQ(Run({"--frobnicate"}, output), 2);
+    EXPECT_EQ(Run({"--add", "sftp://h/x"}, output), 2);
+    EXPECT_NE(output.find("cannot watch 'sftp://h/x'"), std::string::npos) << output;
+    // A file: URI is kept as the path it names.
+    ASSERT_EQ(Run({"--add", "file://localhost" + watched, "--name", "uri", "--manual"}, output), 0);
+    ASSERT_EQ(Run({"--list"}, output), 0);
+    EXPECT_NE(output.find("uri\tidle\tmanually\t" + watched + "\n"), std::string::npos) << output;
+    ASSERT_EQ(Run({"--remove", "uri"}, output), 0);
 
     ChildProcess program;
     ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home_ / "headless.txt"))
@@ -99,6 +119,81 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     ASSERT_EQ(Run({"--list"}, output), 0);
     EXPECT_EQ(output, "page.txt(1)\twaiting\tevery 10 seconds\t" + watched + "\n");
     EXPECT_EQ(Run({"--remove", "nothing"}, output), 1);
+}
+
+// Commands started together change the queue one after the other: every task is kept, and each
+// gets a name of its own.
+TEST_F(HeadlessTest, CommandsRunTogetherLoseNoTask) {
+    const std::string watched = home_.WriteFile("page.txt", "first");
+    constexpr int kCount = 20;
+    std::vector<std::unique_ptr<ChildProcess>> adds;
+    for (int n = 0; n < kCount; ++n) {
+        adds.push_back(std::make_unique<ChildProcess>());
+        ASSERT_TRUE(adds.back()->Start({TELLWEIR_PROGRAM, "--add", watched},
+                                       home_ / ("add" + std::to_string(n) + ".txt")))
+            << adds.back()->Error();
+    }
+    for (const auto& add : adds)
+        EXPECT_EQ(add->WaitForExit(60s), 0) << add->Output();
+    std::string output;
+    ASSERT_EQ(Run({"--list"}, output), 0);
+    std::set<std::string> names;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        names.insert(line.substr(0, line.find('\t')));
+    std::set<std::string> expected{"page.txt"};
+    for (int n = 1; n < kCount; ++n)
+        expected.insert("page.txt(" + std::to_string(n) + ")");
+    EXPECT_EQ(names, expected) << output;
+}
+
+// The instance lock lives in the data folder: a second copy started from another login session
+// (another XDG_RUNTIME_DIR) or from cron (none) finds it held.
+TEST_F(HeadlessTest, OneInstancePerDataFolderWhateverTheSession) {
+    std::string output;
+    ASSERT_EQ(Run({"--add", home_.WriteFile("page.txt", "first"), "--manual"}, output), 0);
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM}, home_ / "headless.txt")) << program.Error();
+    ASSERT_TRUE(WaitForOutput(program, "[engine] S:\tMonitor engine started: ["))
+        << program.Output();
+    const std::string otherSession = home_ / "other-runtime";
+    std::filesystem::create_directory(otherSession);
+    for (const char* runtime : {otherSession.c_str(), static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(runtime ? runtime : "no XDG_RUNTIME_DIR");
+        if (runtime)
+            setenv("XDG_RUNTIME_DIR", runtime, 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        EXPECT_EQ(Run({"--headless"}, output), 1);
+        EXPECT_NE(output.find("another instance is running"), std::string::npos) << output;
+        EXPECT_EQ(Run({"--remove", "page.txt"}, output), 1);
+        EXPECT_NE(output.find("another instance is running"), std::string::npos) << output;
+    }
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// SIGHUP (a closed terminal or ssh session) and SIGUSR1 end the program as SIGTERM does: the
+// queue is saved with the runs' counter and next start time.
+TEST_F(HeadlessTest, HangUpAndUser1SaveTheQueue) {
+    std::string output;
+    ASSERT_EQ(
+        Run({"--add", home_.WriteFile("page.txt", "first"), "--every", "1", "seconds"}, output), 0);
+    const std::string queue = FindFile(home_.Path(), "m.xml");
+    for (const int signal : {SIGHUP, SIGUSR1}) {
+        SCOPED_TRACE(strsignal(signal));
+        const std::string before = ReadAll(queue);
+        ChildProcess program;
+        ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM}, home_ / ("run" + std::to_string(signal))))
+            << program.Error();
+        ASSERT_TRUE(WaitForOutput(program, "[page.txt] S:\tLast monitor event: "))
+            << program.Output();
+        kill(program.Pid(), signal);
+        EXPECT_EQ(program.WaitForExit(10s), 0) << program.Output();
+        const std::string after = ReadAll(queue);
+        EXPECT_GT(std::stoi(ElementText(after, "Count")), std::stoi(ElementText(before, "Count")));
+        EXPECT_NE(ElementText(after, "NextStartTime"), ElementText(before, "NextStartTime"));
+    }
 }
 
 TEST_F(HeadlessTest, UnreadableQueueFileIsReportedAndNeverOverwritten) {

@@ -9,16 +9,20 @@ namespace {
 using Args = std::vector<std::string>;
 using C = ProgramOptions::Command;
 
+std::optional<ProgramOptions> Parse(const Args& args, std::string& error) {
+    return ParseOptions(args, "/home/u", error);
+}
+
 TEST(ProgramOptions, CommandsAndTaskOptions) {
     std::string error;
-    EXPECT_EQ(ParseOptions({}, error)->command, C::Headless);
-    EXPECT_EQ(ParseOptions({"-winstart"}, error)->command, C::Headless);
-    EXPECT_EQ(ParseOptions({"--list"}, error)->command, C::List);
-    EXPECT_EQ(ParseOptions({"--remove=Page"}, error)->name, "Page");
+    EXPECT_EQ(Parse({}, error)->command, C::Headless);
+    EXPECT_EQ(Parse({"-winstart"}, error)->command, C::Headless);
+    EXPECT_EQ(Parse({"--list"}, error)->command, C::List);
+    EXPECT_EQ(Parse({"--remove=Page"}, error)->name, "Page");
 
-    const auto add = ParseOptions({"--add", "/tmp/a.txt", "--name", "A", "--download", "--every",
-                                   "5", "minutes", "--weekdays=23456"},
-                                  error);
+    const auto add = Parse({"--add", "/tmp/a.txt", "--name", "A", "--download", "--every", "5",
+                            "minutes", "--weekdays=23456"},
+                           error);
     ASSERT_TRUE(add) << error;
     EXPECT_EQ(add->command, C::Add);
     EXPECT_EQ(add->uri, "/tmp/a.txt");
@@ -28,8 +32,8 @@ TEST(ProgramOptions, CommandsAndTaskOptions) {
     EXPECT_EQ(add->repeatValue, 5);
     EXPECT_EQ(add->repeatUnit, "minutes");
     EXPECT_EQ(add->weekdays, "23456");
-    EXPECT_EQ(ParseOptions({"--add", "x", "--manual"}, error)->schedule, 2);
-    const auto check = ParseOptions({"--check", "http://h/", "--download", "--output=f"}, error);
+    EXPECT_EQ(Parse({"--add", "x", "--manual"}, error)->schedule, 2);
+    const auto check = Parse({"--check", "http://h/", "--download", "--output=f"}, error);
     ASSERT_TRUE(check) << error;
     EXPECT_EQ(check->command, C::Check);
     EXPECT_TRUE(check->download);
@@ -53,7 +57,7 @@ TEST(ProgramOptions, MistakesAreNamed) {
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_FALSE(ParseOptions(c.args, error));
+        EXPECT_FALSE(Parse(c.args, error));
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
     }
 }
@@ -62,10 +66,10 @@ TEST(ProgramOptions, MistakesAreNamed) {
 // command, a two-value option with its first value attached, and each group's misplacement.
 TEST(ProgramOptions, OptionTableEntries) {
     std::string error;
-    EXPECT_EQ(ParseOptions({"-h"}, error)->command, C::Help);
-    EXPECT_EQ(ParseOptions({"--list", "--list"}, error)->command, C::List);
-    EXPECT_EQ(ParseOptions({"--add", "x", "--once"}, error)->schedule, 0);
-    const auto every = ParseOptions({"--add", "x", "--every=3", "hours"}, error);
+    EXPECT_EQ(Parse({"-h"}, error)->command, C::Help);
+    EXPECT_EQ(Parse({"--list", "--list"}, error)->command, C::List);
+    EXPECT_EQ(Parse({"--add", "x", "--once"}, error)->schedule, 0);
+    const auto every = Parse({"--add", "x", "--every=3", "hours"}, error);
     ASSERT_TRUE(every) << error;
     EXPECT_EQ(every->repeatValue, 3);
     EXPECT_EQ(every->repeatUnit, "hours");
@@ -81,9 +85,74 @@ TEST(ProgramOptions, OptionTableEntries) {
     };
     for (const auto& c : cases) {
         std::string caseError;
-        EXPECT_FALSE(ParseOptions(c.args, caseError));
+        EXPECT_FALSE(Parse(c.args, caseError));
         EXPECT_NE(caseError.find(c.message), std::string::npos) << caseError;
     }
+}
+
+// The URI is given as a task keeps it: "file:" URIs (--add and --check) and, for --add, texts
+// without a scheme become absolute paths; URLs stay as written.
+TEST(ProgramOptions, UriBecomesAnAbsolutePath) {
+    const struct {
+        Args args;
+        const char* uri;
+    } cases[] = {
+        {{"--add", "file:///tmp/a%20b.txt"}, "/tmp/a b.txt"},
+        {{"--add", "file://localhost/tmp/a.txt"}, "/tmp/a.txt"},
+        {{"--check", "file:///tmp/a.txt"}, "/tmp/a.txt"},
+        {{"--add", "page.txt"}, "/home/u/page.txt"},
+        {{"--add", "../v/./page.txt"}, "/home/v/page.txt"},
+        {{"--add", "/tmp/a.txt"}, "/tmp/a.txt"},
+        {{"--add", "~/a.txt"}, "~/a.txt"},
+        {{"--add", "http://h/a.txt"}, "http://h/a.txt"},
+        {{"--check", "www.site.test/a"}, "www.site.test/a"},  // --check guesses the protocol
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto options = Parse(c.args, error);
+        ASSERT_TRUE(options) << c.args[1] << ": " << error;
+        EXPECT_EQ(options->uri, c.uri);
+    }
+    std::string error;
+    EXPECT_FALSE(ParseOptions({"--add", "page.txt"}, "", error));
+    EXPECT_NE(error.find("the current folder is unknown"), std::string::npos) << error;
+    EXPECT_EQ(Parse({"--add", "/a", "--name", "  A  "}, error)->name, "A");
+}
+
+// What --add would store but could never run, list or remove ends with status 2 and says why.
+TEST(ProgramOptions, UnusableTasksAreRefused) {
+    const struct {
+        Args args;
+        const char* message;
+    } cases[] = {
+        {{"--add", "sftp://u:secret@h/x"},
+         "cannot watch 'sftp://u:****@h/x': tasks watch http://, https:// and ftp:// URLs and "
+         "local paths"},
+        {{"--add", "ftps://h/x"}, "cannot watch 'ftps://h/x'"},
+        {{"--add", "HTTP://h/x"}, "cannot watch 'HTTP://h/x'"},
+        {{"--add", "javascript:alert(1)"}, "cannot watch 'javascript:alert(1)'"},
+        {{"--add", "file://server/share/a.txt"}, "names no absolute path on this machine"},
+        {{"--check", "file:relative.txt"}, "names no absolute path on this machine"},
+        {{"--add", "/a", "--name", "   "}, "a task's name cannot be blank"},
+        {{"--add", "/a", "--name", "two\nlines"}, "cannot hold control characters"},
+        {{"--add", "/a", "--name", "tab\there"}, "cannot hold control characters"},
+        {{"--add", "file:///tmp/a%0Ab"}, "the URI cannot hold control characters"},
+        {{"--add", "/a", "--once", "--manual"}, "'--manual' cannot be combined with '--once'"},
+        {{"--add", "/a", "--manual", "--every", "1", "days"},
+         "'--every 1 days' cannot be combined with '--manual'"},
+        {{"--add", "/a", "--every", "1", "days", "--every", "2", "days"},
+         "'--every 2 days' cannot be combined with '--every 1 days'"},
+        {{"--add", "/a", "--once", "--weekdays", "23"},
+         "'--weekdays' cannot be combined with '--once'"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Parse(c.args, error)) << c.args[1];
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+    std::string error;
+    EXPECT_TRUE(Parse({"--add", "/a", "--once", "--once"}, error)) << error;
+    EXPECT_TRUE(Parse({"--add", "/a", "--weekdays", "23"}, error)) << error;
 }
 
 }  // namespace

@@ -63,6 +63,8 @@ TEST_F(AppSettingsTest, FirstUseGivesEveryDefault) {
     EXPECT_EQ(settings.String(setting::kMonitorQueueFile), DataFolder() + "/1.1/m.xml");
     EXPECT_EQ(settings.String(setting::kHttpUserAgent), "Tellweir 1.1 (home)");
     EXPECT_EQ(settings.Int(setting::kAcceptUntrustedCertificates), 0);
+    EXPECT_EQ(settings.Int(setting::kTransferTimeLimit), 3600);
+    EXPECT_EQ(settings.Int(setting::kMaxDownloadSize), 4096);
     EXPECT_FALSE(settings.String(setting::kExecutablePath).empty());
     EXPECT_EQ(table_.FormatNonDefaults(settings), "");
 }
@@ -75,7 +77,9 @@ TEST_F(AppSettingsTest, StoredValuesAreBoundedAndTrimmed) {
             {"Connections/Connection Timeout", 5},
             {"Connections/SSL-TLS Version", -3},
             {"Connections/Accept Untrusted Certificates", 7},
+            {"Connections/Transfer Time Limit", -5},
             {"Misc/Max MRU Size", 21},
+            {"Misc/Max Download Size", 2000000},
         };
         for (const auto& [path, value] : ints)
             key.WriteInt(path, value);
@@ -93,7 +97,9 @@ TEST_F(AppSettingsTest, StoredValuesAreBoundedAndTrimmed) {
     EXPECT_EQ(settings.Int(setting::kConnectionTimeout), 10);
     EXPECT_EQ(settings.Int(setting::kSslTlsVersion), 0);
     EXPECT_EQ(settings.Int(setting::kAcceptUntrustedCertificates), 1);
+    EXPECT_EQ(settings.Int(setting::kTransferTimeLimit), 0);
     EXPECT_EQ(settings.Int(setting::kMaxMruSize), 20);
+    EXPECT_EQ(settings.Int(setting::kMaxDownloadSize), 1048576);
     EXPECT_EQ(settings.Int(setting::kConnectionRetries), 5);
     EXPECT_EQ(settings.String(setting::kCacheFolder), DataFolder() + "/Cache");
     EXPECT_EQ(settings.String(setting::kLogFolder), "   ");
@@ -144,6 +150,8 @@ TEST_F(AppSettingsTest, ExportLayoutAndItsPlaceInTheDataFolder) {
         text.find("<Accept_Untrusted_Certificates>0</Accept_Untrusted_Certificates>");
     EXPECT_NE(untrusted, std::string::npos);
     EXPECT_LT(text.find("<SSL-TLS_Version>1</SSL-TLS_Version>"), untrusted);
+    EXPECT_NE(text.find("<Transfer_Time_Limit>3600</Transfer_Time_Limit>"), std::string::npos);
+    EXPECT_LT(mru, text.find("<Max_Download_Size>4096</Max_Download_Size>"));
     EXPECT_LT(text.find("  <Layout>"), text.find("<Monitor_List_Columns>"));
     EXPECT_LT(text.find("<Monitor_List_Columns>"), text.find("  </Layout>"));
     EXPECT_EQ(text.substr(text.size() - 13), "</Settings>\r\n");

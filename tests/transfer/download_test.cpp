@@ -158,6 +158,7 @@ TEST_F(DownloadTest, FailedAttemptsAreRepeated) {
         TransferResult result;
         std::vector<std::string> present;
         std::vector<std::string> absent;
+        const char* left = nullptr;  // what a failure leaves in the target; null: no target
     };
     const Case cases[] = {
         {"retried",
@@ -174,13 +175,29 @@ TEST_F(DownloadTest, FailedAttemptsAreRepeated) {
          10054,
          {"S:\tTransfer retry #1.", "E:\tTransfer failed."},
          {"Transfer retry #2."}},
+        // Repeated at once, but counted all the same.
         {"data arrived",
          10,
          0,
          {{"01234", 10054}},
          0,
-         {"S:\tTransfer finished."},
-         {"Transfer retry"}},
+         {"S:\tTransfer retry #1.", "S:\tTransfer finished."},
+         {"Transfer retry #2."}},
+        {"data arrived each time, retries exhausted",
+         1,
+         0,
+         {{"01", 1007}, {"23", 1007}},
+         1007,
+         {"S:\tTransfer retry #1.", "E:\tTransfer failed."},
+         {"Transfer retry #2."},
+         "0123"},
+        {"too large",
+         10,
+         0,
+         {{"01234", result::kTooLarge}},
+         result::kTooLarge,
+         {"E:\tTransfer failed."},
+         {"retry"}},
         {"not retryable", 10, 0, {{"", 1013}}, 1013, {"E:\tTransfer failed."}, {"retry"}},
         // A full disk ends the download at once, data or not, and its cut file goes.
         {"disk full", 10, 0, {{"01234", 109}}, 109, {"E:\tTransfer failed."}, {"retry"}},
@@ -201,6 +218,8 @@ TEST_F(DownloadTest, FailedAttemptsAreRepeated) {
         EXPECT_EQ(Download("http://s.test/f", c.options).result, c.result) << Log();
         if (c.result == 0) {
             EXPECT_EQ(dir_.ReadFile("t.bin"), "0123456789");
+        } else if (c.left) {
+            EXPECT_EQ(dir_.ReadFile("t.bin"), c.left);
         } else {
             // A failed attempt leaves no empty target behind.
             EXPECT_EQ(GetPathKind(dir_ / "t.bin"), PathKind::Missing);

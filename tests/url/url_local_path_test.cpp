@@ -1,8 +1,9 @@
-// Local path detection and file-name extensions.
+// Local path detection, file-name extensions, and "file:" URIs and relative paths made absolute.
 #include "url/local_path.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace tellweir {
@@ -39,6 +40,51 @@ TEST(UrlLocalPath, ExtensionComesFromTheLastSegmentOnly) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(GetFileExtension(c.path), c.extension) << c.path;
+}
+
+TEST(UrlLocalPath, FileUriGivesThePathItNames) {
+    struct Case {
+        std::string_view uri;
+        std::optional<std::string> path;
+    };
+    const Case cases[] = {
+        {"file:///tmp/a.txt", "/tmp/a.txt"},
+        {"file://localhost/tmp/a.txt", "/tmp/a.txt"},
+        {"FILE://LocalHost/tmp/a.txt", "/tmp/a.txt"},
+        {"file:/tmp/a.txt", "/tmp/a.txt"},
+        {"file:///tmp/a%20b%25%2fc.txt", "/tmp/a b%/c.txt"},
+        {"file:///tmp/caf%C3%A9.txt", "/tmp/caf\xC3\xA9.txt"},
+        {"file:///tmp/a.txt?q=1#top", "/tmp/a.txt"},
+        {"file:///", "/"},
+        {"file://server/share/a.txt", std::nullopt},
+        {"file://localhost", std::nullopt},
+        {"file:relative.txt", std::nullopt},
+        {"file:///tmp/a%2", std::nullopt},
+        {"file:///tmp/a%zz", std::nullopt},
+        {"file:///tmp/a%00b", std::nullopt},
+        {"/tmp/a.txt", std::nullopt},
+        {"http://h/a.txt", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PathFromFileUri(c.uri), c.path) << c.uri;
+}
+
+TEST(UrlLocalPath, TextWithoutSchemeIsAPathBelowTheCurrentFolder) {
+    struct Case {
+        std::string_view text;
+        bool relative;
+    };
+    const Case cases[] = {
+        {"page.txt", true},     {"dir/../page.txt", true}, {"www.site.test/a", true},
+        {"/tmp/a.txt", false},  {"~/a.txt", false},        {"file:///tmp/a", false},
+        {"File:/tmp/a", false}, {"http://h/", false},      {"sftp://h/x", false},
+        {"HTTP://h/", false},   {"mailto:a@b", false},     {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsRelativeLocalPath(c.text), c.relative) << c.text;
+    EXPECT_EQ(AbsolutePathIn("/home/u", "page.txt"), "/home/u/page.txt");
+    EXPECT_EQ(AbsolutePathIn("/home/u/", "./d/../page.txt"), "/home/u/page.txt");
+    EXPECT_EQ(AbsolutePathIn("/home/u", "../../../x"), "/x");
 }
 
 }  // namespace
