@@ -2,6 +2,7 @@
 #include "core/info_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,21 +50,55 @@ const CSettingTable& InfoFileTable() {
     return table;
 }
 
-bool ReadInfoFile(const std::string& path, CPropertySet& info) {
+namespace {
+
+// The whole text of an INFO file; false when it cannot be read.
+bool ReadInfoText(const std::string& path, std::string& text) {
     CLocalFile file;
     // A FIFO put in the cache in the file's place must not hold up the engine thread.
     if (file.OpenRegularForReading(path) != 0) return false;
     const std::int64_t length = std::min(file.Length(), kMaxInfoFileSize);
     if (length < 0) return false;
-    std::string text(static_cast<std::size_t>(length), '\0');
-    if (ReadBlock(file.Descriptor(), text.data(), text.size()) < 0) return false;
+    text.assign(static_cast<std::size_t>(length), '\0');
+    const std::int64_t read = ReadBlock(file.Descriptor(), text.data(), text.size());
+    if (read < 0) return false;
+    text.resize(static_cast<std::size_t>(read));
+    return true;
+}
+
+// True when `path` is a regular file of its own (no link), owner-only, holding exactly `text`.
+bool HoldsText(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                (st.st_mode & 07777) == kPrivateFileMode &&
+                st.st_size == static_cast<off_t>(text.size());
+    if (same) {
+        std::string kept(text.size(), '\0');
+        same = ReadBlock(fd, kept.data(), kept.size()) == static_cast<std::int64_t>(kept.size()) &&
+               kept == text;
+    }
+    ::close(fd);
+    return same;
+}
+
+}  // namespace
+
+bool ReadInfoFile(const std::string& path, CPropertySet& info) {
+    std::string text;
+    if (!ReadInfoText(path, text)) return false;
     InfoFileTable().ApplyDefaults(info);
     InfoFileTable().ApplyValueList(text, info, true);
     return true;
 }
 
 bool WriteInfoFile(const std::string& path, const CPropertySet& info) {
-    return WriteFileAtomically(path, InfoFileTable().FormatNonDefaults(info));
+    const std::string text = InfoFileTable().FormatNonDefaults(info);
+    // Most runs find what the previous one kept: the file holds these very bytes already, and
+    // leaving it alone spares the disk a write and a rename per run.
+    if (HoldsText(path, text)) return true;
+    return WriteFileAtomically(path, text, kPrivateFileMode, AtomicWrite::Cache);
 }
 
 int CompareFileContents(int fileA, int fileB, std::int64_t size, const std::atomic<bool>* stop) {

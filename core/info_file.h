@@ -15,7 +15,9 @@ const CSettingTable& InfoFileTable();
 
 // Reads the file's pairs into `info` (the table's defaults first); false when it cannot be read.
 bool ReadInfoFile(const std::string& path, CPropertySet& info);
-// Writes the pairs that differ from their defaults, replacing the file; false when it cannot.
+// Writes the pairs that differ from their defaults, replacing the file (never through a link,
+// and not flushed to disk: it is rewritten every run); a file that holds the same bytes already
+// is left alone. False when it cannot be written.
 bool WriteInfoFile(const std::string& path, const CPropertySet& info);
 
 // Compares the first `size` bytes of two open descriptors from offset 0 in blocks of at most

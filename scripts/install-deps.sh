@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
 # Usage: scripts/install-deps.sh [group...]
-#   groups: build (default), test, servers, bench, fuzz, format, tidy, all
+#   groups: build (default), test, servers, bench, peers, fuzz, format, tidy, all
 set -euo pipefail
 
 declare -A GROUP
 GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev"
 GROUP[test]="libgtest-dev libgmock-dev"
 GROUP[bench]="libbenchmark-dev"
+# The peers the scale benchmarks compare with, and their server.
+GROUP[peers]="urlwatch curl nginx-light time"
 GROUP[fuzz]="clang libclang-rt-14-dev"
 GROUP[format]="clang-format"
 GROUP[ci]="ccache"

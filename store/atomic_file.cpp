@@ -1,4 +1,4 @@
-// Temporary file, fsync and rename.
+// Temporary file, fsync (unless a cache file) and rename.
 #include "store/atomic_file.h"
 
 #include <fcntl.h>
@@ -42,10 +42,12 @@ CAtomicFileWriter::~CAtomicFileWriter() {
     Abandon();
 }
 
-bool CAtomicFileWriter::Open(const std::string& path, mode_t mode) {
+bool CAtomicFileWriter::Open(const std::string& path, mode_t mode, AtomicWrite kind) {
     Abandon();
-    // The temporary file goes beside the file the rename replaces: the link's target.
-    path_ = ResolveFileLinks(path);
+    sync_ = kind == AtomicWrite::Durable;
+    // The temporary file goes beside the file the rename replaces: the link's target, or for
+    // a cache file the link itself.
+    path_ = kind == AtomicWrite::Durable ? ResolveFileLinks(path) : path;
     if (path_.empty()) return false;
     std::string pattern = path_ + ".tmpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -73,7 +75,7 @@ bool CAtomicFileWriter::Write(std::string_view data) {
 
 bool CAtomicFileWriter::Commit() {
     if (fd_ < 0) return false;
-    bool ok = !failed_ && ::fsync(fd_) == 0;
+    bool ok = !failed_ && (!sync_ || ::fsync(fd_) == 0);
     ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
     if (ok) ok = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
@@ -90,9 +92,10 @@ void CAtomicFileWriter::Abandon() {
     tempPath_.clear();
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode,
+                         AtomicWrite kind) {
     CAtomicFileWriter writer;
-    return writer.Open(path, mode) && writer.Write(content) && writer.Commit();
+    return writer.Open(path, mode, kind) && writer.Write(content) && writer.Commit();
 }
 
 }  // namespace tellweir

@@ -5,6 +5,8 @@
 // mode is set on the file itself, whatever the umask, and a file that had looser bits gets the
 // new ones with its next save. A path that is a symbolic link is written at the link's target, so
 // the link stays and points at the new content; a dangling link gets its target created.
+// Files that are rewritten on every run of a task (the cache's INFO files) are written without
+// the flush to disk, which costs a disk round trip each, and over a link rather than through it.
 #pragma once
 
 #include <sys/types.h>
@@ -16,6 +18,13 @@ namespace tellweir {
 
 inline constexpr mode_t kPrivateFileMode = 0600;
 
+// How a file is replaced.
+enum class AtomicWrite {
+    Durable,  // flushed to disk before the rename; a link is written at its target
+    Cache,    // not flushed (a crash may leave the old content, never a half file); a link in
+              // the file's place is replaced, so nothing outside the folder is written
+};
+
 class CAtomicFileWriter {
   public:
     CAtomicFileWriter() = default;
@@ -24,7 +33,8 @@ class CAtomicFileWriter {
     ~CAtomicFileWriter();  // abandons an uncommitted file; the old one stays as it was
 
     // Creates the temporary file for `path`; the final file gets permission bits `mode`.
-    bool Open(const std::string& path, mode_t mode = kPrivateFileMode);
+    bool Open(const std::string& path, mode_t mode = kPrivateFileMode,
+              AtomicWrite kind = AtomicWrite::Durable);
     // Appends bytes; false once any write has failed.
     bool Write(std::string_view data);
     // Flushes, closes and renames over the target. False (and the old file untouched) when any
@@ -37,6 +47,7 @@ class CAtomicFileWriter {
   private:
     int fd_ = -1;
     bool failed_ = false;
+    bool sync_ = true;
     std::string path_;
     std::string tempPath_;
 };
@@ -48,6 +59,6 @@ std::string ResolveFileLinks(const std::string& path);
 
 // Writes `content` as the whole new content of `path`, atomically as above.
 bool WriteFileAtomically(const std::string& path, std::string_view content,
-                         mode_t mode = kPrivateFileMode);
+                         mode_t mode = kPrivateFileMode, AtomicWrite kind = AtomicWrite::Durable);
 
 }  // namespace tellweir

@@ -3,6 +3,7 @@
 #include "core/info_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -101,6 +102,39 @@ TEST(InfoFile, ReadingMatchesKeysCaseSensitivelyAndIgnoresOthers) {
 
     EXPECT_FALSE(ReadInfoFile(dir / "missing.info", info));
     EXPECT_FALSE(ReadInfoFile(dir.Path(), info)) << "a folder is not readable as an INFO file";
+}
+
+// The INFO file is rewritten after every run: the same bytes are left in place, and what is
+// written replaces a link in the file's place instead of writing through it.
+TEST(InfoFile, RewriteKeepsSameBytesAndNeverWritesThroughALink) {
+    TempDir dir("info");
+    const std::string path = dir / "a.info";
+    CPropertySet info;
+    info.SetInt64(task::kSize, 5);
+    ASSERT_TRUE(WriteInfoFile(path, info));
+    struct stat first {};
+    ASSERT_EQ(::stat(path.c_str(), &first), 0);
+    EXPECT_EQ(first.st_mode & 0777, 0600u);
+
+    ASSERT_TRUE(WriteInfoFile(path, info));
+    struct stat again {};
+    ASSERT_EQ(::stat(path.c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, first.st_ino) << "the same bytes were written again";
+
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_TRUE(WriteInfoFile(path, info));
+    ASSERT_EQ(::stat(path.c_str(), &again), 0);
+    EXPECT_EQ(again.st_mode & 0777, 0600u) << "a looser file is tightened";
+
+    const std::string outside = dir.WriteFile("outside.txt", "keep me");
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(WriteInfoFile(path, info));
+    EXPECT_EQ(dir.ReadFile("outside.txt"), "keep me");
+    struct stat link {};
+    ASSERT_EQ(::lstat(path.c_str(), &link), 0);
+    EXPECT_TRUE(S_ISREG(link.st_mode));
+    EXPECT_EQ(dir.ReadFile("a.info"), "Size=\"5\"");
 }
 
 TEST(FileContents, CompareReportsEqualDifferentOrError) {
