@@ -168,8 +168,10 @@ idle_one() {  # idle_one COUNT
     if [ "$1" -gt 0 ]; then make_queue "$1" "http://127.0.0.1:$port/f%d.txt" hours 1; fi
     start_headless "$work/idle-$1.txt"
     wait_lines "$work/idle-$1.txt" "Monitor engine started" 1 120
+    wait_lines "$work/idle-$1.txt" "Task resumed" "$1" 300
     sleep 3  # past the load and its first passes
     local c0 c1 rss
+    kill -0 "$headless_pid" 2>/dev/null || { echo "the program ended early:" >&2; cat "$work/idle-$1.txt" >&2; exit 1; }
     c0=$(cpu_ticks "$headless_pid"); sleep 30; c1=$(cpu_ticks "$headless_pid")
     rss=$(rss_kib "$headless_pid")
     stop_headless
@@ -194,11 +196,11 @@ queue() {
     local start loaded stop end
     start=$(now)
     start_headless "$work/queue.txt"
-    wait_lines "$work/queue.txt" "Monitor engine started" 1 120
+    wait_lines "$work/queue.txt" "Task resumed" 10000 120
     loaded=$(now)
     sleep 1
     stop=$(now); stop_headless; end=$(now)
-    echo "queue start to loaded: $(calc "round($loaded - $start, 3)") s; SIGTERM to exit (with the save): $(calc "round($end - $stop, 3)") s"
+    echo "queue start to every task resumed: $(calc "round($loaded - $start, 3)") s; SIGTERM to exit (with the save): $(calc "round($end - $stop, 3)") s"
     /usr/bin/time -f "%e %M" -o "$work/list.time" "$program" --list > /dev/null
     read -r lw lm < "$work/list.time"
     echo "queue --list of 10,000 tasks: $lw s, peak $((lm / 1024)) MiB"

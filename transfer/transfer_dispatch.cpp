@@ -55,6 +55,9 @@ void CTransferManager::Pump() {
     Lock lock(lock_);
     StopOverdueLocked();
     DispatchLocked();
+    // Once a second is enough: a session is checked again before it is reused, and probing
+    // every idle connection at each dispatch would cost a system call per session per transfer.
+    CleanUpIdleSessionsLocked(settings_.Int(setting::kSessionIdleTime));
 }
 
 void CTransferManager::StopOverdueLocked() {
@@ -114,7 +117,6 @@ void CTransferManager::DispatchLocked() {
             [](TransferStatus& status) { status.result = result::kNotSupported; });
         MoveToListLocked(*transfer, kTransferStopped);
     }
-    CleanUpIdleSessionsLocked(settings_.Int(setting::kSessionIdleTime));
     if (additions_ > 0 && TickCountMs() - lastAdditionMs_ >= kAdditionQuietMs) {
         additions_ = 0;
         desktop_.TransfersChanged(TransferNotice::Added);

@@ -38,9 +38,17 @@ void CWorkerPool::StopAndWait() {
     }
 }
 
+thread_local CWorkerPool* CWorkerPool::currentPool_ = nullptr;
+thread_local CWorkerPool::WorkerRecord* CWorkerPool::currentRecord_ = nullptr;
+
 std::thread::id CWorkerPool::RunOnWorker(Func func, std::int32_t userData) {
     std::lock_guard lock(mutex_);
     if (stopped_) return {};
+    if (currentPool_ == this && currentRecord_ != nullptr && currentRecord_->next == nullptr) {
+        currentRecord_->next = func;
+        currentRecord_->nextUserData = userData;
+        return currentRecord_->thread;
+    }
     for (const auto& worker : workers_) {
         if (worker->state == WorkerState::Idle) {
             worker->func = func;
@@ -86,9 +94,20 @@ void CWorkerPool::WorkerMain(WorkerRecord* record) {
             const Func func = record->func;
             const std::int32_t userData = record->userData;
             lock.unlock();
-            if (func != nullptr) func(userData);
+            if (func != nullptr) {
+                currentPool_ = this;
+                currentRecord_ = record;
+                func(userData);
+                currentPool_ = nullptr;
+                currentRecord_ = nullptr;
+            }
             lock.lock();
-            record->func = nullptr;
+            record->func = record->next;
+            record->userData = record->nextUserData;
+            record->next = nullptr;
+            record->nextUserData = 0;
+            // A call handed on stays assigned; a stop meanwhile drops it at the top.
+            if (record->func != nullptr) continue;
             record->userData = 0;
             record->state = WorkerState::Idle;
         }

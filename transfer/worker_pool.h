@@ -41,8 +41,10 @@ class CWorkerPool {
     // afterwards. Must not be called from a worker.
     void StopAndWait();
 
-    // Hands the call to an idle worker, or to a new one. Returns the id of the thread that will
-    // run it, or a default id (no thread) when the pool is stopped or no thread could be made.
+    // Hands the call to an idle worker, or to a new one. Called from within a worker's call, the
+    // first such call stays with that worker and runs as soon as the current one returns, so that
+    // a run that starts the next needs no other thread woken. Returns the id of the thread that
+    // will run it, or a default id (no thread) when the pool is stopped or no thread could be made.
     std::thread::id RunOnWorker(Func func, std::int32_t userData);
 
     std::size_t GetWorkerCount() const;
@@ -54,6 +56,9 @@ class CWorkerPool {
         std::thread::id thread;
         std::int32_t userData = 0;
         Func func = nullptr;
+        // The call handed on by the running one, run next on this worker.
+        std::int32_t nextUserData = 0;
+        Func next = nullptr;
         WorkerState state = WorkerState::Idle;
         CSyncEvent wake{CSyncEvent::Mode::AutoReset};
     };
@@ -63,6 +68,10 @@ class CWorkerPool {
     void WorkerMain(WorkerRecord* record);
     std::thread::id AddWorkerLocked(Func func, std::int32_t userData);
     void RemoveWorkerLocked(WorkerRecord* record);
+
+    // The pool and record of the call running on this thread, when it is a worker's.
+    static thread_local CWorkerPool* currentPool_;
+    static thread_local WorkerRecord* currentRecord_;
 
     const std::chrono::milliseconds idleTime_;
     const std::chrono::milliseconds stopPoll_;

@@ -3,7 +3,7 @@
 // a listing into the local file, and reading the reply that ends the transfer.
 #include <algorithm>
 #include <chrono>
-#include <vector>
+#include <memory>
 
 #include "base/ascii_text.h"
 #include "base/text_format.h"
@@ -21,7 +21,8 @@
 namespace tellweir {
 namespace {
 
-constexpr std::int64_t kPieceSize = 65536;
+// The most one receive of the data connection asks for; a fast connection fills it.
+constexpr std::int64_t kPieceSize = 256 * 1024;
 
 // A proxy that carries the control connection through to the server (CONNECT, SOCKS): the
 // connection's peer is then the proxy. HTTP and FTP proxies are spoken to, so they are the
@@ -187,9 +188,9 @@ TransferResult CFtpSession::AcceptFrom(Ipv4Address server, ILog* log) {
 TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t offset, std::int64_t length,
                                         ILog* log, bool listing, CProgressMeter* meter,
                                         const CDownloadLimit& limit) {
-    const std::int64_t piece = length >= 1 && length <= 65535 ? length : kPieceSize;
-    data_.SetBufferSize(false, static_cast<std::int32_t>(piece));
-    std::vector<char> buffer(static_cast<std::size_t>(piece));
+    // The socket's receive buffer is left to the system, which grows it as the data flows.
+    const std::int64_t piece = length >= 1 && length < kPieceSize ? length : kPieceSize;
+    const std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(piece)]);
     std::int64_t received = 0;
     for (;;) {
         if (IsAborted()) {
@@ -199,7 +200,7 @@ TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t offset, s
         std::int64_t ask = piece;
         if (length >= 0) ask = std::min(ask, length - received);
         const std::int32_t count =
-            ask > 0 ? data_.Receive(buffer.data(), static_cast<std::int32_t>(ask)) : 0;
+            ask > 0 ? data_.Receive(buffer.get(), static_cast<std::int32_t>(ask)) : 0;
         if (count == 0) break;
         if (count < 0) {
             const TransferResult error = SocketFailure(data_);
@@ -216,14 +217,14 @@ TransferResult CFtpSession::ReceiveData(CLocalFile& file, std::int64_t offset, s
             data_.Close();
             return limit.Refuse(log);
         }
-        if (file.Write(buffer.data(), size) != size) {
+        if (file.Write(buffer.get(), size) != size) {
             data_.Close();
             LogText(log, kLevelError, "Transfer aborted: cannot write to file, no disk space.");
             return result::kNoDiskSpace;
         }
         received += count;
         if (meter) meter->Advance(count);
-        if (listing) LogText(log, kLevelContinuation, std::string_view(buffer.data(), size));
+        if (listing) LogText(log, kLevelContinuation, std::string_view(buffer.get(), size));
         if (length >= 0 && received >= length) break;
     }
     data_.Close();

@@ -17,29 +17,37 @@ CBodyDecoder::CBodyDecoder(bool chunked, std::int64_t length)
     : chunked_(chunked), length_(length < 0 ? -1 : length) {}
 
 TransferResult CBodyDecoder::Decode(std::string& buffer, std::string& out) {
-    if (result_ != kMoreNeeded) return result_;
     // The input is consumed through a view and cut from the buffer once, so that many small
     // chunks in one buffer cost no repeated moves of the rest.
     std::string_view input(buffer);
-    const TransferResult result = chunked_ ? DecodeChunked(input, out) : DecodePlain(input, out);
+    Pieces pieces;
+    const TransferResult result = DecodeInPlace(input, pieces);
+    for (const std::string_view piece : pieces)
+        out.append(piece);
     buffer.erase(0, buffer.size() - input.size());
     return result;
 }
 
-TransferResult CBodyDecoder::DecodePlain(std::string_view& input, std::string& out) {
+TransferResult CBodyDecoder::DecodeInPlace(std::string_view& input, Pieces& pieces) {
+    pieces.clear();
+    if (result_ != kMoreNeeded) return result_;
+    return chunked_ ? DecodeChunked(input, pieces) : DecodePlain(input, pieces);
+}
+
+TransferResult CBodyDecoder::DecodePlain(std::string_view& input, Pieces& out) {
     std::size_t take = input.size();
     if (length_ >= 0 && static_cast<std::int64_t>(take) > length_ - written_) {
         // What follows the wanted bytes stays unread, so the connection is of no further use.
         take = static_cast<std::size_t>(length_ - written_);
         keepsConnection_ = false;
     }
-    out.append(input.substr(0, take));
+    if (take > 0) out.push_back(input.substr(0, take));
     input.remove_prefix(take);
     written_ += static_cast<std::int64_t>(take);
     return LengthReached() ? End(result::kOk) : kMoreNeeded;
 }
 
-TransferResult CBodyDecoder::DecodeChunked(std::string_view& input, std::string& out) {
+TransferResult CBodyDecoder::DecodeChunked(std::string_view& input, Pieces& out) {
     for (;;) {
         if (LengthReached()) {
             // The rest of the chunked body stays unread.
@@ -83,11 +91,11 @@ TransferResult CBodyDecoder::ReadSizeLine(std::string_view& input) {
     return result::kOk;
 }
 
-void CBodyDecoder::TakeData(std::string_view& input, std::string& out) {
+void CBodyDecoder::TakeData(std::string_view& input, Pieces& out) {
     std::int64_t take = std::min(chunkLeft_, static_cast<std::int64_t>(input.size()));
     if (length_ >= 0) take = std::min(take, length_ - written_);
     const auto count = static_cast<std::size_t>(take);
-    out.append(input.substr(0, count));
+    if (count > 0) out.push_back(input.substr(0, count));
     input.remove_prefix(count);
     written_ += take;
     chunkLeft_ -= take;

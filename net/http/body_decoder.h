@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/more_needed.h"
 
@@ -27,6 +28,11 @@ class CBodyDecoder {
     // - 1006: the last chunk came before the wanted length was reached.
     // Once it has given anything but kMoreNeeded it gives the same again and takes nothing.
     [[nodiscard]] TransferResult Decode(std::string& buffer, std::string& out);
+    // As Decode, without copying: takes from the front of `input` and sets `pieces` to the body
+    // bytes among them, as views into `input`'s memory (one for a plain body, one a chunk for a
+    // chunked one). What is not taken stays in `input`.
+    [[nodiscard]] TransferResult DecodeInPlace(std::string_view& input,
+                                               std::vector<std::string_view>& pieces);
 
     std::int64_t Length() const { return length_; }
     // Body bytes handed out so far.
@@ -41,10 +47,11 @@ class CBodyDecoder {
     enum class State { SizeLine, Data, DataEnd, LastChunkEnd };
 
     // These take from the front of `input`.
-    [[nodiscard]] TransferResult DecodePlain(std::string_view& input, std::string& out);
-    [[nodiscard]] TransferResult DecodeChunked(std::string_view& input, std::string& out);
+    using Pieces = std::vector<std::string_view>;
+    [[nodiscard]] TransferResult DecodePlain(std::string_view& input, Pieces& out);
+    [[nodiscard]] TransferResult DecodeChunked(std::string_view& input, Pieces& out);
     [[nodiscard]] TransferResult ReadSizeLine(std::string_view& input);
-    void TakeData(std::string_view& input, std::string& out);
+    void TakeData(std::string_view& input, Pieces& out);
     [[nodiscard]] TransferResult End(TransferResult result);
     bool LengthReached() const { return length_ >= 0 && written_ >= length_; }
 

@@ -1,6 +1,6 @@
 // CHttpSession's body reading: plain, to the close of the connection, or chunked, into the local
 // file or drained away so that the connection can carry the next reply.
-#include <vector>
+#include <memory>
 
 #include "base/ascii_text.h"
 #include "base/text_format.h"
@@ -16,7 +16,8 @@
 namespace tellweir {
 namespace {
 
-constexpr std::int32_t kBodyPiece = 32768;
+// The most one receive asks for: a fast connection fills it, so a large body costs few calls.
+constexpr std::size_t kBodyPiece = 256 * 1024;
 
 class CDiscardSink final : public IHttpBodySink {
   public:
@@ -45,23 +46,40 @@ TransferResult CHttpSession::ReceiveBody(IHttpBodySink& sink, std::int64_t lengt
         return result::kStopped;
     }
     CBodyDecoder decoder(chunked, length);
-    const TransferResult buffered = WriteBodyData(decoder, sink, log, meter);
+    BodyPieces pieces;
+    // The bytes that came with the header block first.
+    std::string_view held(received_);
+    const TransferResult buffered = WriteBodyData(decoder, held, pieces, sink, log, meter);
+    received_.erase(0, received_.size() - held.size());
     if (buffered != kMoreNeeded) return BodyWritten(buffered, log);
-    const std::int32_t piece =
-        length >= 1 && length < kBodyPiece ? static_cast<std::int32_t>(length) : kBodyPiece;
-    socket_.SetBufferSize(false, piece);
-    std::vector<char> buffer(static_cast<std::size_t>(piece));
+    // The socket's own receive buffer is left to the system, which grows it as the data flows.
+    const std::size_t piece = length >= 1 && length < static_cast<std::int64_t>(kBodyPiece)
+                                  ? static_cast<std::size_t>(length)
+                                  : kBodyPiece;
+    // Not zero-filled: the receive writes it, and only the bytes it gave are read.
+    const std::unique_ptr<char[]> buffer(new char[piece]);
     for (;;) {
         if (IsAborted()) {
             Disconnect();
             return result::kStopped;
         }
         ArmSocket();
-        const std::int32_t count = socket_.Receive(buffer.data(), piece);
+        const std::int32_t count = socket_.Receive(buffer.get(), static_cast<std::int32_t>(piece));
         if (count == 0) return BodyCutShort(decoder, chunked, log, meter);
         if (count < 0) return BodyReceiveFailed(decoder, log);
-        received_.append(buffer.data(), static_cast<std::size_t>(count));
-        const TransferResult written = WriteBodyData(decoder, sink, log, meter);
+        TransferResult written;
+        if (received_.empty()) {
+            // The usual case: the body goes from the receive buffer straight to the sink, and
+            // only an incomplete chunk line is kept for the next round.
+            std::string_view input(buffer.get(), static_cast<std::size_t>(count));
+            written = WriteBodyData(decoder, input, pieces, sink, log, meter);
+            received_.assign(input);
+        } else {
+            received_.append(buffer.get(), static_cast<std::size_t>(count));
+            std::string_view input(received_);
+            written = WriteBodyData(decoder, input, pieces, sink, log, meter);
+            received_.erase(0, received_.size() - input.size());
+        }
         if (written != kMoreNeeded) return BodyWritten(written, log);
     }
 }
@@ -102,10 +120,20 @@ TransferResult CHttpSession::BodyReceiveFailed(const CBodyDecoder& decoder, ILog
     return error;
 }
 
-TransferResult CHttpSession::WriteBodyData(CBodyDecoder& decoder, IHttpBodySink& sink, ILog* log,
+TransferResult CHttpSession::WriteBodyData(CBodyDecoder& decoder, std::string_view& input,
+                                           BodyPieces& pieces, IHttpBodySink& sink, ILog* log,
                                            CProgressMeter* meter) {
-    std::string body;
-    const TransferResult decoded = decoder.Decode(received_, body);
+    const TransferResult decoded = decoder.DecodeInPlace(input, pieces);
+    std::string_view body;
+    std::string joined;
+    if (pieces.size() == 1) {
+        body = pieces.front();
+    } else if (pieces.size() > 1) {
+        // Many small chunks in one receive make one write, not one each.
+        for (const std::string_view part : pieces)
+            joined.append(part);
+        body = joined;
+    }
     if (!body.empty()) {
         if (!sink.Write(body)) {
             SetConnected(false);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/socket/net_socket.h"
 #include "transfer/transfer_session.h"
@@ -98,8 +99,12 @@ class CHttpSession final : public CTransferSession {
                                           bool viaProxy, std::string_view postData, ILog* log);
     [[nodiscard]] TransferResult SendPostFile(CLocalFile& file, const std::string& path, ILog* log);
     [[nodiscard]] TransferResult PeekEarlyReply(CTransfer& transfer, ILog* log);
-    [[nodiscard]] TransferResult WriteBodyData(CBodyDecoder& decoder, IHttpBodySink& sink,
-                                               ILog* log, CProgressMeter* meter);
+    using BodyPieces = std::vector<std::string_view>;
+    // Decodes what it can from the front of `input` (left holding the rest) and writes the body
+    // bytes to `sink`; `pieces` is the decoder's scratch list, kept across calls.
+    [[nodiscard]] TransferResult WriteBodyData(CBodyDecoder& decoder, std::string_view& input,
+                                               BodyPieces& pieces, IHttpBodySink& sink, ILog* log,
+                                               CProgressMeter* meter);
     [[nodiscard]] TransferResult BodyCutShort(const CBodyDecoder& decoder, bool chunked, ILog* log,
                                               CProgressMeter* meter);
     // The end of a body write: 0, or a failure that ends the connection.

@@ -42,15 +42,20 @@ TransferResult WaitReady(int handle, short events, std::int64_t deadlineMs) {
 
 std::int64_t ReceiveSome(int handle, void* buffer, std::size_t size, std::int64_t deadlineMs,
                          TransferResult& error) {
+    // Data that is already there is taken at once; the wait comes only when there was none, so
+    // a busy stream costs one call per receive, not two.
     for (;;) {
-        error = WaitReady(handle, POLLIN, deadlineMs);
-        if (error != 0) return -1;
         const ssize_t count = ::recv(handle, buffer, size, MSG_DONTWAIT);
-        if (count >= 0) return count;
+        if (count >= 0) {
+            error = 0;
+            return count;
+        }
         if (!IsRetryableErrno(errno)) {
             error = LastSocketError();
             return -1;
         }
+        error = WaitReady(handle, POLLIN, deadlineMs);
+        if (error != 0) return -1;
     }
 }
 
@@ -72,17 +77,20 @@ std::int64_t SendAll(int handle, const void* data, std::size_t length, std::int6
                      TransferResult& error) {
     const auto* bytes = static_cast<const char*>(data);
     std::size_t done = 0;
+    // As with receiving, the wait comes only when the socket's buffer is full.
     while (done < length) {
-        error = WaitReady(handle, POLLOUT, deadlineMs);
-        if (error != 0) return -1;
         const ssize_t count =
             ::send(handle, bytes + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (count >= 0) {
             done += static_cast<std::size_t>(count);
-        } else if (!IsRetryableErrno(errno)) {
+            continue;
+        }
+        if (!IsRetryableErrno(errno)) {
             error = LastSocketError();
             return -1;
         }
+        error = WaitReady(handle, POLLOUT, deadlineMs);
+        if (error != 0) return -1;
     }
     error = 0;
     return static_cast<std::int64_t>(length);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "net/http/chunk_size.h"
 
@@ -122,6 +124,46 @@ TEST(BodyDecoderTest, KnownLengths) {
     std::string empty;
     std::string out;
     EXPECT_EQ(CBodyDecoder(false, 0).Decode(empty, out), 0);
+}
+
+// The body reader writes straight from its receive buffer: the pieces must be views into the
+// input, one a chunk, with an incomplete size line left in the input for the next receive.
+TEST(BodyDecoderTest, InPlacePiecesAreViewsIntoTheInput) {
+    const std::string wire = "3\r\nabc\r\n2\r\nde\r\n1";
+    CBodyDecoder decoder(true, -1);
+    std::string_view input(wire);
+    std::vector<std::string_view> pieces;
+    ASSERT_EQ(decoder.DecodeInPlace(input, pieces), kMoreNeeded);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0], "abc");
+    EXPECT_EQ(pieces[1], "de");
+    for (const std::string_view piece : pieces) {
+        EXPECT_GE(piece.data(), wire.data());
+        EXPECT_LE(piece.data() + piece.size(), wire.data() + wire.size());
+    }
+    EXPECT_EQ(input, "1");
+
+    const std::string rest = "0\r\n0123456789abcdef\r\n0\r\n\r\nnext";
+    const std::string joined = std::string(input) + rest;
+    input = joined;
+    ASSERT_EQ(decoder.DecodeInPlace(input, pieces), 0);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0], "0123456789abcdef");
+    EXPECT_EQ(input, "next");
+    // Once ended it takes nothing and hands out nothing.
+    EXPECT_EQ(decoder.DecodeInPlace(input, pieces), 0);
+    EXPECT_TRUE(pieces.empty());
+    EXPECT_EQ(input, "next");
+
+    // A plain body is one piece, cut at the wanted length.
+    CBodyDecoder plain(false, 4);
+    const std::string bytes = "bodyHTTP/1.1";
+    input = bytes;
+    ASSERT_EQ(plain.DecodeInPlace(input, pieces), 0);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].data(), bytes.data());
+    EXPECT_EQ(pieces[0], "body");
+    EXPECT_EQ(input, "HTTP/1.1");
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // lines and chunks, wrong ranges, endless redirects, stalls, cuts and oversized headers, folded
 // and control bytes in URLs of a reply, and TLS streams that break or end unannounced.
 #include <chrono>
+#include <cstdio>
 #include <thread>
+#include <utility>
 
 #include "net/http/http_request.h"
 #include "net/protocol_props.h"
@@ -70,9 +72,33 @@ class HttpScriptedTest : public HttpSessionTest {
     }
 };
 
+// `size` bytes that are not all alike, so that a piece written twice or out of place shows.
+std::string Pattern(std::size_t size, std::size_t seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>('a' + (i * 7 + seed) % 26);
+    return bytes;
+}
+
+// A chunked body of chunks of these sizes (several larger than one receive), and its content.
+std::pair<std::string, std::string> ChunkedOf(std::initializer_list<std::size_t> sizes) {
+    std::string wire;
+    std::string body;
+    for (const std::size_t size : sizes) {
+        const std::string chunk = Pattern(size, body.size());
+        char line[32];
+        std::snprintf(line, sizeof line, "%zx\r\n", size);
+        wire += line + chunk + "\r\n";
+        body += chunk;
+    }
+    return {wire + "0\r\n\r\n", body};
+}
+
 TEST_F(HttpScriptedTest, RepliesAndTheirResults) {
     settings_.SetInt(setting::kConnectionTimeout, 1);
     const std::string big(1024 * 1024 + 10, 'a');
+    const std::string large = Pattern(700000, 0);
+    const auto [chunkedWire, chunkedBody] = ChunkedOf({1, 17, 65536, 300000, 3, 262144, 5000});
     const ReplyCase cases[] = {
         {"short status code", Op::Info, "", Answer("HTTP/1.1 20\r\n\r\n"), 1009, ""},
         {"not HTTP at all", Op::Info, "", Answer("ICY 200 OK\r\n\r\n"), 1009, ""},
@@ -95,6 +121,19 @@ TEST_F(HttpScriptedTest, RepliesAndTheirResults) {
         {"chunked body cut before its last chunk", Op::Download, "",
          Answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"), 1006,
          "hello", "1|Transfer aborted: closed by server, bytes expected ?, received 5."},
+        {"large plain body", Op::Download, "",
+         Answer("HTTP/1.1 200 OK\r\nContent-Length: 700000\r\n\r\n" + large), 0, large},
+        {"large chunked body", Op::Download, "",
+         Answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunkedWire), 0,
+         chunkedBody},
+        {"chunk size line split between receives",
+         Op::Download,
+         "",
+         {script::ReadUntil("\r\n\r\n"),
+          script::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n1"),
+          script::Delay(milliseconds(100)), script::Send("0\r\n0123456789abcdef\r\n0\r\n\r\n")},
+         0,
+         "hello0123456789abcdef"},
         {"plain body to the close", Op::Download, "",
          Answer("HTTP/1.0 200 OK\r\n\r\nuntil the end"), 0, "until the end"},
         {"plain body cut short", Op::Download, "",

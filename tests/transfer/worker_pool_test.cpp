@@ -50,6 +50,22 @@ void Blocked(std::int32_t index) {
     ++g_calls->finished;
 }
 
+// What HandOn saw: the thread its handed-on call was given to, and how many calls had started
+// when it returned.
+CWorkerPool* g_pool = nullptr;
+std::thread::id g_handedTo;
+int g_startedAtReturn = 0;
+bool g_stopAfterHandingOn = false;
+
+// Records itself, then hands call `index + 1` on to the pool it runs in (and stops the pool when
+// asked to), as a transfer's end starts the next queued one.
+void HandOn(std::int32_t index) {
+    Record(index);
+    g_handedTo = g_pool->RunOnWorker(Record, index + 1);
+    if (g_stopAfterHandingOn) g_pool->RequestStop();
+    g_startedAtReturn = g_calls->started;
+}
+
 class WorkerPoolTest : public ::testing::Test {
   protected:
     WorkerPoolTest() { g_calls = &calls_; }
@@ -95,6 +111,29 @@ TEST_F(WorkerPoolTest, RunsTheCallOnTheThreadItReturnsAndReusesAnIdleWorker) {
     EXPECT_EQ(second, first);
     EXPECT_EQ(ThreadOf(1), first);
     EXPECT_EQ(pool_.GetWorkerCount(), 1u);
+}
+
+// A call started from within a worker's call waits for that call and runs on the same thread,
+// without waking or making another worker; a stop meanwhile drops it like any call not begun.
+TEST_F(WorkerPoolTest, CallHandedOnByARunningCallRunsNextOnTheSameWorker) {
+    g_pool = &pool_;
+    pool_.Start();
+    const std::thread::id first = pool_.RunOnWorker(HandOn, 0);
+    ASSERT_TRUE(WaitUntil([&] { return calls_.finished == 2; }));
+    EXPECT_EQ(g_handedTo, first);
+    EXPECT_EQ(ThreadOf(1), first);
+    EXPECT_EQ(g_startedAtReturn, 1);
+    EXPECT_EQ(pool_.GetWorkerCount(), 1u);
+
+    g_stopAfterHandingOn = true;
+    pool_.RunOnWorker(HandOn, 2);
+    // The call stops the pool itself; its worker then leaves without the handed-on call.
+    ASSERT_TRUE(WaitUntil([&] { return pool_.GetWorkerCount() == 0; }));
+    pool_.StopAndWait();
+    g_stopAfterHandingOn = false;
+    g_pool = nullptr;
+    EXPECT_EQ(calls_.started, 3);
+    EXPECT_EQ(ThreadOf(3), std::thread::id());
 }
 
 TEST_F(WorkerPoolTest, BusyWorkersMakeThePoolGrowAndIdleWorkersLeave) {
