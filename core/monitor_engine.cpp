@@ -13,6 +13,7 @@
 
 #include "base/ascii_text.h"
 #include "base/date_time.h"
+#include "core/task_schedule.h"
 #include "core/transfer_link.h"
 #include "log/log_registry.h"
 #include "log/status_message.h"
@@ -92,15 +93,22 @@ int CMonitorEngine::Run() {
 
 void CMonitorEngine::RunPass() {
     const std::int32_t maxLines = MaxLogLines();
+    const std::int64_t now = LocalSecondsNow();
     std::vector<MonitorTaskPtr> finished;
     {
         Lock lock(lock_);
-        for (const MonitorTaskPtr& task : tasks_) {
+        // Only the working tasks and those whose start time has come, in list order: the others
+        // would do nothing in this pass.
+        std::vector<MonitorTaskPtr> due;
+        wake_.TakeDue(now, due);
+        for (const MonitorTaskPtr& task : due) {
             if (task->GetState() == TaskState::Working) {
                 if (task->PollRun(transfers_)) finished.push_back(task);
                 TrimTaskLog(*task, maxLines);
             } else if (task->GetState() == TaskState::Waiting && task->IsDue()) {
                 task->StartRun(transfers_);
+            } else if (task->GetState() == TaskState::Waiting) {
+                wake_.Changed(*task);  // not quite due by its own clock: ask again next pass
             }
         }
     }
@@ -172,6 +180,7 @@ void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
         task->StopRun(ids);
         if (ItemLogPtr log = task->GetLog()) log->Write(kLevelStatus, "Monitor task deleted.");
         task->ReleaseLog();
+        task->SetWakeQueue(nullptr);
         ReanchorKeptEntriesLocked(static_cast<std::size_t>(index));
         tasks_[index] = nullptr;
     }
@@ -189,8 +198,10 @@ void CMonitorEngine::DeleteAllTasksLocked() {
     for (const MonitorTaskPtr& task : tasks_) {
         task->StopRun(ids);
         task->ReleaseLog();
+        task->SetWakeQueue(nullptr);
     }
     tasks_.clear();
+    wake_.Clear();
     for (KeptEntry& entry : keptEntries_)
         entry.after = nullptr;
     RemoveTransfers(ids, false);
@@ -224,8 +235,10 @@ void CMonitorEngine::ReanchorKeptEntriesLocked(std::size_t index) {
 
 void CMonitorEngine::ReindexLocked() {
     std::erase_if(tasks_, [](const MonitorTaskPtr& task) { return !task; });
-    for (std::size_t i = 0; i < tasks_.size(); ++i)
+    for (std::size_t i = 0; i < tasks_.size(); ++i) {
         tasks_[i]->SetListIndex(static_cast<std::int32_t>(i));
+        tasks_[i]->SetWakeQueue(&wake_);
+    }
 }
 
 bool CMonitorEngine::NameExists(std::string_view name) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/monitor_task.h"
+#include "core/wake_queue.h"
 #include "core/thread_object.h"
 #include "core/transfer_link.h"
 #include "log/item_log.h"
@@ -135,6 +136,7 @@ class CMonitorEngine final : public CThreadObject {
     IDesktopPort& desktop_;
     std::int32_t engineLogId_ = 0;
     std::vector<MonitorTaskPtr> tasks_;
+    CWakeQueue wake_;                     // the listed tasks' wake seconds; under the engine lock
     std::vector<KeptEntry> keptEntries_;  // under the engine lock
     QueueFileReport queueReport_;         // under the engine lock
 };

@@ -4,6 +4,7 @@
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/sample_check.h"
+#include "core/wake_queue.h"
 #include "log/log_registry.h"
 #include "url/local_path.h"
 #include "url/protocol.h"
@@ -17,7 +18,8 @@ constexpr PropertyId kStampOnlyId = 0xFFFF;
 
 }  // namespace
 
-CMonitorTask::CMonitorTask() : CPropertySet(Locking::ThreadSafe) {}
+CMonitorTask::CMonitorTask()
+    : CPropertySet(Locking::ThreadSafe), wakeSecond_(CWakeQueue::kNever) {}
 
 CMonitorTask::~CMonitorTask() = default;
 
@@ -77,6 +79,8 @@ void CMonitorTask::ResetRunEvents() {
 
 void CMonitorTask::RenewStamp() {
     AddInt(kStampOnlyId, 0);
+    // Every change of state renews the stamp.
+    UpdateWake();
 }
 
 int CMonitorTask::KindOfUri(std::string_view uri) {
@@ -106,6 +110,7 @@ DateTime CMonitorTask::GetTime(PropertyId id) const {
 
 void CMonitorTask::SetTime(PropertyId id, DateTime time) {
     SetInt64(id, time.ToBits());
+    if (id == task::kNextStartTime) UpdateWake();
 }
 
 std::int32_t CMonitorTask::GetListIndex() const {

@@ -4,6 +4,7 @@
 // reference-counted (CRefCounted: AddRef, Release) and guards itself with its own lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -26,6 +27,7 @@
 namespace tellweir {
 
 class CSampleCheck;
+class CWakeQueue;
 class ITransferLink;
 
 enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
@@ -128,6 +130,12 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     // Schedule.
     bool IsDue() const;
     void ScheduleNext();
+    // The local second of the next start while waiting, CWakeQueue::kEveryPass while working,
+    // CWakeQueue::kNever otherwise; kept up to date by every change of state or start time.
+    std::int64_t WakeSecond() const { return wakeSecond_.load(std::memory_order_acquire); }
+    // The engine's queue this task tells of those changes (null: none); attaching tells it.
+    void SetWakeQueue(CWakeQueue* queue);
+    CWakeQueue* GetWakeQueue() const;
 
     // One run: start, poll until it has ended, classify the outcome into events. Defined with
     // the run itself; the engine thread calls them in this order.
@@ -158,6 +166,8 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     bool BeginSampleCheck();
     // Stops and forgets the content check of a run, if one is under way.
     void CancelSampleCheck();
+    // Recomputes the wake second and tells the wake queue when it changed.
+    void UpdateWake();
 
     mutable std::recursive_mutex lock_;
     std::int32_t listIndex_ = -1;
@@ -171,6 +181,8 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     // The run's whole-content check, from the poll that began it to the comparison that reports
     // it; a large content is checked on the check's own thread meanwhile.
     std::unique_ptr<CSampleCheck> sampleCheck_;
+    CWakeQueue* wakeQueue_ = nullptr;
+    std::atomic<std::int64_t> wakeSecond_;
 };
 
 using MonitorTaskPtr = RefPtr<CMonitorTask>;

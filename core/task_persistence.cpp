@@ -74,6 +74,7 @@ bool CMonitorTask::Restore(CXmlNode& element) {
     Clear();
     if (logId) SetInt(task::kLogId, logId);
     state_ = TaskState::Idle;
+    UpdateWake();
     chosenEvent_ = -1;
     events_.clear();
     pendingEngineActions_.clear();

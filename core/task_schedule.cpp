@@ -9,6 +9,7 @@
 #include "base/civil_time.h"
 #include "core/local_clock.h"
 #include "core/monitor_task.h"
+#include "core/wake_queue.h"
 
 namespace tellweir {
 namespace {
@@ -188,9 +189,38 @@ DateTime AddInterval(DateTime time, std::int32_t count, RepeatUnit unit,
     return FromSeconds(seconds);
 }
 
+std::int64_t LocalSecondsNow() {
+    return ToSeconds(LocalNow());
+}
+
+void CMonitorTask::UpdateWake() {
+    TaskLock g = LockTask();
+    std::int64_t wake = CWakeQueue::kNever;
+    if (state_ == TaskState::Working) {
+        wake = CWakeQueue::kEveryPass;
+    } else if (state_ == TaskState::Waiting) {
+        const DateTime next = GetTime(task::kNextStartTime);
+        if (next.days != 0.0) wake = ToSeconds(next);
+    }
+    if (wakeSecond_.exchange(wake, std::memory_order_acq_rel) != wake && wakeQueue_ != nullptr)
+        wakeQueue_->Changed(*this);
+}
+
+void CMonitorTask::SetWakeQueue(CWakeQueue* queue) {
+    TaskLock g = LockTask();
+    if (wakeQueue_ == queue) return;
+    wakeQueue_ = queue;
+    if (queue != nullptr) queue->Changed(*this);
+}
+
+CWakeQueue* CMonitorTask::GetWakeQueue() const {
+    TaskLock g = LockTask();
+    return wakeQueue_;
+}
+
 bool CMonitorTask::IsDue() const {
     const DateTime next = GetNextStartTimeShown();
-    return next.days != 0.0 && ToSeconds(next) <= ToSeconds(LocalNow());
+    return next.days != 0.0 && ToSeconds(next) <= LocalSecondsNow();
 }
 
 void CMonitorTask::ScheduleNext() {

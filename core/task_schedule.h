@@ -32,4 +32,8 @@ int WeekdayDigit(DateTime time);
 // day. Months and years keep the day, lowered to the last day of a shorter month.
 DateTime AddInterval(DateTime time, std::int32_t count, RepeatUnit unit, std::string_view weekDays);
 
+// The local wall-clock second now, on the scale of a task's wake second (whole seconds of the
+// day count): a task is due when its wake second is at most this.
+std::int64_t LocalSecondsNow();
+
 }  // namespace tellweir

@@ -98,6 +98,53 @@ TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
     EXPECT_EQ(desktop_.Count("display"), 2);
 }
 
+// The pass looks only at the working tasks and those whose start time has come, so every way a
+// task's start time or state changes must bring it back into view, and nothing else.
+TEST_F(EngineTest, PassFindsEveryTaskWhoseTimeHasCome) {
+    const DateTime now = MakeTime(2004, 3, 3, 14, 5, 9);
+    const DateTime hourLater = MakeTime(2004, 3, 3, 15, 5, 9);
+    const auto addDueAt = [&](std::string_view name, DateTime at) {
+        MonitorTaskPtr task = NewTask(name);
+        task->SetInt(task::kSchedule, task::kSchedulePeriodic);
+        task->SetInt(task::kScheduleRepeatValue, 1);
+        task->SetString(task::kScheduleRepeatUnit, "hours");
+        task->SetTime(task::kNextStartTime, at);
+        EXPECT_TRUE(engine_.AddTask(*task)) << name;
+        return task;
+    };
+    const MonitorTaskPtr moved = addDueAt("Moved", hourLater);
+    const MonitorTaskPtr reached = addDueAt("Reached", hourLater);
+    const MonitorTaskPtr deleted = addDueAt("Deleted", hourLater);
+    const MonitorTaskPtr stopped = addDueAt("Stopped", hourLater);
+    const MonitorTaskPtr periodic = addDueAt("Periodic", now);
+
+    engine_.RunPass();
+    EXPECT_EQ(periodic->GetState(), TaskState::Working);
+    for (const MonitorTaskPtr& task : {moved, reached, deleted, stopped})
+        EXPECT_EQ(task->GetState(), TaskState::Waiting) << task->GetName();
+
+    moved->SetTime(task::kNextStartTime, now);  // the start time edited
+    engine_.RunPass();                           // the periodic run ends
+    EXPECT_EQ(moved->GetState(), TaskState::Working);
+    EXPECT_EQ(periodic->GetState(), TaskState::Waiting);
+    EXPECT_EQ(periodic->Int(task::kCount), 1);
+    EXPECT_EQ(reached->GetState(), TaskState::Waiting);
+
+    engine_.DeleteTasks({deleted});
+    engine_.StopTasks({stopped});
+    clock_.Set(hourLater);
+    engine_.RunPass();
+    EXPECT_EQ(reached->GetState(), TaskState::Working) << "the clock reached its time";
+    EXPECT_EQ(periodic->GetState(), TaskState::Working) << "rescheduled an hour on";
+    EXPECT_EQ(deleted->Int(task::kCount), 0);
+    EXPECT_EQ(stopped->GetState(), TaskState::Idle);
+    EXPECT_EQ(stopped->Int(task::kCount), 0);
+
+    engine_.ResumeTasks({stopped});
+    engine_.RunPass();
+    EXPECT_EQ(stopped->GetState(), TaskState::Working) << "resumed past its start time";
+}
+
 TEST_F(EngineTest, PassTrimsLogsThatReachedTheLimit) {
     engine_.AnnounceStart();
     const ItemLogPtr engineLog = engine_.GetEngineLog();
