@@ -1,6 +1,7 @@
 // The monitor engine's queue file: loading what can be loaded, keeping the entries it cannot read
 // in their places, keeping a damaged file under another name before it is saved over, and
 // refusing to write over a file it could not read.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,9 +25,23 @@ namespace tellweir {
 
 namespace {
 
-// A queue of thousands of tasks is a few megabytes; a larger file is refused unread, so that a
-// stray huge file costs no memory.
-constexpr std::size_t kMaxQueueFileBytes = 64u << 20;
+// A task takes about 2.2 KB of the queue file, so 100,000 tasks are about 220 MB; a file past
+// room for twice that is refused unread, so that a stray huge file costs no memory.
+constexpr std::size_t kMaxQueueFileBytes = 512u << 20;
+// Declared first in a function that builds a queue document, so that it runs after the document
+// is gone: a document takes several times the memory of the tasks it describes, and the heap
+// would otherwise stay at that peak for as long as the program runs.
+struct ReturnFreedMemoryAtEnd {
+    ReturnFreedMemoryAtEnd() = default;
+    ReturnFreedMemoryAtEnd(const ReturnFreedMemoryAtEnd&) = delete;
+    ReturnFreedMemoryAtEnd& operator=(const ReturnFreedMemoryAtEnd&) = delete;
+    ~ReturnFreedMemoryAtEnd() {
+#ifdef __GLIBC__
+        ::malloc_trim(0);
+#endif
+    }
+};
+
 // Names tried for the kept copy of a damaged file: the planned one, then "-2", "-3", ...
 constexpr int kMaxCopyNames = 100;
 // Without ':' so that the name is valid on every file system the folder may be shared with.
@@ -83,6 +98,7 @@ QueueFileReport CMonitorEngine::GetQueueReport() const {
 }
 
 TransferResult CMonitorEngine::LoadQueue() {
+    const ReturnFreedMemoryAtEnd trim;
     std::lock_guard loading(queueFileLock_);
     const std::string path = settings_.String(setting::kMonitorQueueFile);
     if (path.empty()) return result::kInvalidParameter;
@@ -201,6 +217,7 @@ bool CMonitorEngine::KeepDamagedQueueFile(const std::string& path) {
 }
 
 TransferResult CMonitorEngine::SaveQueue() {
+    const ReturnFreedMemoryAtEnd trim;
     std::lock_guard saving(queueFileLock_);
     const std::string path = settings_.String(setting::kMonitorQueueFile);
     if (path.empty()) return result::kInvalidParameter;

@@ -157,7 +157,7 @@ TEST_F(DamagedStateTest, DamagedFilesAreSaidAndSurvive) {
          "cannot be read and stays in the file", Kept::RowInQueue, "queue file entry \"b.txt\""},
         {"queue as a folder", kQueue, Fixture::Folder, {}, "is a folder"},
         {"queue unreadable", kQueue, Fixture::NoPermission, {}, "no permission"},
-        {"queue too large", kQueue, Fixture::Huge, {}, "larger than 64 MiB"},
+        {"queue too large", kQueue, Fixture::Huge, {}, "larger than 512 MiB"},
         {"cookies damaged", "Cookies.txt", Fixture::Bytes,
          Bytes(std::string_view(kDamagedCookies, sizeof kDamagedCookies - 1)), "binary"},
         {"cookies as a folder", "Cookies.txt", Fixture::Folder, {}, "is a folder"},
@@ -208,7 +208,7 @@ TEST_F(DamagedStateTest, DamagedFilesAreSaidAndSurvive) {
                 break;
             case Fixture::Huge:
                 WriteAll(path, "");
-                fs::resize_file(path, 200u << 20);  // sparse: costs no disk
+                fs::resize_file(path, 600u << 20);  // sparse: costs no disk
                 break;
         }
         const std::string named = c.named ? c.named : path;
