@@ -27,6 +27,8 @@ enum class Fixture { Bytes, Folder, NoPermission, Huge };
 enum class Kept { InPlace, AsCopy, RowInQueue };
 
 constexpr const char* kQueue = "1.1/m.xml";
+// Past every state file's size limit.
+constexpr std::uintmax_t kHugeBytes = std::uintmax_t{600} << 20;
 constexpr const char* kRegistry = "registry.reg";
 
 struct Case {
@@ -208,7 +210,7 @@ TEST_F(DamagedStateTest, DamagedFilesAreSaidAndSurvive) {
                 break;
             case Fixture::Huge:
                 WriteAll(path, "");
-                fs::resize_file(path, 600u << 20);  // sparse: costs no disk
+                fs::resize_file(path, kHugeBytes);  // sparse: costs no disk
                 break;
         }
         const std::string named = c.named ? c.named : path;
@@ -234,7 +236,7 @@ TEST_F(DamagedStateTest, DamagedFilesAreSaidAndSurvive) {
                 EXPECT_TRUE(fs::is_directory(path + "/kept"));
                 break;
             case Fixture::Huge:
-                EXPECT_EQ(fs::file_size(path), 200u << 20);
+                EXPECT_EQ(fs::file_size(path), kHugeBytes);
                 break;
             case Fixture::NoPermission:
                 fs::permissions(path, fs::perms::owner_read);
