@@ -44,21 +44,35 @@ void CLogEcho::LogChanged(std::int32_t logId) {
 }
 
 void CLogEcho::EchoNewLines(Slot& slot) {
-    // Called with the log's lock held, so the text and the counts belong together.
+    // Called with the log's lock held, so the text and the counts belong together. Only the end
+    // of the text is read, in a window that grows until it holds every fresh line: copying the
+    // whole log for each line written would cost in proportion to the log's length.
     const LogStats stats = slot.log->GetStats();
-    const std::string text = slot.log->GetText();
-    const bool open = !text.empty() && text.back() != '\n';
-    const std::uint32_t complete = stats.lineCount - (open ? 1 : 0);
-    const std::uint64_t ever = std::uint64_t{stats.linesDropped} + complete;
-    if (ever <= slot.printed) return;
-    std::uint64_t fresh = std::min<std::uint64_t>(ever - slot.printed, complete);
-    slot.printed = ever;
-    // Find the start of the first fresh line, counting complete lines from the end.
-    std::size_t end = open ? text.rfind('\n') + 1 : text.size();
-    std::size_t start = end;
-    for (std::uint64_t n = 0; n < fresh && start > 0; ++n) {
-        const std::size_t previous = start >= 2 ? text.rfind('\n', start - 2) : std::string::npos;
-        start = previous == std::string::npos ? 0 : previous + 1;
+    std::string text;
+    std::size_t start = 0, end = 0;
+    for (std::size_t window = 4096;; window *= 4) {
+        const std::size_t from = stats.textLength > window ? stats.textLength - window : 0;
+        slot.log->ReadText(text, from, stats.textLength - from);
+        const bool open = !text.empty() && text.back() != '\n';
+        const std::uint32_t complete = stats.lineCount - (open ? 1 : 0);
+        const std::uint64_t ever = std::uint64_t{stats.linesDropped} + complete;
+        if (ever <= slot.printed) return;
+        const std::uint64_t fresh = std::min<std::uint64_t>(ever - slot.printed, complete);
+        // Find the start of the first fresh line, counting complete lines from the end.
+        const std::size_t lastFeed = text.rfind('\n');
+        if (open && lastFeed == std::string::npos && from > 0) continue;
+        end = open ? lastFeed + 1 : text.size();
+        start = end;
+        bool reachedFront = false;
+        for (std::uint64_t n = 0; n < fresh && start > 0; ++n) {
+            const std::size_t previous = start >= 2 ? text.rfind('\n', start - 2) : std::string::npos;
+            reachedFront = previous == std::string::npos;
+            start = reachedFront ? 0 : previous + 1;
+        }
+        // A line that begins before the window needs a larger one.
+        if (reachedFront && from > 0) continue;
+        slot.printed = ever;
+        break;
     }
     std::lock_guard guard(outLock_);
     while (start < end) {

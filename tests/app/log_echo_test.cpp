@@ -53,5 +53,36 @@ TEST(LogEcho, EveryLineOnceWithItsLogsName) {
     std::fclose(out);
 }
 
+// Only the end of a log is read for each change: entries that reach back past the first window,
+// and a log far longer than it, are echoed whole all the same, each line as the log holds it.
+TEST(LogEcho, LongEntriesAndLongLogsAreEchoedWhole) {
+    std::FILE* out = std::tmpfile();
+    ItemLogPtr log = ItemLogPtr::Adopt(new CItemLog(9));
+    {
+        CLogEcho echo(out);
+        echo.Watch(log, "");
+        for (int i = 0; i < 2000; ++i)
+            log->Write(0, "line " + std::to_string(i));
+        std::string many;
+        for (int i = 0; i < 1000; ++i)
+            many += (i ? "\r\n" : "") + std::string("entry ") + std::to_string(i);
+        log->Write(1, many);
+        log->Write(0, std::string(3000, 'w'));
+    }
+    std::string expected;
+    const std::string text = log->GetText();
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        expected += text.substr(at, end - at) + "\n";
+        at = end + 2;
+    }
+    const std::string echoed = ReadAll(out);
+    EXPECT_EQ(echoed.size(), expected.size());
+    EXPECT_TRUE(echoed == expected);
+    EXPECT_NE(echoed.find("line 0\n"), std::string::npos);
+    EXPECT_NE(echoed.find("entry 999\n"), std::string::npos);
+    std::fclose(out);
+}
+
 }  // namespace
 }  // namespace tellweir
