@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
 # Usage: scripts/install-deps.sh [group...]
-#   groups: build (default), test, servers, bench, peers, fuzz, format, tidy, all
+#   groups: build (default), test, servers, bench (with peers), peers, fuzz, format, tidy, all
 set -euo pipefail
 
 declare -A GROUP
 GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev"
 GROUP[test]="libgtest-dev libgmock-dev"
-GROUP[bench]="libbenchmark-dev"
-# The peers the scale benchmarks compare with, and their server.
+# The peers the scale benchmarks (bench/scale.sh) compare with, and their server; urlwatch is
+# Debian's own package.
 GROUP[peers]="urlwatch curl nginx-light time"
+GROUP[bench]="libbenchmark-dev ${GROUP[peers]}"
 GROUP[fuzz]="clang libclang-rt-14-dev"
 GROUP[format]="clang-format"
 GROUP[ci]="ccache"
