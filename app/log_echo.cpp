@@ -65,7 +65,8 @@ void CLogEcho::EchoNewLines(Slot& slot) {
         start = end;
         bool reachedFront = false;
         for (std::uint64_t n = 0; n < fresh && start > 0; ++n) {
-            const std::size_t previous = start >= 2 ? text.rfind('\n', start - 2) : std::string::npos;
+            const std::size_t previous =
+                start >= 2 ? text.rfind('\n', start - 2) : std::string::npos;
             reachedFront = previous == std::string::npos;
             start = reachedFront ? 0 : previous + 1;
         }

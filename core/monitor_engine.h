@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/monitor_task.h"
-#include "core/wake_queue.h"
 #include "core/thread_object.h"
 #include "core/transfer_link.h"
+#include "core/wake_queue.h"
 #include "log/item_log.h"
 #include "log/transfer_result.h"
 #include "port/desktop_port.h"

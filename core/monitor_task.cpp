@@ -18,8 +18,7 @@ constexpr PropertyId kStampOnlyId = 0xFFFF;
 
 }  // namespace
 
-CMonitorTask::CMonitorTask()
-    : CPropertySet(Locking::ThreadSafe), wakeSecond_(CWakeQueue::kNever) {}
+CMonitorTask::CMonitorTask() : CPropertySet(Locking::ThreadSafe), wakeSecond_(CWakeQueue::kNever) {}
 
 CMonitorTask::~CMonitorTask() = default;
 

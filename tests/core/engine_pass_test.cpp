@@ -124,7 +124,7 @@ TEST_F(EngineTest, PassFindsEveryTaskWhoseTimeHasCome) {
         EXPECT_EQ(task->GetState(), TaskState::Waiting) << task->GetName();
 
     moved->SetTime(task::kNextStartTime, now);  // the start time edited
-    engine_.RunPass();                           // the periodic run ends
+    engine_.RunPass();                          // the periodic run ends
     EXPECT_EQ(moved->GetState(), TaskState::Working);
     EXPECT_EQ(periodic->GetState(), TaskState::Waiting);
     EXPECT_EQ(periodic->Int(task::kCount), 1);
