@@ -186,8 +186,8 @@ TEST_F(HeadlessTest, HangUpAndUser1SaveTheQueue) {
         ChildProcess program;
         ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM}, home_ / ("run" + std::to_string(signal))))
             << program.Error();
-        ASSERT_TRUE(WaitForOutput(program, "[page.txt] S:\tLast monitor event: "))
-            << program.Output();
+        // The run has ended and its next start is set once this line is out.
+        ASSERT_TRUE(WaitForOutput(program, "[page.txt] S:\tNext start time: ")) << program.Output();
         kill(program.Pid(), signal);
         EXPECT_EQ(program.WaitForExit(10s), 0) << program.Output();
         const std::string after = ReadAll(queue);
