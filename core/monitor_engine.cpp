@@ -184,6 +184,7 @@ void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
         ReanchorKeptEntriesLocked(static_cast<std::size_t>(index));
         tasks_[index] = nullptr;
     }
+    wake_.DropDetached();
     ReindexLocked();
     RemoveTransfers(ids, false);
 }

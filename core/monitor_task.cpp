@@ -109,6 +109,10 @@ DateTime CMonitorTask::GetTime(PropertyId id) const {
 
 void CMonitorTask::SetTime(PropertyId id, DateTime time) {
     SetInt64(id, time.ToBits());
+}
+
+void CMonitorTask::SetInt64(PropertyId id, std::int64_t value) {
+    CPropertySet::SetInt64(id, value);
     if (id == task::kNextStartTime) UpdateWake();
 }
 

@@ -70,6 +70,9 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     // Date-time properties (0 = not set).
     DateTime GetTime(PropertyId id) const;
     void SetTime(PropertyId id, DateTime time);
+    // "NextStartTime" written by any path (SetTime, the property table, a dialog's copy) also
+    // moves the task's wake second.
+    void SetInt64(PropertyId id, std::int64_t value) override;
 
     // Position in the engine's list and row of the list window; -1 when none.
     std::int32_t GetListIndex() const;

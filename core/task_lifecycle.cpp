@@ -131,9 +131,10 @@ void CMonitorTask::Assign(const CMonitorTask& source) {
     for (const CSettingDef& def : task::TaskPropertyTable().Entries()) {
         if (!values.Has(def.id)) Remove(def.id);
     }
-    RenewStamp();
     state_ = source.state_;
     lastResult_ = source.lastResult_;
+    // After the state: the stamp also tells the engine's wake queue of the new state and start.
+    RenewStamp();
 
     events_.clear();
     const int sourceKind = source.GetKind();

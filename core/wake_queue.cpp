@@ -2,6 +2,8 @@
 #include "core/wake_queue.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include "core/monitor_task.h"
 
@@ -21,10 +23,12 @@ void CWakeQueue::TakeDue(std::int64_t now, std::vector<MonitorTaskPtr>& due) {
     }
     for (MonitorTaskPtr& task : changed) {
         const std::int64_t wake = task->WakeSecond();
-        if (wake == kEveryPass)
+        if (wake == kEveryPass) {
             working_.push_back(std::move(task));
-        else if (wake != kNever)
-            waiting_.push({wake, std::move(task)});
+        } else if (wake != kNever) {
+            waiting_.push_back({wake, std::move(task)});
+            std::push_heap(waiting_.begin(), waiting_.end(), std::greater<>());
+        }
     }
     const auto attached = [this](const MonitorTaskPtr& task) {
         return task->GetWakeQueue() == this;
@@ -41,10 +45,10 @@ void CWakeQueue::TakeDue(std::int64_t now, std::vector<MonitorTaskPtr>& due) {
                                }),
                    working_.end());
     due = working_;
-    while (!waiting_.empty() && waiting_.top().wake <= now) {
-        // The top is moved out before the pop: only its task is needed, and pop discards it.
-        Entry entry = std::move(const_cast<Entry&>(waiting_.top()));
-        waiting_.pop();
+    while (!waiting_.empty() && waiting_.front().wake <= now) {
+        std::pop_heap(waiting_.begin(), waiting_.end(), std::greater<>());
+        Entry entry = std::move(waiting_.back());
+        waiting_.pop_back();
         if (entry.task->WakeSecond() == entry.wake && attached(entry.task))
             due.push_back(std::move(entry.task));
     }
@@ -59,6 +63,29 @@ void CWakeQueue::TakeDue(std::int64_t now, std::vector<MonitorTaskPtr>& due) {
         for (auto& [index, task] : ordered)
             if (due.empty() || due.back().get() != task.get()) due.push_back(std::move(task));
     }
+}
+
+void CWakeQueue::DropDetached() {
+    const auto detached = [this](const MonitorTaskPtr& task) {
+        return task->GetWakeQueue() != this;
+    };
+    // The inbox is taken out to be sifted: its lock comes after the task locks asked here.
+    std::vector<MonitorTaskPtr> changed;
+    {
+        std::lock_guard guard(inboxLock_);
+        changed.swap(inbox_);
+    }
+    std::erase_if(changed, detached);
+    {
+        std::lock_guard guard(inboxLock_);
+        inbox_.insert(inbox_.end(), std::make_move_iterator(changed.begin()),
+                      std::make_move_iterator(changed.end()));
+    }
+    std::erase_if(working_, detached);
+    std::erase_if(waiting_, [&](const Entry& entry) {
+        return detached(entry.task) || entry.task->WakeSecond() != entry.wake;
+    });
+    std::make_heap(waiting_.begin(), waiting_.end(), std::greater<>());
 }
 
 void CWakeQueue::Clear() {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
-#include <queue>
 #include <vector>
 
 #include "base/ref_ptr.h"
@@ -34,6 +33,10 @@ class CWakeQueue {
     // working or whose wake second is at most `now`, in list order, each once.
     void TakeDue(std::int64_t now, std::vector<RefPtr<CMonitorTask>>& due);
 
+    // Under the engine lock, after tasks left the list: forgets them now rather than when their
+    // second comes, which would keep each alive until then.
+    void DropDetached();
+
     // Forgets every task (the list was emptied).
     void Clear();
 
@@ -46,9 +49,9 @@ class CWakeQueue {
 
     std::mutex inboxLock_;
     std::vector<RefPtr<CMonitorTask>> inbox_;  // under inboxLock_
-    // The engine thread's own, under the engine lock. An entry whose task has moved on since is
-    // dropped when its time comes.
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> waiting_;
+    // Under the engine lock: a heap by wake second (std::push_heap with std::greater). An entry
+    // whose task has moved on since is dropped when its time comes.
+    std::vector<Entry> waiting_;
     std::vector<RefPtr<CMonitorTask>> working_;
 };
 

@@ -1,6 +1,7 @@
 // CPropertySet operations: sparse storage, conversions on read, the re-entrant lock and stamps.
 #include "store/property_set.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/change_stamp.h"
@@ -27,10 +28,37 @@ CPropertySet::Guard CPropertySet::Lock() const {
     return lock_ ? Guard(*lock_) : Guard();
 }
 
+namespace {
+
+template <class Entries>
+auto FirstNotBefore(Entries& entries, PropertyId id) {
+    return std::lower_bound(entries.begin(), entries.end(), id,
+                            [](const auto& entry, PropertyId key) { return entry.first < key; });
+}
+
+}  // namespace
+
 const PropertyValue* CPropertySet::Find(PropertyId id) const {
     if (!values_) return nullptr;
-    auto it = values_->find(id);
-    return it == values_->end() ? nullptr : &it->second;
+    const auto it = FirstNotBefore(*values_, id);
+    return it == values_->end() || it->first != id ? nullptr : &it->second;
+}
+
+PropertyValue& CPropertySet::SlotLocked(PropertyId id) {
+    if (!values_) values_ = std::make_unique<Map>();
+    Map& entries = *values_;
+    auto it = FirstNotBefore(entries, id);
+    if (it != entries.end() && it->first == id) return it->second;
+    if (entries.size() == entries.capacity()) {
+        // A quarter more rather than twice as much: most sets stop growing after a few dozen
+        // values and keep them for long, so the slack would stay for good.
+        const auto at = it - entries.begin();
+        entries.reserve(entries.size() + std::max<std::size_t>(4, entries.size() / 4));
+        it = entries.begin() + at;
+    }
+    it = entries.emplace(it);
+    it->first = id;
+    return it->second;
 }
 
 void CPropertySet::Touch() {
@@ -39,7 +67,8 @@ void CPropertySet::Touch() {
 
 void CPropertySet::EraseLocked(PropertyId id) {
     if (!values_) return;
-    values_->erase(id);
+    const auto it = FirstNotBefore(*values_, id);
+    if (it != values_->end() && it->first == id) values_->erase(it);
     if (values_->empty()) values_.reset();
 }
 
@@ -47,8 +76,7 @@ void CPropertySet::StoreLocked(PropertyId id, PropertyValue value) {
     if (sparse_ && value.IsSparseZero()) {
         EraseLocked(id);
     } else {
-        if (!values_) values_ = std::make_unique<Map>();
-        (*values_)[id] = std::move(value);
+        SlotLocked(id) = std::move(value);
     }
     Touch();
 }
@@ -200,7 +228,7 @@ PropertyKind CPropertySet::GetKind(PropertyId id) const {
 
 void CPropertySet::CopyTo(CPropertySet& other) const {
     Guard g = Lock();
-    if (!values_) return;
+    if (!values_ || &other == this) return;
     for (const auto& [id, v] : *values_) {
         switch (v.kind()) {
             case PropertyKind::Int:
@@ -231,8 +259,11 @@ void CPropertySet::Merge(const CPropertySet& source, bool replaceAll, const Filt
         if (replaceAll) values_.reset();
         for (const auto& [id, v] : *source.values_) {
             if (filter && !filter(id)) continue;
-            if (!values_) values_ = std::make_unique<Map>();
-            (*values_)[id] = v;
+            if (!values_) {
+                values_ = std::make_unique<Map>();
+                values_->reserve(source.values_->size());
+            }
+            SlotLocked(id) = v;
         }
     } else if (!source.values_ && replaceAll) {
         values_.reset();
@@ -275,8 +306,7 @@ void CPropertySet::SetValue(PropertyId id, PropertyValue value) {
         Touch();
         return;
     }
-    if (!values_) values_ = std::make_unique<Map>();
-    (*values_)[id] = std::move(value);
+    SlotLocked(id) = std::move(value);
     Touch();
 }
 

@@ -4,12 +4,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "store/property_value.h"
 
@@ -74,7 +75,9 @@ class CPropertySet {
     bool HoldsMap() const;
 
   private:
-    using Map = std::map<PropertyId, PropertyValue>;
+    // Sorted by id, in one block: a task keeps a score of values for as long as it lives, and
+    // a map would take a node of its own for each.
+    using Map = std::vector<std::pair<PropertyId, PropertyValue>>;
     using Guard = std::unique_lock<std::recursive_mutex>;
 
     Guard Lock() const;
@@ -82,6 +85,8 @@ class CPropertySet {
     // Stores `value` under the sparse rules and updates the stamp; caller holds the lock.
     void StoreLocked(PropertyId id, PropertyValue value);
     void EraseLocked(PropertyId id);
+    // The value under `id`, added empty when there is none; caller holds the lock.
+    PropertyValue& SlotLocked(PropertyId id);
     void Touch();
 
     template <class T, class Read>

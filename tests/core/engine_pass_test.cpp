@@ -145,6 +145,93 @@ TEST_F(EngineTest, PassFindsEveryTaskWhoseTimeHasCome) {
     EXPECT_EQ(stopped->GetState(), TaskState::Working) << "resumed past its start time";
 }
 
+// Edits reach a listed task as a copy assigned back, or through its property interface (the
+// property table, a dialog); either way a new state or start time brings it into view.
+TEST_F(EngineTest, EditedTaskIsStartedByItsNewSchedule) {
+    const DateTime now = MakeTime(2004, 3, 3, 14, 5, 9);
+    const DateTime hourLater = MakeTime(2004, 3, 3, 15, 5, 9);
+    const auto add = [&](std::string_view name, DateTime at) {
+        MonitorTaskPtr task = NewTask(name);
+        task->SetTime(task::kNextStartTime, at);
+        EXPECT_TRUE(engine_.AddTask(*task)) << name;
+        return task;
+    };
+    const MonitorTaskPtr resumed = add("Resumed by its copy", now);
+    const MonitorTaskPtr moved = add("Moved by its copy", hourLater);
+    const MonitorTaskPtr table = add("Moved through its properties", hourLater);
+    const MonitorTaskPtr stopped = add("Stopped by its copy", now);
+    engine_.StopTasks({resumed});
+
+    MonitorTaskPtr copy = resumed->Clone();
+    ASSERT_TRUE(copy->Resume(false));
+    resumed->Assign(*copy);
+    copy = moved->Clone();
+    copy->SetTime(task::kNextStartTime, now);
+    moved->Assign(*copy);
+    CPropertySet& properties = *table;
+    properties.SetInt64(task::kNextStartTime, now.ToBits());
+    copy = stopped->Clone();
+    std::vector<std::int32_t> ids;
+    ASSERT_TRUE(copy->StopRun(ids));
+    stopped->Assign(*copy);
+
+    engine_.RunPass();
+    for (const MonitorTaskPtr& task : {resumed, moved, table})
+        EXPECT_EQ(task->GetState(), TaskState::Working) << task->GetName();
+    EXPECT_EQ(stopped->GetState(), TaskState::Idle);
+    engine_.RunPass();
+    for (const MonitorTaskPtr& task : {resumed, moved, table})
+        EXPECT_EQ(task->Int(task::kCount), 1) << task->GetName();
+    EXPECT_EQ(stopped->Int(task::kCount), 0);
+}
+
+// The engine lets go of a deleted task at once, not when its start time would have come.
+TEST_F(EngineTest, DeletedTasksAreLetGoAtOnce) {
+    MonitorTaskPtr waiting = NewTask("Waiting"), working = NewTask("Working");
+    waiting->SetTime(task::kNextStartTime, MakeTime(2004, 3, 3, 15, 5, 9));
+    ASSERT_TRUE(engine_.AddTask(*waiting));
+    ASSERT_TRUE(engine_.AddTask(*working));
+    engine_.RunPass();
+    ASSERT_EQ(working->GetState(), TaskState::Working);
+    waiting->SetTime(task::kNextStartTime, MakeTime(2004, 3, 3, 16, 5, 9));  // moved on once
+
+    engine_.DeleteTasks({waiting, working});
+    for (CMonitorTask* task : {waiting.get(), working.get()}) {
+        task->AddRef();
+        EXPECT_EQ(task->Release(), 1) << task->GetName() << ": only this test holds it";
+    }
+}
+
+// Tasks due in the same pass run in list order, whatever order their start times came in, and
+// so do the tasks of a loaded queue.
+TEST_F(EngineTest, DueTasksRunInListOrder) {
+    const auto add = [&](std::string_view name, int minutesAgo) {
+        MonitorTaskPtr task = NewTask(name);
+        task->SetTime(task::kNextStartTime, MakeTime(2004, 3, 3, 14, 5 - minutesAgo, 9));
+        task->SetEventActions(kEventFirstTime, "Prompt " + std::string(name));
+        EXPECT_TRUE(engine_.AddTask(*task)) << name;
+        return task;
+    };
+    const MonitorTaskPtr gone = add("Gone", 4);
+    add("A", 1);
+    add("B", 2);
+    add("C", 3);
+    engine_.DeleteTasks({gone});  // the others move up the list
+    ASSERT_EQ(engine_.SaveQueue(), 0);
+    const std::vector<std::string> inOrder = {"prompt A: A", "prompt B: B", "prompt C: C"};
+
+    engine_.RunPass();
+    engine_.RunPass();
+    EXPECT_EQ(desktop_.Calls(), inOrder);
+
+    RecordingDesktop loadedDesktop;
+    CMonitorEngine loaded{{.transfers = &link_, .desktop = &loadedDesktop}};
+    ASSERT_EQ(loaded.LoadQueue(), 0);
+    loaded.RunPass();
+    loaded.RunPass();
+    EXPECT_EQ(loadedDesktop.Calls(), inOrder);
+}
+
 TEST_F(EngineTest, PassTrimsLogsThatReachedTheLimit) {
     engine_.AnnounceStart();
     const ItemLogPtr engineLog = engine_.GetEngineLog();

@@ -40,6 +40,43 @@ TEST(PropertySet, MapIsDroppedWithItsLastEntryAndMadeAgain) {
     EXPECT_TRUE(set.HoldsMap());
 }
 
+// Values are kept in id order in one block that grows and shrinks in its middle: each must stay
+// under its own id whatever the order of writes, removals and merges.
+TEST(PropertySet, ValuesStayUnderTheirIdsWhateverTheOrderOfWrites) {
+    constexpr int kIds = 200;
+    const auto scrambled = [](int i) { return static_cast<PropertyId>((i * 73) % kIds + 1); };
+    CPropertySet set;
+    for (int i = 0; i < kIds; ++i)
+        set.SetString(scrambled(i), "v" + std::to_string(scrambled(i)));
+    for (int id = 3; id <= kIds; id += 3)
+        EXPECT_TRUE(set.Remove(static_cast<PropertyId>(id)));
+    for (int id = 2; id <= kIds; id += 4)
+        set.SetInt(static_cast<PropertyId>(id), id);
+
+    CPropertySet odd;
+    odd.SetInt(0, -1);
+    odd.SetInt(kIds + 1, -2);
+    odd.Merge(set, /*replaceAll=*/false, [](PropertyId id) { return id % 2 == 1; });
+    for (int id = 1; id <= kIds; ++id) {
+        SCOPED_TRACE(id);
+        const auto key = static_cast<PropertyId>(id);
+        const std::string text = "v" + std::to_string(id);
+        if (id % 3 == 0 && id % 4 != 2) {
+            EXPECT_FALSE(set.Has(key));
+        } else if (id % 4 == 2) {
+            EXPECT_EQ(set.Int(key), id);
+        } else {
+            EXPECT_EQ(set.String(key), text);
+        }
+        EXPECT_EQ(odd.Has(key), id % 2 == 1 && id % 3 != 0);
+        if (odd.Has(key)) {
+            EXPECT_EQ(odd.String(key), text);
+        }
+    }
+    EXPECT_EQ(odd.Int(0), -1);
+    EXPECT_EQ(odd.Int(kIds + 1), -2);
+}
+
 TEST(PropertySet, SparseReadsConvertBetweenKinds) {
     CPropertySet set;
     set.SetString(1, "42");
