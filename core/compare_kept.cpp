@@ -9,7 +9,6 @@
 #include "log/status_message.h"
 #include "transfer/file_info.h"
 #include "transfer/file_path.h"
-#include "transfer/find_file.h"
 #include "transfer/local_file.h"
 #include "transfer/local_fs.h"
 #include "url/local_path.h"
@@ -54,10 +53,8 @@ void DescribeFound(const CMonitorTask& task, const std::string& uri, bool local,
     if (!object.opened) return;
     current.SetInt64(task::kSize, object.length);
     if (local && object.timesKnown) {
-        current.SetString(task::kTimeModified, TimeText(object.times.LastWriteTime()));
-        current.SetString(task::kTimeCreated, object.times.CreationTime()
-                                                  ? TimeText(*object.times.CreationTime())
-                                                  : "");
+        current.SetString(task::kTimeModified, TimeText(object.lastWrite));
+        current.SetString(task::kTimeCreated, object.creation ? TimeText(*object.creation) : "");
     }
 }
 
@@ -90,40 +87,51 @@ ChangeFlags InfoChanges(const CPropertySet& current, const CPropertySet& previou
     return changed;
 }
 
-// Without download: the file information against the INFO file of the previous run; no INFO
-// file yet means the first time.
+// Without download: the file information against the INFO file of the previous run (read
+// into `kept`, which the rewrite then compares with); no INFO file yet means the first time.
 ChangeFlags CompareWithInfoFile(CMonitorTask& task, const std::string& infoPath,
-                                const CPropertySet& current, bool local) {
-    if (infoPath.empty() || GetPathKind(infoPath) == PathKind::Missing) {
+                                const CPropertySet& current, bool local, KeptInfoFile& kept) {
+    kept = ReadKeptInfoFile(infoPath);
+    if (kept.state == KeptInfoFile::State::Missing) {
         task.HandleEvent(kEventFirstTime);
         return {};
     }
     Log(task, kLevelStatus, "Opening INFO file: \"%s\".", infoPath);
-    CPropertySet previous;
-    if (!ReadInfoFile(infoPath, previous)) {
+    if (kept.state == KeptInfoFile::State::Unreadable) {
         Log(task, kLevelError, "Cannot access INFO file for reading: \"%s\".", infoPath);
         task.HandleEvent(kEventError);
         return {};
     }
+    CPropertySet previous;
+    ParseInfoText(kept.text, previous);
     return InfoChanges(current, previous, local);
 }
 
-// Keeps the file information found now as the INFO file for the next run.
+// Keeps the file information found now as the INFO file for the next run. `kept` is what the
+// run read from it, when it did.
 void WriteKeptInfo(CMonitorTask& task, const std::string& infoPath, const std::string& uri,
-                   const CPropertySet& current) {
+                   const CPropertySet& current, const KeptInfoFile* kept) {
     if (infoPath.empty()) {
         Log(task, kLevelError, "INFO file path is not specified.");
         task.HandleEvent(kEventError);
-    } else if (!MakeFolderOf(infoPath)) {
-        if (ItemLogPtr log = task.GetLog())
-            log->WriteMessage(kLevelError, msg::kCannotCreateDir, FolderOf(infoPath));
-        task.HandleEvent(kEventError);
-    } else if (!WriteInfoFile(infoPath, current)) {
-        Log(task, kLevelError, "Cannot access INFO file for writing: \"%s\".", infoPath);
-        task.HandleEvent(kEventError);
-    } else {
-        Log(task, kLevelStatus, "New INFO file created: \"%s\" for \"%s\".", infoPath,
-            MaskUrlPassword(uri));
+        return;
+    }
+    switch (WriteKeptInfoFile(infoPath, current, kept)) {
+        case InfoWrite::NoFolder:
+            if (ItemLogPtr log = task.GetLog())
+                log->WriteMessage(kLevelError, msg::kCannotCreateDir, FolderOf(infoPath));
+            task.HandleEvent(kEventError);
+            break;
+        case InfoWrite::Failed:
+            Log(task, kLevelError, "Cannot access INFO file for writing: \"%s\".", infoPath);
+            task.HandleEvent(kEventError);
+            break;
+        case InfoWrite::Written:
+        case InfoWrite::Unchanged:
+            // The file holds the new information either way.
+            Log(task, kLevelStatus, "New INFO file created: \"%s\" for \"%s\".", infoPath,
+                MaskUrlPassword(uri));
+            break;
     }
 }
 
@@ -155,8 +163,10 @@ void CMonitorTask::CompareWithKept() {
 
     ChangeFlags changed;
     const std::string infoPath = GetInfoPath();
-    if (Int(task::kDownload) == 0) {
-        changed = CompareWithInfoFile(*this, infoPath, current, local);
+    KeptInfoFile kept;
+    const bool infoMode = Int(task::kDownload) == 0;
+    if (infoMode) {
+        changed = CompareWithInfoFile(*this, infoPath, current, local, kept);
     } else if (!object.opened) {
         HandleEvent(GetPathKind(objectPath) != PathKind::Missing ? kEventAccessDenied
                                                                  : kEventFirstTime);
@@ -171,7 +181,7 @@ void CMonitorTask::CompareWithKept() {
     }
     object.file.Close();
 
-    WriteKeptInfo(*this, infoPath, uri, current);
+    WriteKeptInfo(*this, infoPath, uri, current, infoMode ? &kept : nullptr);
     RaiseChangeEvents(*this, changed);
 }
 

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
+#include "core/sample_check.h"
 #include "core/task_properties.h"
 #include "store/atomic_file.h"
 #include "transfer/local_file.h"
+#include "transfer/local_fs.h"
 
 namespace tellweir {
 
@@ -85,20 +88,70 @@ bool HoldsText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+KeptInfoFile ReadKeptInfoFile(const std::string& path) {
+    KeptInfoFile kept;
+    CLocalFile file;
+    struct stat st {};
+    // The usual case, a file of the program's own: one open, one read, nothing else.
+    const TransferResult opened = file.OpenRegularForReading(path, false, &st);
+    if (opened == result::kNotFound) return kept;
+    if (opened == result::kOk) {
+        const std::int64_t length = std::min<std::int64_t>(st.st_size, kMaxInfoFileSize);
+        kept.text.assign(static_cast<std::size_t>(length), '\0');
+        const std::int64_t read = ReadBlock(file.Descriptor(), kept.text.data(), kept.text.size());
+        if (read < 0) {
+            kept.state = KeptInfoFile::State::Unreadable;
+            kept.text.clear();
+            return kept;
+        }
+        kept.text.resize(static_cast<std::size_t>(read));
+        kept.state = KeptInfoFile::State::Read;
+        kept.plain = (st.st_mode & 07777) == kPrivateFileMode && read == st.st_size;
+        return kept;
+    }
+    // A link, something that is no regular file, or a file that would not open: looked at the
+    // long way, through links, as anything else the user put there.
+    if (GetPathKind(path) == PathKind::Missing) return kept;
+    kept.state =
+        ReadInfoText(path, kept.text) ? KeptInfoFile::State::Read : KeptInfoFile::State::Unreadable;
+    return kept;
+}
+
+void ParseInfoText(std::string_view text, CPropertySet& info) {
+    InfoFileTable().ApplyDefaults(info);
+    InfoFileTable().ApplyValueList(text, info, true);
+}
+
 bool ReadInfoFile(const std::string& path, CPropertySet& info) {
     std::string text;
     if (!ReadInfoText(path, text)) return false;
-    InfoFileTable().ApplyDefaults(info);
-    InfoFileTable().ApplyValueList(text, info, true);
+    ParseInfoText(text, info);
     return true;
 }
 
-bool WriteInfoFile(const std::string& path, const CPropertySet& info) {
+InfoWrite WriteKeptInfoFile(const std::string& path, const CPropertySet& info,
+                            const KeptInfoFile* kept) {
     const std::string text = InfoFileTable().FormatNonDefaults(info);
     // Most runs find what the previous one kept: the file holds these very bytes already, and
     // leaving it alone spares the disk a write and a rename per run.
-    if (HoldsText(path, text)) return true;
-    return WriteFileAtomically(path, text, kPrivateFileMode, AtomicWrite::Cache);
+    const bool same =
+        kept ? kept->state == KeptInfoFile::State::Read && kept->plain && kept->text == text
+             : HoldsText(path, text);
+    if (same) return InfoWrite::Unchanged;
+    CAtomicFileWriter writer;
+    if (!writer.Open(path, kPrivateFileMode, AtomicWrite::Cache)) {
+        const int error = writer.Error();
+        if (error != ENOENT && error != ENOTDIR) return InfoWrite::Failed;
+        // The folder went missing (first run, or the cache was cleaned): made again, once.
+        if (!MakeFolderOf(path)) return InfoWrite::NoFolder;
+        if (!writer.Open(path, kPrivateFileMode, AtomicWrite::Cache)) return InfoWrite::Failed;
+    }
+    return writer.Write(text) && writer.Commit() ? InfoWrite::Written : InfoWrite::Failed;
+}
+
+bool WriteInfoFile(const std::string& path, const CPropertySet& info) {
+    const InfoWrite written = WriteKeptInfoFile(path, info);
+    return written == InfoWrite::Written || written == InfoWrite::Unchanged;
 }
 
 int CompareFileContents(int fileA, int fileB, std::int64_t size, const std::atomic<bool>* stop) {

@@ -19,11 +19,31 @@
 
 namespace tellweir {
 
+namespace {
+
+// Whole seconds: the times are shown and compared as "%m/%d/%Y %H:%M:%S" texts, and a rounded
+// fraction would move them to the next second.
+DateTime FromTimestamp(const struct statx_timestamp& t) {
+    return DateTime::FromUnixTime(static_cast<std::time_t>(t.tv_sec));
+}
+
+}  // namespace
+
 WatchedObject::WatchedObject(std::string objectPath) : path(std::move(objectPath)) {
-    opened = !path.empty() && file.OpenRegularForReading(path) == result::kOk;
-    if (!opened) return;
-    length = file.Length();
-    timesKnown = times.Find(path);
+    // Opened without waiting (a FIFO would block the open), then described by the open file
+    // itself, which is the one compared even if the name is meanwhile given to another.
+    if (path.empty() || file.Open(path, O_RDONLY | O_NONBLOCK) != result::kOk) return;
+    constexpr unsigned kFields = STATX_BASIC_STATS | STATX_BTIME;
+    struct statx sx {};
+    if (::statx(file.Descriptor(), "", AT_EMPTY_PATH, kFields, &sx) != 0 || !S_ISREG(sx.stx_mode)) {
+        file.Close();
+        return;
+    }
+    opened = timesKnown = true;
+    length = static_cast<std::int64_t>(sx.stx_size);
+    lastWrite = FromTimestamp(sx.stx_mtime);
+    lastAccess = FromTimestamp(sx.stx_atime);
+    if (sx.stx_mask & STATX_BTIME) creation = FromTimestamp(sx.stx_btime);
 }
 
 std::string_view FolderOf(std::string_view path) {
@@ -93,8 +113,8 @@ void CSampleCheck::Run() {
 void CSampleCheck::CopyTimesTo(int fd) const {
     if (!object_->timesKnown) return;
     // Creation times cannot be set here; access and last write times can.
-    const timespec times[2] = {{object_->times.LastAccessTime().ToUnixTime(), 0},
-                               {object_->times.LastWriteTime().ToUnixTime(), 0}};
+    const timespec times[2] = {{object_->lastAccess.ToUnixTime(), 0},
+                               {object_->lastWrite.ToUnixTime(), 0}};
     ::futimens(fd, times);
 }
 

@@ -8,12 +8,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "transfer/find_file.h"
+#include "base/date_time.h"
 #include "transfer/local_file.h"
 
 namespace tellweir {
@@ -22,16 +23,18 @@ class CMonitorTask;
 
 // The file a run compares (a local file, or the copy a download left), opened for reading
 // without waiting on anything that is not a regular file, with its length and file times as
-// they were when it was opened.
+// they were when it was opened (taken from the open file itself: one open and one statx).
 struct WatchedObject {
     explicit WatchedObject(std::string objectPath);
 
     std::string path;
     CLocalFile file;
-    CFindFile times;
     bool opened = false;
     bool timesKnown = false;
     std::int64_t length = -1;
+    DateTime lastWrite;
+    DateTime lastAccess;
+    std::optional<DateTime> creation;  // when the file system reports a birth time
 };
 
 // The folder part of a kept file's path, empty when the path names no folder: a bare file name
@@ -66,6 +69,9 @@ class CSampleCheck {
     // no thread can be made). An object that did not open is not checked. True when the check
     // has already finished.
     bool Begin();
+    // Checks nothing: the run compares file information only and keeps the opened object for
+    // that comparison. Done from here on; Report finds nothing.
+    void KeepObjectOnly() { done_.store(true, std::memory_order_release); }
     // Runs the check on the calling thread.
     void Run();
     // True once the check has finished, or when it never began.

@@ -72,14 +72,22 @@ bool CMonitorTask::PollRun(ITransferLink& transfers) {
         return true;
     }
     if (IsLocalPath(uri)) {
-        const std::int64_t size = GetFileSize(GetObjectPath());
-        if (size >= 0) {
-            SetInt64(task::kRunBytesDone, size);
-            SetInt64(task::kRunBytesTotal, size);
+        const std::string object = GetObjectPath();
+        const PathStatus status = GetPathStatus(object);
+        if (status.kind != PathKind::Missing) {
+            SetInt64(task::kRunBytesDone, status.size);
+            SetInt64(task::kRunBytesTotal, status.size);
         }
         SetLastResult(result::kOk);
         RenewStamp();
-        return BeginSampleCheck();
+        // A FIFO or a device is never opened: reading one could wait for ever.
+        if (status.kind != PathKind::File || status.special) return true;
+        // The file is opened once for the whole run: the comparison and the content check use
+        // this one open file and the times it gave.
+        sampleCheck_ = std::make_unique<CSampleCheck>(object, GetSamplePath());
+        if (Int(task::kDownload) == 1) return sampleCheck_->Begin();
+        sampleCheck_->KeepObjectOnly();
+        return true;
     }
     std::int32_t id = Int(task::kTransferId);
     TransferStatus status;
@@ -156,9 +164,13 @@ void CMonitorTask::ClassifyOutcome() {
             if (GetLastResult() == result::kOk) CompareWithKept();
         }
     } else {
-        const PathKind kind = GetPathKind(GetObjectPath());
+        // The file the poll opened is a regular file; anything else is looked at now.
+        const bool opened = sampleCheck_ && sampleCheck_->Object().opened;
+        const PathStatus status =
+            opened ? PathStatus{PathKind::File, false, 0} : GetPathStatus(GetObjectPath());
+        const PathKind kind = status.kind;
         // A FIFO or a device is never opened: reading one could wait for ever.
-        const bool special = kind == PathKind::File && IsSpecialFile(GetObjectPath());
+        const bool special = status.special;
         if (kind == PathKind::Missing) SetLastResult(result::kNotFound);
         if (kind == PathKind::Directory || special) SetLastResult(result::kNotSupported);
         if (kind != PathKind::File || special) RenewStamp();

@@ -42,20 +42,33 @@ CAtomicFileWriter::~CAtomicFileWriter() {
     Abandon();
 }
 
+void CAtomicFileWriter::Fail(int error) {
+    if (error_ == 0) error_ = error;
+    failed_ = true;
+}
+
 bool CAtomicFileWriter::Open(const std::string& path, mode_t mode, AtomicWrite kind) {
     Abandon();
+    error_ = 0;
+    failed_ = false;
     sync_ = kind == AtomicWrite::Durable;
     // The temporary file goes beside the file the rename replaces: the link's target, or for
     // a cache file the link itself.
     path_ = kind == AtomicWrite::Durable ? ResolveFileLinks(path) : path;
-    if (path_.empty()) return false;
+    if (path_.empty()) {
+        Fail(errno != 0 ? errno : ENOENT);
+        return false;
+    }
     std::string pattern = path_ + ".tmpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = mkstemp(name.data());
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        Fail(errno);
+        return false;
+    }
     tempPath_ = name.data();
-    failed_ = fchmod(fd_, mode) != 0;
+    if (fchmod(fd_, mode) != 0) Fail(errno);
     return !failed_;
 }
 
@@ -65,7 +78,7 @@ bool CAtomicFileWriter::Write(std::string_view data) {
         const ssize_t n = ::write(fd_, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            failed_ = true;
+            Fail(errno);
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
@@ -75,13 +88,13 @@ bool CAtomicFileWriter::Write(std::string_view data) {
 
 bool CAtomicFileWriter::Commit() {
     if (fd_ < 0) return false;
-    bool ok = !failed_ && (!sync_ || ::fsync(fd_) == 0);
-    ok = ::close(fd_) == 0 && ok;
+    if (!failed_ && sync_ && ::fsync(fd_) != 0) Fail(errno);
+    if (::close(fd_) != 0) Fail(errno);
     fd_ = -1;
-    if (ok) ok = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
-    if (!ok) ::unlink(tempPath_.c_str());
+    if (!failed_ && std::rename(tempPath_.c_str(), path_.c_str()) != 0) Fail(errno);
+    if (failed_) ::unlink(tempPath_.c_str());
     tempPath_.clear();
-    return ok;
+    return !failed_;
 }
 
 void CAtomicFileWriter::Abandon() {

@@ -43,9 +43,16 @@ class CAtomicFileWriter {
     void Abandon();
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The errno of the step that failed, 0 while none has: ENOENT or ENOTDIR from Open tells
+    // that the file's folder is missing.
+    int Error() const { return error_; }
 
   private:
+    // Keeps the first failure's errno.
+    void Fail(int error);
+
     int fd_ = -1;
+    int error_ = 0;
     bool failed_ = false;
     bool sync_ = true;
     std::string path_;

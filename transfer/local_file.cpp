@@ -85,10 +85,12 @@ TransferResult CLocalFile::Open(std::string_view path, int flags) {
     return ResultFromErrno(lastError_);
 }
 
-TransferResult CLocalFile::OpenRegularForReading(std::string_view path, bool followLink) {
+TransferResult CLocalFile::OpenRegularForReading(std::string_view path, bool followLink,
+                                                 struct stat* status) {
     const TransferResult opened = Open(path, O_RDONLY | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW));
     if (opened != result::kOk) return opened;
-    struct stat st {};
+    struct stat own {};
+    struct stat& st = status ? *status : own;
     if (::fstat(fd_, &st) != 0) {
         const int error = errno;
         Close();

@@ -11,6 +11,8 @@
 #include "base/date_time.h"
 #include "log/transfer_result.h"
 
+struct stat;
+
 namespace tellweir {
 
 // errno to result: 0 -> 0, ENOENT -> 106, EBADF -> 103, EACCES -> 104, EEXIST -> 107,
@@ -40,9 +42,11 @@ class CLocalFile {
     // Opens an existing regular file for reading without ever waiting: a FIFO or a device would
     // block open(2) or read(2), so the file is opened non-blocking and anything that is not a
     // regular file is refused with 100 (not supported). With `followLink` false a symbolic link
-    // at `path` is refused too (102).
+    // at `path` is refused too (102). `status` (optional) receives the open file's fstat, which
+    // spares a caller that needs its length or mode another system call.
     [[nodiscard]] TransferResult OpenRegularForReading(std::string_view path,
-                                                       bool followLink = true);
+                                                       bool followLink = true,
+                                                       struct stat* status = nullptr);
     // Closes the descriptor. A file opened with write access loses its read-only attribute and,
     // when SetCloseTime was given a time, gets it as last write time. False when closing failed.
     bool Close();

@@ -26,6 +26,21 @@ PathKind GetPathKind(std::string_view path) {
     return S_ISDIR(st.st_mode) ? PathKind::Directory : PathKind::File;
 }
 
+PathStatus GetPathStatus(std::string_view path) {
+    struct stat st {};
+    PathStatus status;
+    if (!StatPath(path, st)) return status;
+    if (S_ISDIR(st.st_mode)) {
+        status.kind = PathKind::Directory;
+        status.size = 0;
+        return status;
+    }
+    status.kind = PathKind::File;
+    status.special = !S_ISREG(st.st_mode);
+    status.size = static_cast<std::int64_t>(st.st_size);
+    return status;
+}
+
 bool IsFile(std::string_view path) {
     return GetPathKind(path) == PathKind::File;
 }

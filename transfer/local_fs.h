@@ -21,6 +21,14 @@ bool EntryExists(std::string_view path);
 // True for something that exists (links followed) but is neither a regular file nor a
 // directory: a FIFO, a socket, a device. GetPathKind counts it as a file.
 bool IsSpecialFile(std::string_view path);
+// What one look at a path (links followed) tells: its kind, whether a file is special (as
+// IsSpecialFile) and its size (as GetFileSize).
+struct PathStatus {
+    PathKind kind = PathKind::Missing;
+    bool special = false;
+    std::int64_t size = -1;
+};
+PathStatus GetPathStatus(std::string_view path);
 
 // Clears the read-only attribute, then deletes; false when the file does not exist.
 bool DeleteFile(std::string_view path);
