@@ -81,8 +81,8 @@ void LoadSettingsOnly() {
 // Loads the queue file. A missing file is an empty queue; a file that cannot be read is said on
 // standard error and returns false, so that the caller never writes over it. A damaged file loads
 // in part and returns true: the engine keeps it under another name before it saves.
-bool LoadQueueOrSay(CMonitorEngine& engine) {
-    const TransferResult loaded = engine.LoadQueue();
+bool LoadQueueOrSay(CMonitorEngine& engine, const CMonitorEngine::TaskVisitor& visit = {}) {
+    const TransferResult loaded = visit ? engine.VisitQueue(visit) : engine.LoadQueue();
     const QueueFileReport report = engine.GetQueueReport();
     if (!report.unreadable && (loaded == result::kOk || loaded == result::kNotFound)) return true;
     const std::string path = AppSettings().String(setting::kMonitorQueueFile);
@@ -197,8 +197,11 @@ int RunHeadless() {
         }
         std::vector<MonitorTaskPtr> tasks;
         engine.SnapshotTasks(tasks);
+        std::vector<std::pair<ItemLogPtr, std::string>> logs;
+        logs.reserve(tasks.size());
         for (const MonitorTaskPtr& task : tasks)
-            desktop.Watch(task->GetLog(), task->GetName());
+            logs.emplace_back(task->GetLog(), task->GetName());
+        desktop.WatchAll(logs);
         engine.Start();
         int received = 0;
         sigwait(&signals, &received);
@@ -261,14 +264,24 @@ int AddTaskCommand(const ProgramOptions& options) {
 int ListTasksCommand() {
     LoadSettingsOnly();
     CMonitorEngine engine;
-    if (!LoadQueueOrSay(engine)) return 1;
+    // Each task is formatted as it is read and then dropped: a long queue is never held whole.
+    // The lines are printed after what the load has to say, as the list follows the report.
+    std::string lines;
+    const auto list = [&lines](const CMonitorTask& task) {
+        // Through c_str(), as printf would take them.
+        lines += task.GetName().c_str();
+        lines += '\t';
+        lines += StateName(task.GetState());
+        lines += '\t';
+        lines += ScheduleText(task).c_str();
+        lines += '\t';
+        lines += MaskUrlPassword(task.GetUri()).c_str();
+        lines += '\n';
+    };
+    if (!LoadQueueOrSay(engine, list)) return 1;
     // A list that misses entries of the file fails, after listing what could be read.
     const bool incomplete = SayQueueReport(engine);
-    std::vector<MonitorTaskPtr> tasks;
-    engine.SnapshotTasks(tasks);
-    for (const MonitorTaskPtr& task : tasks)
-        std::printf("%s\t%s\t%s\t%s\n", task->GetName().c_str(), StateName(task->GetState()),
-                    ScheduleText(*task).c_str(), MaskUrlPassword(task->GetUri()).c_str());
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
     return incomplete ? 1 : 0;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/log_echo.h"
 #include "log/item_log.h"
@@ -21,6 +23,10 @@ class CHeadlessDesktop final : public IDesktopPort {
     void SetEngineLog(const ItemLogPtr& log);
     // Echoes the lines of `log` with the prefix "[name] ".
     void Watch(const ItemLogPtr& log, std::string name) { echo_.Watch(log, std::move(name)); }
+    // The same for many logs, flushing the stream once.
+    void WatchAll(const std::vector<std::pair<ItemLogPtr, std::string>>& logs) {
+        echo_.WatchAll(logs);
+    }
 
     void ShowPrompt(const std::string& taskName, const std::string& text) override;
     void LightTrayIcon(const std::string& taskName, const std::string& text) override;

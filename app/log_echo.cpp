@@ -1,8 +1,6 @@
 // Echoing item logs onto a stream.
 #include "app/log_echo.h"
 
-#include <map>
-
 #include "base/ascii_text.h"
 
 namespace tellweir {
@@ -15,21 +13,40 @@ CLogEcho::~CLogEcho() {
         slot.log->RemoveObserver(this);
 }
 
-void CLogEcho::Watch(const ItemLogPtr& log, std::string name) {
-    if (!log) return;
-    Slot* slot;
-    {
-        std::lock_guard guard(slotsLock_);
-        const auto [it, added] = slots_.try_emplace(log->GetId());
-        if (!added) return;
-        slot = &it->second;
-        slot->log = log;
-        slot->prefix = name.empty() ? std::string() : "[" + std::move(name) + "] ";
+CLogEcho::Slot* CLogEcho::AddSlot(const ItemLogPtr& log, std::string name) {
+    if (!log) return nullptr;
+    std::lock_guard guard(slotsLock_);
+    const auto [it, added] = slots_.try_emplace(log->GetId());
+    if (!added) return nullptr;
+    Slot& slot = it->second;
+    slot.log = log;
+    if (!name.empty()) {
+        // Built in place: GCC 12 warns wrongly of overlapping copies in "[" + name.
+        name.insert(0, 1, '[');
+        name += "] ";
     }
+    slot.prefix = std::move(name);
+    return &slot;
+}
+
+void CLogEcho::Watch(const ItemLogPtr& log, std::string name) {
+    Slot* slot = AddSlot(log, std::move(name));
+    if (slot == nullptr) return;
     // Lines already in the log are echoed first; nothing else writes to it yet when the
     // program watches it, and a line written meanwhile comes with the next change.
     EchoNewLines(*slot);
     log->AddObserver(this);
+}
+
+void CLogEcho::WatchAll(const std::vector<std::pair<ItemLogPtr, std::string>>& logs) {
+    for (const auto& [log, name] : logs) {
+        Slot* slot = AddSlot(log, name);
+        if (slot == nullptr) continue;
+        EchoNewLines(*slot, false);
+        log->AddObserver(this);
+    }
+    std::lock_guard guard(outLock_);
+    std::fflush(out_);
 }
 
 void CLogEcho::LogChanged(std::int32_t logId) {
@@ -43,38 +60,23 @@ void CLogEcho::LogChanged(std::int32_t logId) {
     EchoNewLines(*slot);
 }
 
-void CLogEcho::EchoNewLines(Slot& slot) {
-    // Called with the log's lock held, so the text and the counts belong together. Only the end
-    // of the text is read, in a window that grows until it holds every fresh line: copying the
-    // whole log for each line written would cost in proportion to the log's length.
+void CLogEcho::EchoNewLines(Slot& slot, bool flush) {
+    // Called with the log's lock held, so the text and the counts belong together. A log only
+    // grows at its end and loses lines at its front, so what follows the bytes already echoed
+    // is exactly what is new, and only that is read: the cost of a change is that of its own
+    // lines, whatever the log's length. An unfinished last line waits for its end.
     const LogStats stats = slot.log->GetStats();
+    if (stats.bytesDropped + stats.textLength <= slot.echoed) return;
+    const std::size_t from = slot.echoed > stats.bytesDropped
+                                 ? static_cast<std::size_t>(slot.echoed - stats.bytesDropped)
+                                 : 0;
     std::string text;
-    std::size_t start = 0, end = 0;
-    for (std::size_t window = 4096;; window *= 4) {
-        const std::size_t from = stats.textLength > window ? stats.textLength - window : 0;
-        slot.log->ReadText(text, from, stats.textLength - from);
-        const bool open = !text.empty() && text.back() != '\n';
-        const std::uint32_t complete = stats.lineCount - (open ? 1 : 0);
-        const std::uint64_t ever = std::uint64_t{stats.linesDropped} + complete;
-        if (ever <= slot.printed) return;
-        const std::uint64_t fresh = std::min<std::uint64_t>(ever - slot.printed, complete);
-        // Find the start of the first fresh line, counting complete lines from the end.
-        const std::size_t lastFeed = text.rfind('\n');
-        if (open && lastFeed == std::string::npos && from > 0) continue;
-        end = open ? lastFeed + 1 : text.size();
-        start = end;
-        bool reachedFront = false;
-        for (std::uint64_t n = 0; n < fresh && start > 0; ++n) {
-            const std::size_t previous =
-                start >= 2 ? text.rfind('\n', start - 2) : std::string::npos;
-            reachedFront = previous == std::string::npos;
-            start = reachedFront ? 0 : previous + 1;
-        }
-        // A line that begins before the window needs a larger one.
-        if (reachedFront && from > 0) continue;
-        slot.printed = ever;
-        break;
-    }
+    slot.log->ReadText(text, from, stats.textLength - from);
+    const std::size_t lastFeed = text.rfind('\n');
+    if (lastFeed == std::string::npos) return;
+    slot.echoed = stats.bytesDropped + from + lastFeed + 1;
+    std::size_t start = 0;
+    const std::size_t end = lastFeed + 1;
     std::lock_guard guard(outLock_);
     while (start < end) {
         std::size_t lineEnd = text.find('\n', start);
@@ -87,7 +89,7 @@ void CLogEcho::EchoNewLines(Slot& slot) {
                      slot.prefix.data(), static_cast<int>(line.size()), line.data());
         start = lineEnd + 1;
     }
-    std::fflush(out_);
+    if (flush) std::fflush(out_);
 }
 
 }  // namespace tellweir

@@ -8,6 +8,8 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "log/item_log.h"
 
@@ -24,6 +26,9 @@ class CLogEcho final : public ILogObserver {
     // with "[name] " (no prefix for an empty name). Logs are told apart by their ids: a second
     // log with the id of a watched one is not watched.
     void Watch(const ItemLogPtr& log, std::string name);
+    // Watches each log as Watch does, with one flush of the stream for them all: the lines of a
+    // long task list reach the stream in large writes.
+    void WatchAll(const std::vector<std::pair<ItemLogPtr, std::string>>& logs);
 
     // Called by a watched log, with its lock held.
     void LogChanged(std::int32_t logId) override;
@@ -32,9 +37,12 @@ class CLogEcho final : public ILogObserver {
     struct Slot {
         ItemLogPtr log;
         std::string prefix;
-        std::uint64_t printed = 0;  // lines ever written that are already echoed
+        std::uint64_t echoed = 0;  // bytes ever written whose lines are already echoed
     };
-    void EchoNewLines(Slot& slot);
+    // Echoes the complete lines not yet echoed; with `flush` the stream is flushed after them.
+    void EchoNewLines(Slot& slot, bool flush = true);
+    // Adds a slot for `log`; null when it is null or already watched.
+    Slot* AddSlot(const ItemLogPtr& log, std::string name);
 
     std::FILE* out_;
     std::mutex outLock_;  // taken inside a log's lock: serialises the echo of several logs

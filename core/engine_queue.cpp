@@ -1,12 +1,15 @@
 // The monitor engine's queue file: loading what can be loaded, keeping the entries it cannot read
 // in their places, keeping a damaged file under another name before it is saved over, and
-// refusing to write over a file it could not read.
+// refusing to write over a file it could not read. Both directions go one entry at a time, so
+// that a queue of any length is never held whole as text or as a parsed document.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <unordered_map>
+#include <memory>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "base/ascii_text.h"
 #include "base/date_time.h"
@@ -49,6 +52,10 @@ constexpr const char* kCopyDateFormat = "%Y%m%d-%H%M%S";
 
 using ByteRange = std::pair<std::uint64_t, std::uint64_t>;
 
+// The layout of the queue file: the defaults of CXmlNode::WriteDocument.
+constexpr std::string_view kIndent = "  ";
+constexpr std::string_view kLineEnd = "\r\n";
+
 // True when `markup`, read alone, is whole: written back, it cannot make the file damaged.
 bool IsWholeEntry(std::string_view markup) {
     CXmlNode root;
@@ -74,6 +81,81 @@ bool KeepCopy(const std::string& source, const std::string& copy) {
     return WriteFileAtomically(copy, read.text);
 }
 
+// Hands the file's bytes to the parser and keeps those not yet forgotten, so that an entry that
+// cannot be read can be written back verbatim without the whole file being held.
+class CEntrySource final : public IByteSource {
+  public:
+    explicit CEntrySource(IByteSource& file) : file_(file) {}
+
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::size_t n = file_.Read(buffer, count);
+        kept_.append(static_cast<const char*>(buffer), n);
+        return n;
+    }
+    // The bytes from offset `begin` to `end` of the input; none of them forgotten.
+    std::string Bytes(std::uint64_t begin, std::uint64_t end) const {
+        return kept_.substr(static_cast<std::size_t>(begin - base_),
+                            static_cast<std::size_t>(end - begin));
+    }
+    // Drops the bytes before offset `offset`, which must have been read. They go once they are
+    // half of what is kept, so that each byte is moved about once.
+    void Forget(std::uint64_t offset) {
+        const auto count = static_cast<std::size_t>(offset - base_);
+        if (count < kept_.size() / 2) return;
+        kept_.erase(0, count);
+        base_ = offset;
+    }
+
+  private:
+    IByteSource& file_;
+    std::string kept_;  // the bytes read from offset base_ on
+    std::uint64_t base_ = 0;
+};
+
+// A node whose CreateNode hands out the nodes released into `spare` before it makes new ones:
+// the elements of one task after another are alike, so a save reuses the nodes, and the room
+// of their texts, of the task before.
+class CReusingNode final : public CXmlNode {
+  public:
+    explicit CReusingNode(Children& spare) : spare_(spare) {}
+
+    std::unique_ptr<CXmlNode> CreateNode() const override {
+        if (spare_.empty()) return std::make_unique<CReusingNode>(spare_);
+        std::unique_ptr<CXmlNode> node = std::move(spare_.back());
+        spare_.pop_back();
+        return node;
+    }
+
+  private:
+    Children& spare_;
+};
+
+// Passes what is written on to an atomic file in large pieces, so that a queue is written without
+// being held whole and in few system calls; keeps the errno of the first failed write.
+class CAtomicFileSink final : public IByteSink {
+  public:
+    explicit CAtomicFileSink(CAtomicFileWriter& file) : file_(file) { buffer_.reserve(kPiece); }
+
+    void Write(std::string_view bytes) override {
+        buffer_.append(bytes);
+        if (buffer_.size() >= kPiece) Flush();
+    }
+    // Writes what is buffered; false once any write has failed.
+    bool Flush() {
+        if (error_ == 0 && !buffer_.empty() && !file_.Write(buffer_)) error_ = errno ? errno : EIO;
+        buffer_.clear();
+        return error_ == 0;
+    }
+    int Error() const { return error_; }
+
+  private:
+    static constexpr std::size_t kPiece = 256 * 1024;
+
+    CAtomicFileWriter& file_;
+    std::string buffer_;
+    int error_ = 0;
+};
+
 }  // namespace
 
 std::string QueueFileReport::Describe() const {
@@ -98,6 +180,14 @@ QueueFileReport CMonitorEngine::GetQueueReport() const {
 }
 
 TransferResult CMonitorEngine::LoadQueue() {
+    return ReadQueueFile(nullptr);
+}
+
+TransferResult CMonitorEngine::VisitQueue(const TaskVisitor& visit) {
+    return ReadQueueFile(&visit);
+}
+
+TransferResult CMonitorEngine::ReadQueueFile(const TaskVisitor* visit) {
     const ReturnFreedMemoryAtEnd trim;
     std::lock_guard loading(queueFileLock_);
     const std::string path = settings_.String(setting::kMonitorQueueFile);
@@ -106,8 +196,8 @@ TransferResult CMonitorEngine::LoadQueue() {
     damagedQueue_.clear();
     QueueFileReport report;
     report.file = path;
-    const StateFileRead read = ReadStateFile(path, kMaxQueueFileBytes);
-    if (!read.Read()) {
+    // A file that cannot be read whole leaves the list as it was.
+    const auto refuse = [&](const StateFileRead& read) {
         // A folder has always been refused as not readable.
         const TransferResult failed = ResultFromErrno(read.error == EISDIR ? EACCES : read.error);
         if (!read.missing) {
@@ -120,70 +210,108 @@ TransferResult CMonitorEngine::LoadQueue() {
         queueReport_ = report;
         if (report.unreadable) WriteEngineLog(kLevelError, report.Describe());
         return failed;
-    }
+    };
+    CStateFileReader file(path, kMaxQueueFileBytes);
+    if (!file.Status().Read()) return refuse(file.Status());
 
+    // The file is parsed as it is read, and each entry of the top element is restored as soon
+    // as its end tag is read and then dropped from the tree, so neither the file nor the parsed
+    // document is ever held whole: a whole document takes several times the memory of the tasks
+    // it describes. No other thread knows the restored tasks before they join the list, so they
+    // need no engine lock until then.
+    CEntrySource source(file);
     CXmlNode root;
-    CStringSource source(read.text);
-    // Where each entry of the top element lies in the file, to keep the ones that cannot be read.
-    std::unordered_map<const CXmlNode*, ByteRange> entries;
-    const XmlParseResult parsed = CXmlParser().ParseDocument(
-        root, source,
-        [&root, &entries](const CXmlNode& element, std::uint64_t begin, std::uint64_t end) {
-            if (element.Parent() != nullptr && element.Parent()->Parent() == &root)
-                entries.emplace(&element, ByteRange(begin, end));
+    const CXmlNode* top = nullptr;  // the first element of the document, once one is read
+    std::vector<MonitorTaskPtr> restored;
+    std::vector<KeptEntry> kept;
+    std::unordered_set<std::string> taken;  // the lower-case names of the tasks read so far
+    MonitorTaskPtr previous;                // the task read last, which a kept entry follows
+    std::int32_t loaded = 0;
+    // `range` is where the entry lies in the file; null for one whose end tag never came.
+    const auto takeEntry = [&](CXmlNode& child, const ByteRange* range) {
+        const int type = child.Type();
+        if (type != XML_START_TAG && type != XML_ELEMENT && type != XML_EMPTY_ELEMENT &&
+            type != XML_MALFORMED)
+            return;
+        std::string label = "<" + child.Name() + ">";
+        if (child.Name() == "Monitor") {
+            MonitorTaskPtr task = CMonitorTask::Create();
+            if (task->Restore(child)) {
+                MakeUniqueAmong(*task, taken);
+                taken.insert(LowerAscii(task->GetName()));
+                ++loaded;
+                if (visit != nullptr) {
+                    (*visit)(*task);
+                    task->ReleaseLog();
+                } else {
+                    restored.push_back(task);
+                    previous = std::move(task);
+                }
+                return;
+            }
+            if (std::string name = task->GetName(); !name.empty()) {
+                // Built in place: GCC 12 warns wrongly of overlapping copies in "\"" + name.
+                name.insert(0, 1, '"');
+                label = std::move(name) + '"';
+            }
+            task->ReleaseLog();
+        }
+        std::string markup;
+        if (range != nullptr) markup = source.Bytes(range->first, range->second);
+        if (markup.empty() || !IsWholeEntry(markup)) {
+            // Only in a damaged file; its kept copy holds the entry.
+            report.skipped.push_back(
+                "Skipped the queue file entry " + label +
+                ": it is damaged and left out; the kept copy of the file holds it.");
+            return;
+        }
+        if (visit == nullptr) kept.push_back({previous, std::move(markup)});
+        report.skipped.push_back("Skipped the queue file entry " + label +
+                                 ": it cannot be read and stays in the file as it is.");
+    };
+    CXmlParser parser;
+    const XmlParseResult parsed = parser.ParseDocument(
+        root, source, [&](const CXmlNode& element, std::uint64_t begin, std::uint64_t end) {
+            // Nodes are added in document order and only entries are removed, so the first
+            // element found stays the first.
+            if (top == nullptr) top = FindTopElement(root);
+            CXmlNode* parent = element.Parent();
+            if (parent != top || top->Name() != "Monitors") return;
+            // Only an entry directly below a top element that is itself at the top level has
+            // its place in the file recorded.
+            const ByteRange range(begin, end);
+            takeEntry(*parent->GetChildren().back(), top->Parent() == &root ? &range : nullptr);
+            parser.ReleaseLastChild(*parent);
+            source.Forget(end);
         });
+    if (!file.Status().Read()) {
+        for (const MonitorTaskPtr& task : restored)
+            task->ReleaseLog();
+        return refuse(file.Status());
+    }
     report.problem = DescribeXmlDamage(parsed, root, "Monitors");
+    // What is left below the top element: the entries whose end tag never came.
+    if (top == nullptr) top = FindTopElement(root);
+    if (top != nullptr && top->Name() == "Monitors") {
+        for (const auto& child : top->GetChildren())
+            takeEntry(*child, nullptr);
+    }
 
     Lock lock(lock_);
     DeleteAllTasksLocked();
-    keptEntries_.clear();
-    CXmlNode* top = FindTopElement(root);
-    if (top != nullptr && top->Name() == "Monitors") {
-        // Only the tasks restored here are in the list, and no other thread knows them yet, so
-        // their names can be kept up to date here instead of being gathered for every task.
-        std::unordered_set<std::string> taken;
-        MonitorTaskPtr previous;
-        for (const auto& child : top->GetChildren()) {
-            const int type = child->Type();
-            if (type != XML_START_TAG && type != XML_ELEMENT && type != XML_EMPTY_ELEMENT &&
-                type != XML_MALFORMED)
-                continue;
-            std::string label = "<" + child->Name() + ">";
-            if (child->Name() == "Monitor") {
-                MonitorTaskPtr task = CMonitorTask::Create();
-                if (task->Restore(*child)) {
-                    MakeUniqueAmong(*task, taken);
-                    taken.insert(LowerAscii(task->GetName()));
-                    tasks_.push_back(task);
-                    previous = std::move(task);
-                    continue;
-                }
-                if (!task->GetName().empty()) label = "\"" + task->GetName() + "\"";
-                task->ReleaseLog();
-            }
-            const auto range = entries.find(child.get());
-            std::string markup;
-            if (range != entries.end())
-                markup = read.text.substr(range->second.first,
-                                          range->second.second - range->second.first);
-            if (markup.empty() || !IsWholeEntry(markup)) {
-                // Only in a damaged file; its kept copy holds the entry.
-                report.skipped.push_back(
-                    "Skipped the queue file entry " + label +
-                    ": it is damaged and left out; the kept copy of the file holds it.");
-                continue;
-            }
-            keptEntries_.push_back({previous, std::move(markup)});
-            report.skipped.push_back("Skipped the queue file entry " + label +
-                                     ": it cannot be read and stays in the file as it is.");
-        }
-    }
+    tasks_ = std::move(restored);
+    keptEntries_ = std::move(kept);
     ReindexLocked();
-    report.loaded = static_cast<std::int32_t>(tasks_.size());
+    report.loaded = loaded;
     if (report.Damaged()) {
         damagedQueue_ = path;
         report.keptAs =
             ResolveFileLinks(path) + ".damaged-" + DateTime::Now().Format(kCopyDateFormat);
+    }
+    if (visit != nullptr) {
+        // The list holds none of the tasks read: a save would write an empty queue.
+        unreadableQueue_ = path;
+        unreadableResult_ = result::kReadOnly;
     }
     queueReport_ = report;
     if (report.Damaged()) WriteEngineLog(kLevelError, report.Describe());
@@ -235,30 +363,54 @@ TransferResult CMonitorEngine::SaveQueue() {
         }
         damagedQueue_.clear();
     }
-    CXmlNode root;
+    // Written one task element at a time, each laid out as it would be inside the whole
+    // document, so that no tree of the whole queue is ever built.
+    CXmlNode top;
+    top.Set("Monitors", "", "", XML_ELEMENT);
+    CXmlNode declaration;
+    declaration.Set("", "", "", XML_DECLARATION);
+    CAtomicFileWriter file;
+    if (!file.Open(path)) return ResultFromErrno(errno ? errno : EACCES);
+    CAtomicFileSink sink(file);
     {
         Lock lock(lock_);
-        CXmlNode* declaration = root.AddChild("", "", "", XML_DECLARATION);
-        CXmlNode* top = declaration->AddChild("Monitors", "", "", XML_ELEMENT);
-        top->AddChild("", "", "X-Monitors", XML_TEXT);
-        // The entries the load could not read go back verbatim, after the task they followed.
-        const auto addKept = [this, top](const CMonitorTask* after) {
-            for (const KeptEntry& entry : keptEntries_) {
-                if (entry.after.get() != after) continue;
-                std::unique_ptr<CXmlNode> node = top->CreateNode();
-                node->Assign(entry.markup, "", XML_TEXT);
-                top->AppendChild(std::move(node));
+        sink.Write(declaration.Tag());
+        sink.Write(kLineEnd);
+        if (tasks_.empty() && keptEntries_.empty()) {
+            // Alone, the marker text is written inline.
+            top.AddChild("", "", "X-Monitors", XML_TEXT);
+            top.WriteDocument(sink, kIndent, "", kLineEnd);
+        } else {
+            sink.Write(top.Tag());
+            sink.Write(kLineEnd);
+            top.AddChild("", "", "X-Monitors", XML_TEXT)->WriteDocument(sink, kIndent, kIndent);
+            // The entries the load could not read go back verbatim, after the task they followed.
+            const auto addKept = [this, &sink](const CMonitorTask* after) {
+                for (const KeptEntry& entry : keptEntries_) {
+                    if (entry.after.get() != after) continue;
+                    sink.Write(kIndent);
+                    sink.Write(entry.markup);
+                    sink.Write(kLineEnd);
+                }
+            };
+            addKept(nullptr);
+            CXmlNode::Children spare;
+            CReusingNode element(spare);
+            for (const MonitorTaskPtr& task : tasks_) {
+                element.Set("Monitor", "", "", XML_ELEMENT);
+                task->Save(element);
+                element.WriteDocument(sink, kIndent, kIndent, kLineEnd);
+                element.ReleaseChildren(spare);
+                addKept(task.get());
             }
-        };
-        addKept(nullptr);
-        for (const MonitorTaskPtr& task : tasks_) {
-            task->Save(*top->AddChild("Monitor", "", "", XML_ELEMENT));
-            addKept(task.get());
+            sink.Write("</");
+            sink.Write(top.Name());
+            sink.Write(">");
+            sink.Write(kLineEnd);
         }
     }
-    CStringSink sink;
-    root.WriteDocument(sink);
-    if (!WriteFileAtomically(path, sink.Text())) return ResultFromErrno(errno ? errno : EACCES);
+    if (!sink.Flush()) return ResultFromErrno(sink.Error());
+    if (!file.Commit()) return ResultFromErrno(errno ? errno : EACCES);
     return result::kOk;
 }
 

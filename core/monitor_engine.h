@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -72,6 +73,12 @@ class CMonitorEngine final : public CThreadObject {
     // 0 when the file was read, also when it was damaged and loaded only in part (see
     // GetQueueReport); else the file error, and the task list is left as it was.
     [[nodiscard]] TransferResult LoadQueue();
+    // Reads the queue file as LoadQueue does but keeps no task: each one it would list is handed
+    // to `visit` in list order, then dropped, so that a long queue is listed without holding it.
+    // The list is left empty and this engine never saves the queue file afterwards. When the
+    // result is an error, the tasks visited came from a file that could not be read to its end.
+    using TaskVisitor = std::function<void(const CMonitorTask&)>;
+    [[nodiscard]] TransferResult VisitQueue(const TaskVisitor& visit);
     // Writes the task list, with the entries the load could not read in their places. Saves are
     // serialised from the snapshot of the list to the rename, so the last one wins. Refused
     // (the load's file error) for a file the last load could not read; a damaged file is first
@@ -112,6 +119,8 @@ class CMonitorEngine final : public CThreadObject {
     void RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog);
     std::int32_t MaxLogLines() const;
     void WriteEngineLog(int level, const std::string& line);
+    // LoadQueue, or with `visit` VisitQueue.
+    TransferResult ReadQueueFile(const TaskVisitor* visit);
     // Entries that followed the task at `index`, about to leave the list, follow the nearest
     // task before it instead.
     void ReanchorKeptEntriesLocked(std::size_t index);

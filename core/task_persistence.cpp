@@ -1,6 +1,7 @@
 // CMonitorTask in the queue file: the persistent properties and the event table of one "Monitor"
 // element.
-#include "base/text_format.h"
+#include <string>
+
 #include "core/action_line.h"
 #include "core/event_table.h"
 #include "core/monitor_task.h"
@@ -8,8 +9,20 @@
 namespace tellweir {
 namespace {
 
+// A number of at least two digits, as "%.2d" writes a positive one; built by hand because a
+// queue load makes several for every task.
+std::string TwoDigits(std::int32_t n) {
+    std::string digits = std::to_string(n);
+    if (digits.size() < 2) digits.insert(0, 1, '0');
+    return digits;
+}
+
 std::string EventPrefix(int n) {
-    return Format("Event %.2d/", n);
+    return "Event " + TwoDigits(n) + "/";
+}
+
+std::string ActionKey(const std::string& prefix, std::int32_t k) {
+    return prefix + "Action " + TwoDigits(k);
 }
 
 // Prompt, beep, light icon and the engine-level actions count once per event; a second line of
@@ -33,7 +46,7 @@ bool ReadEventEntry(CXmlNode& element, int n, int& event, std::string& text) {
     bool seen[kActionCount] = {};
     for (std::int32_t k = 1; k <= count; ++k) {
         std::string line;
-        if (!element.ReadString(prefix + Format("Action %.2d", k), line)) return false;
+        if (!element.ReadString(ActionKey(prefix, k), line)) return false;
         std::string parameter;
         const int code = ParseActionLine(line, parameter);
         if (TakenOncePerEvent(code)) {
@@ -62,7 +75,7 @@ void CMonitorTask::Save(CXmlNode& element) const {
             // An empty value reads back as a missing key, which would make the whole task fail
             // to load; "None" is what an empty line means anyway.
             const std::string_view line = lines[k].empty() ? ActionName(kActionNone) : lines[k];
-            element.WriteString(prefix + Format("Action %.2d", k + 1), line);
+            element.WriteString(ActionKey(prefix, static_cast<std::int32_t>(k + 1)), line);
         }
     }
 }

@@ -115,14 +115,14 @@ void CItemLog::BoundTextLocked() {
 
 LogStats CItemLog::GetStats() const {
     std::lock_guard g(lock_);
-    return {changeCount_, text_.size(), lineCount_, linesDropped_};
+    return {changeCount_, text_.size(), lineCount_, linesDropped_, bytesDropped_};
 }
 
 std::size_t CItemLog::ReadText(std::string& out, std::size_t start, std::size_t count) const {
     std::lock_guard g(lock_);
     out.clear();
     if (count == 0 || start >= text_.size()) return 0;
-    out = text_.substr(start, count);
+    out.assign(text_, start, count);  // keeps the caller's room
     return out.size();
 }
 
@@ -154,6 +154,7 @@ void CItemLog::WriteFirstLines(std::int64_t n, const LogSink& sink) const {
 void CItemLog::ErasePrefixLocked(std::size_t length, std::uint32_t lines, std::string* out) {
     if (out) out->assign(text_, 0, length);
     text_.erase(0, length);
+    bytesDropped_ += length;
     linesDropped_ += lines;
     lineCount_ -= lines;
     if (text_.empty()) pendingCut_ = 0;  // the cut line went with the rest

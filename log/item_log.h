@@ -32,6 +32,9 @@ struct LogStats {
     std::size_t textLength = 0;
     std::uint32_t lineCount = 0;
     std::uint32_t linesDropped = 0;
+    // Bytes ever removed from the front. The text only grows at its end, so byte n of all that
+    // was ever written is at n - bytesDropped while it is kept.
+    std::uint64_t bytesDropped = 0;
 };
 
 // Receives lines handed out by WriteFirstLines and MoveLines.
@@ -88,6 +91,7 @@ class CItemLog final : public RefCounted<ILog> {
     std::uint32_t changeCount_ = 0;
     std::uint32_t lineCount_ = 0;
     std::uint32_t linesDropped_ = 0;
+    std::uint64_t bytesDropped_ = 0;
     // Bytes cut from the unfinished last line whose note is still to come.
     std::size_t pendingCut_ = 0;
     int forcedLevel_ = -1;

@@ -52,57 +52,71 @@ std::string TooLargeProblem(std::size_t maxBytes) {
     return "larger than " + std::to_string(maxBytes) + " bytes";
 }
 
-StateFileRead ReadStateFile(const std::string& path, std::size_t maxBytes) {
-    StateFileRead read;
-    const auto fail = [&read](int error, std::string problem) {
-        read.error = error;
-        read.problem = std::move(problem);
-        read.text.clear();
-        return read;
-    };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+CStateFileReader::CStateFileReader(const std::string& path, std::size_t maxBytes)
+    : maxBytes_(maxBytes) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
         if (errno == ENOENT) {
-            read.missing = true;
-            read.error = ENOENT;
-            return read;
+            status_.missing = true;
+            status_.error = ENOENT;
+            return;
         }
-        return fail(errno, ErrorProblem(errno));
+        Fail(errno);
+        return;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return fail(error, ErrorProblem(error));
+    if (::fstat(fd_, &st) != 0) {
+        Fail(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        Fail(folder ? EISDIR : EINVAL);
+        if (!folder) status_.problem = "not a regular file";
+    } else if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        Fail(EFBIG);
+    } else {
+        size_ = static_cast<std::size_t>(st.st_size);
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? fail(EISDIR, "is a folder")
-                                   : fail(EINVAL, "not a regular file");
-    }
-    if (st.st_size < 0 || static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
-        ::close(fd);
-        return fail(EFBIG, TooLargeProblem(maxBytes));
-    }
-    read.text.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+}
+
+CStateFileReader::~CStateFileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void CStateFileReader::Fail(int error) {
+    status_.error = error;
+    status_.problem = error == EFBIG ? TooLargeProblem(maxBytes_) : ErrorProblem(error);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::size_t CStateFileReader::Read(void* buffer, std::size_t count) {
+    while (fd_ >= 0 && count > 0) {
+        const ssize_t n = ::read(fd_, buffer, count);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return fail(error, ErrorProblem(error));
+            Fail(errno);
+            return 0;
         }
-        if (n == 0) break;
         // The file may grow while it is read; the limit holds all the same.
-        if (read.text.size() + static_cast<std::size_t>(n) > maxBytes) {
-            ::close(fd);
-            return fail(EFBIG, TooLargeProblem(maxBytes));
+        done_ += static_cast<std::size_t>(n);
+        if (done_ > maxBytes_) {
+            Fail(EFBIG);
+            return 0;
         }
-        read.text.append(buffer, static_cast<std::size_t>(n));
+        return static_cast<std::size_t>(n);
     }
-    ::close(fd);
+    return 0;
+}
+
+StateFileRead ReadStateFile(const std::string& path, std::size_t maxBytes) {
+    CStateFileReader file(path, maxBytes);
+    if (!file.Status().Read()) return file.Status();
+    StateFileRead read;
+    read.text.reserve(file.OpenedSize());
+    char buffer[65536];
+    while (const std::size_t n = file.Read(buffer, sizeof buffer))
+        read.text.append(buffer, n);
+    if (!file.Status().Read()) return file.Status();
     return read;
 }
 

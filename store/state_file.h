@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/byte_stream.h"
+
 namespace tellweir {
 
 // What ReadStateFile found.
@@ -26,6 +28,33 @@ struct StateFileRead {
 // read, so a huge file costs no memory; the open does not block, so a FIFO in the file's place
 // cannot hang the caller.
 StateFileRead ReadStateFile(const std::string& path, std::size_t maxBytes);
+
+// A state file read piece by piece, for a caller that handles a large file as it goes instead
+// of holding it whole. It opens and checks the file as ReadStateFile does; a read that fails, or
+// finds the file grown past the limit, ends the input and says why in Status().
+class CStateFileReader final : public IByteSource {
+  public:
+    CStateFileReader(const std::string& path, std::size_t maxBytes);
+    ~CStateFileReader() override;
+    CStateFileReader(const CStateFileReader&) = delete;
+    CStateFileReader& operator=(const CStateFileReader&) = delete;
+
+    // Why the file cannot be read, or could not be read to its end; Status().Read() while all is
+    // well. Its text stays empty.
+    const StateFileRead& Status() const { return status_; }
+    // The size the file had when it was opened.
+    std::size_t OpenedSize() const { return size_; }
+    std::size_t Read(void* buffer, std::size_t count) override;
+
+  private:
+    void Fail(int error);
+
+    StateFileRead status_;
+    int fd_ = -1;
+    std::size_t size_ = 0;
+    std::size_t maxBytes_ = 0;
+    std::size_t done_ = 0;  // bytes read so far
+};
 
 // "larger than 64 MiB": the problem of a file past `maxBytes`.
 std::string TooLargeProblem(std::size_t maxBytes);

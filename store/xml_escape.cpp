@@ -18,11 +18,13 @@ constexpr Entity kEntities[] = {
 
 }  // namespace
 
-std::string XmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
+void AppendXmlEscaped(std::string& out, std::string_view text) {
+    // Most values have nothing to escape: each run without an entity is copied whole.
+    while (!text.empty()) {
+        const std::size_t special = text.find_first_of("&<>'\"");
+        out.append(text.substr(0, special));
+        if (special == std::string_view::npos) return;
+        switch (text[special]) {
             case '&':
                 out += "&amp;";
                 break;
@@ -35,14 +37,18 @@ std::string XmlEscape(std::string_view text) {
             case '\'':
                 out += "&apos;";
                 break;
-            case '"':
+            default:
                 out += "&quot;";
                 break;
-            default:
-                out += c;
-                break;
         }
+        text.remove_prefix(special + 1);
     }
+}
+
+std::string XmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendXmlEscaped(out, text);
     return out;
 }
 

@@ -9,6 +9,8 @@ namespace tellweir {
 
 // Replaces & < > ' and " by their entities; every other byte, spaces included, is copied as is.
 std::string XmlEscape(std::string_view text);
+// The same, appended to `out`.
+void AppendXmlEscaped(std::string& out, std::string_view text);
 
 // Decodes the six entities "&nbsp;" (to a space), "&amp;", "&lt;", "&gt;", "&apos;" and "&quot;",
 // compared case-sensitively. Anything from an ampersand to the next semicolon that is not one of

@@ -1,6 +1,7 @@
 // CXmlNode: tree structure, formatting, searches and attributes.
 #include "store/xml_node.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/ascii_text.h"
@@ -11,7 +12,11 @@ namespace tellweir {
 namespace {
 
 bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive) {
-    return caseSensitive ? a == b : EqualsIgnoreAsciiCase(a, b);
+    if (caseSensitive) return a == b;
+    // Most names a search passes differ in length or in their first letter: tell those apart
+    // here, without a call.
+    if (a.size() != b.size()) return false;
+    return a.empty() || (ToLowerAscii(a[0]) == ToLowerAscii(b[0]) && EqualsIgnoreAsciiCase(a, b));
 }
 
 bool IsElementType(int type) {
@@ -25,6 +30,12 @@ CXmlNode::~CXmlNode() {
 }
 
 void CXmlNode::DestroySubtrees(Children nodes) {
+    // Most lists hold leaves only (the text of an element, the values of a task), which need
+    // no walk.
+    const auto hasChildren = [](const std::unique_ptr<CXmlNode>& node) {
+        return !node->children_.empty();
+    };
+    if (std::none_of(nodes.begin(), nodes.end(), hasChildren)) return;
     // Depth first with an explicit stack: a list is cleared only after the lists below it, so
     // every node is freed childless and no destructor recurses. The stack grows with the depth
     // of the tree, not with its width.
@@ -60,7 +71,8 @@ void CXmlNode::Set(std::string_view name, std::string_view attributeName, std::s
     type_ = type;
     switch (type) {
         case XML_TEXT:
-            tag_ = XmlEscape(value);
+            tag_.clear();
+            AppendXmlEscaped(tag_, value);
             break;
         case XML_START_TAG:
         case XML_ELEMENT:
@@ -69,7 +81,9 @@ void CXmlNode::Set(std::string_view name, std::string_view attributeName, std::s
                 tag_ = "<" + name_ + " " + std::string(attributeName) + "=\"" + XmlEscape(value) +
                        "\">";
             } else {
-                tag_ = "<" + name_ + ">";
+                // Assigned piece by piece: the tag keeps its room, and the most common case
+                // makes no temporary.
+                tag_.assign("<").append(name_).append(">");
                 if (!value.empty()) AddChild({}, {}, value, XML_TEXT);
             }
             break;
@@ -108,15 +122,36 @@ CXmlNode* CXmlNode::AppendChild(std::unique_ptr<CXmlNode> node) {
     return children_.back().get();
 }
 
+void CXmlNode::RemoveLastChild() {
+    // The child's destructor frees its subtree without recursion.
+    if (!children_.empty()) children_.pop_back();
+}
+
 CXmlNode* CXmlNode::FindChild(std::string_view name, bool caseSensitive, int type, bool findOnly) {
     if (name.empty()) return nullptr;
     for (const std::unique_ptr<CXmlNode>& child : children_) {
         if (child->type_ == type && NamesEqual(child->name_, name, caseSensitive)) {
-            if (!findOnly) child->Set(name, {}, {}, type);
+            if (!findOnly && !child->IsPlainTag(name)) child->Set(name, {}, {}, type);
             return child.get();
         }
     }
     return findOnly ? nullptr : AddChild(name, {}, {}, type);
+}
+
+bool CXmlNode::IsPlainTag(std::string_view name) const {
+    if (name_ != name) return false;
+    switch (type_) {
+        case XML_START_TAG:
+        case XML_ELEMENT:
+            return tag_.size() == name.size() + 2 && tag_.front() == '<' && tag_.back() == '>' &&
+                   std::string_view(tag_).substr(1, name.size()) == name;
+        case XML_EMPTY_ELEMENT:
+            return tag_.size() == name.size() + 3 && tag_.front() == '<' &&
+                   std::string_view(tag_).substr(1, name.size()) == name &&
+                   std::string_view(tag_).substr(name.size() + 1) == "/>";
+        default:
+            return false;
+    }
 }
 
 CXmlNode* CXmlNode::FindByType(int type) {
@@ -195,7 +230,31 @@ void CXmlNode::Reset() {
     type_ = XML_ROOT;
 }
 
+void CXmlNode::ReleaseChildren(Children& spare) {
+    const std::size_t first = spare.size();
+    for (std::unique_ptr<CXmlNode>& child : children_)
+        spare.push_back(std::move(child));
+    children_.clear();
+    // The nodes taken so far are walked in turn, each giving up its own children to the end.
+    for (std::size_t i = first; i < spare.size(); ++i) {
+        CXmlNode& node = *spare[i];
+        for (std::unique_ptr<CXmlNode>& child : node.children_)
+            spare.push_back(std::move(child));
+        node.children_.clear();
+        node.ClearForReuse();
+    }
+}
+
+void CXmlNode::ClearForReuse() {
+    tag_.clear();
+    name_.clear();
+    type_ = XML_ROOT;
+    parent_ = nullptr;
+    index_ = 0;
+}
+
 void CXmlNode::RemoveChildren() {
+    if (children_.empty()) return;
     DestroySubtrees(std::move(children_));
     children_.clear();
 }

@@ -15,6 +15,8 @@
 
 namespace tellweir {
 
+class CXmlParser;
+
 // Node types; the values are part of the tree's contract with its users.
 inline constexpr int XML_ROOT = 0;           // the document root, never written itself
 inline constexpr int XML_TEXT = 1;           // text between tags, trimmed, escaped
@@ -63,9 +65,11 @@ class CXmlNode : public CKeyValueStore {
     // Creates a node with CreateNode, formats it with Set and appends it; returns it.
     CXmlNode* AddChild(std::string_view name, std::string_view attributeName,
                        std::string_view value, int type);
-    // Takes `node` as the last child; returns it. Children are only ever appended, or removed
-    // all together.
+    // Takes `node` as the last child; returns it. Children are only ever appended, removed
+    // from the end, or removed all together.
     CXmlNode* AppendChild(std::unique_ptr<CXmlNode> node);
+    // Frees the last child and its subtree; nothing when there are no children.
+    void RemoveLastChild();
 
     // The first direct child of `type` named `name`. On a hit, unless `findOnly`, the child is
     // reformatted with Set(name, none, none, type), which drops the attributes of an element.
@@ -91,6 +95,11 @@ class CXmlNode : public CKeyValueStore {
     // Empties the node back to a fresh root.
     void Reset();
     void RemoveChildren();
+    // Takes every descendant out of the tree into `spare`, each emptied back to a fresh root but
+    // keeping the room of its texts and of its child list: for a CreateNode of a derived class
+    // that hands such nodes out again, so that building many similar trees in turn allocates
+    // little. Not recursive.
+    void ReleaseChildren(Children& spare);
 
     // Writes the subtree; a root writes its descendants only. Every file of the system is
     // written with the defaults.
@@ -116,10 +125,17 @@ class CXmlNode : public CKeyValueStore {
     bool DeleteKey(std::string_view path) override;
 
   private:
+    friend class CXmlParser;  // fills the nodes it makes and reuses those it is given back
+
+    // Reset without giving back the room of the texts.
+    void ClearForReuse();
+    // True when Set(name, none, none, Type()) would leave the node as it is, so that a search
+    // that finds an element already in that form need not rewrite it.
+    bool IsPlainTag(std::string_view name) const;
     // Frees `nodes` and their subtrees without recursion, so a chain of any depth is safe.
     static void DestroySubtrees(Children nodes);
     // Walks `path` with find-or-create; null when it has no components.
-    CXmlNode* WalkPath(const std::string& path);
+    CXmlNode* WalkPath(std::string_view path);
 
     std::string tag_;
     std::string name_;

@@ -12,15 +12,22 @@ namespace tellweir {
 
 namespace {
 
+bool IsReplacedInPath(char c, bool forWrite) {
+    return c == ' ' || c == '"' || c == '\'' || c == '\t' || (forWrite && (c == '<' || c == '>'));
+}
+
 // Turns the characters that cannot appear in an element name into '_'. A written path must
-// not smuggle markup into the tags it creates, so '<' and '>' are replaced there too.
-std::string NormalizePath(std::string_view path, bool forWrite) {
-    std::string out(path);
-    for (char& c : out) {
-        if (c == ' ' || c == '"' || c == '\'' || c == '\t' || (forWrite && (c == '<' || c == '>')))
-            c = '_';
-    }
-    return out;
+// not smuggle markup into the tags it creates, so '<' and '>' are replaced there too. Returns
+// `path` itself when nothing is replaced, else the copy made in `buffer`.
+std::string_view NormalizePath(std::string_view path, bool forWrite, std::string& buffer) {
+    std::size_t i = 0;
+    while (i < path.size() && !IsReplacedInPath(path[i], forWrite))
+        ++i;
+    if (i == path.size()) return path;
+    buffer.assign(path);
+    for (; i < buffer.size(); ++i)
+        if (IsReplacedInPath(buffer[i], forWrite)) buffer[i] = '_';
+    return buffer;
 }
 
 // The leading decimal number of `text`: blanks, an optional sign, then digits up to the first
@@ -47,7 +54,7 @@ T LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-CXmlNode* CXmlNode::WalkPath(const std::string& path) {
+CXmlNode* CXmlNode::WalkPath(std::string_view path) {
     CXmlNode* node = nullptr;
     std::string_view rest = path;
     while (!rest.empty()) {
@@ -61,16 +68,23 @@ CXmlNode* CXmlNode::WalkPath(const std::string& path) {
 }
 
 bool CXmlNode::ReadString(std::string_view path, std::string& value) {
-    const CXmlNode* node = WalkPath(NormalizePath(path, false));
+    std::string buffer;
+    const CXmlNode* node = WalkPath(NormalizePath(path, false, buffer));
     if (node == nullptr) return false;
     const CXmlNode* first = node->FirstChild();
     if (first == nullptr || first->Type() != XML_TEXT) return false;
-    value = XmlUnescape(first->Tag());
+    const std::string& text = first->Tag();
+    // Most values hold no entity: copied into the caller's string, which keeps its room.
+    if (text.find('&') == std::string::npos)
+        value.assign(text);
+    else
+        value = XmlUnescape(text);
     return true;
 }
 
 bool CXmlNode::WriteString(std::string_view path, std::string_view value) {
-    CXmlNode* node = WalkPath(NormalizePath(path, true));
+    std::string buffer;
+    CXmlNode* node = WalkPath(NormalizePath(path, true, buffer));
     if (node == nullptr) return false;
     node->RemoveChildren();
     node->AddChild({}, {}, value, XML_TEXT);

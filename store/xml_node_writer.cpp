@@ -14,9 +14,30 @@ bool IsInline(const CXmlNode& node) {
     return node.Type() == XML_ELEMENT && children.size() == 1 && children[0]->Type() == XML_TEXT;
 }
 
-void Put(IByteSink& sink, std::string_view bytes) {
-    if (!bytes.empty()) sink.Write(bytes);
-}
+// Gathers the many small pieces of a document into blocks, so that the sink is called once a
+// block rather than several times a node.
+class CPieces {
+  public:
+    explicit CPieces(IByteSink& sink) : sink_(sink) { block_.reserve(4096); }
+    CPieces(const CPieces&) = delete;
+    CPieces& operator=(const CPieces&) = delete;
+    ~CPieces() { Flush(); }
+
+    void Put(std::string_view bytes) {
+        block_.append(bytes);
+        if (block_.size() >= kBlockBytes) Flush();
+    }
+    void Flush() {
+        if (!block_.empty()) sink_.Write(block_);
+        block_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kBlockBytes = 16 * 1024;
+
+    IByteSink& sink_;
+    std::string block_;
+};
 
 // The layout of one node: its prefix is the first `prefixLength` bytes of the shared prefix
 // buffer, unless it sits inside an inline element, where prefix, indent and line end are empty.
@@ -33,6 +54,8 @@ void CXmlNode::WriteDocument(IByteSink& sink, std::string_view indentUnit, std::
                              std::string_view lineEnd) const {
     // Every prefix is the starting one plus some indent units, so one buffer, grown on demand,
     // serves all depths and the walk needs no recursion.
+    CPieces out(sink);
+    const auto Put = [&out](std::string_view bytes) { out.Put(bytes); };
     std::string prefixes(prefix);
     std::vector<Frame> stack{{this, prefix.size(), false}};
     bool opening = true;
@@ -45,10 +68,10 @@ void CXmlNode::WriteDocument(IByteSink& sink, std::string_view indentUnit, std::
         const std::string_view end = frame.flat ? std::string_view() : lineEnd;
         const bool isInline = IsInline(node);
         if (opening && node.type_ != XML_ROOT) {
-            Put(sink, own);
-            Put(sink, node.tag_);
+            Put(own);
+            Put(node.tag_);
             const bool element = node.type_ == XML_START_TAG || node.type_ == XML_ELEMENT;
-            if (!element || !isInline) Put(sink, end);
+            if (!element || !isInline) Put(end);
         }
         if (frame.next < node.children_.size()) {
             Frame child{node.children_[frame.next++].get(), frame.prefixLength, frame.flat};
@@ -63,11 +86,11 @@ void CXmlNode::WriteDocument(IByteSink& sink, std::string_view indentUnit, std::
             continue;
         }
         if (node.type_ == XML_ELEMENT) {
-            if (!isInline) Put(sink, own);
-            Put(sink, "</");
-            Put(sink, node.name_);
-            Put(sink, ">");
-            Put(sink, end);
+            if (!isInline) Put(own);
+            Put("</");
+            Put(node.name_);
+            Put(">");
+            Put(end);
         }
         stack.pop_back();
         opening = false;

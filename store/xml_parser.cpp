@@ -1,8 +1,8 @@
 // CXmlParser: the tokenizer and the placement of tokens into the tree.
 #include "store/xml_parser.h"
 
-#include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,13 +16,67 @@ namespace {
 constexpr std::string_view kCommentOpening = "<!--";
 
 // Splits the input into text, tag and comment tokens. The rules are byte by byte; the input is
-// read in blocks and runs without markup are copied whole, which gives the same tokens faster.
+// read in blocks, a token that lies within one block is handed out where it lies, and runs
+// without markup are copied whole, which gives the same tokens faster.
 class CTokenizer {
   public:
     explicit CTokenizer(IByteSource& source) : source_(source) {}
 
     // The next raw token; false at the end of the input, and when it ends inside a tag or a
-    // comment, whose partial token is dropped (Truncated() then tells).
+    // comment, whose partial token is dropped (Truncated() then tells). The token is valid until
+    // the next call: it lies in the block read, or in `scratch` when it spans blocks.
+    bool Next(std::string& scratch, std::string_view& token) {
+        if (NextInBlock(token)) return true;
+        if (!Next(scratch)) return false;
+        token = scratch;
+        return true;
+    }
+
+    // The offset of the next byte in the input.
+    std::uint64_t Offset() const { return base_ + pos_; }
+    bool Truncated() const { return truncated_; }
+    bool SawNul() const { return sawNul_; }
+
+  private:
+    // memchr, with the first bytes looked at here: most tokens are shorter than the cost of
+    // the call.
+    static const char* FindByte(const char* begin, std::size_t count, char wanted) {
+        const std::size_t near = count < 16 ? count : 16;
+        for (std::size_t i = 0; i < near; ++i)
+            if (begin[i] == wanted) return begin + i;
+        if (near == count) return nullptr;
+        return static_cast<const char*>(std::memchr(begin + near, wanted, count - near));
+    }
+
+    // The next token when it lies wholly in the block read and is not a comment: most tokens
+    // of a document. False, with nothing taken, otherwise.
+    bool NextInBlock(std::string_view& token) {
+        if (pos_ >= length_) return false;
+        const char* begin = buffer_.get() + pos_;
+        const std::size_t available = length_ - pos_;
+        const char* end = nullptr;
+        if (*begin != '<') {
+            end = FindByte(begin + 1, available - 1, '<');
+        } else {
+            // As ReadMarkup: the first byte that leaves the comment opening decides.
+            std::size_t i = 1;
+            while (i < kCommentOpening.size() && i < available && begin[i] == kCommentOpening[i])
+                ++i;
+            if (i == kCommentOpening.size() || i == available) return false;
+            if (begin[i] == '>') {
+                end = begin + i + 1;
+            } else {
+                const char* close = FindByte(begin + i + 1, available - i - 1, '>');
+                if (close != nullptr) end = close + 1;
+            }
+        }
+        if (end == nullptr) return false;
+        token = std::string_view(begin, static_cast<std::size_t>(end - begin));
+        pos_ += token.size();
+        return true;
+    }
+
+    // The next token, copied byte by byte across blocks.
     bool Next(std::string& token) {
         token.clear();
         const int c = Get();
@@ -36,18 +90,12 @@ class CTokenizer {
         return !truncated_;
     }
 
-    // The offset of the next byte in the input.
-    std::uint64_t Offset() const { return base_ + pos_; }
-    bool Truncated() const { return truncated_; }
-    bool SawNul() const { return sawNul_; }
-
-  private:
     bool Fill() {
         if (pos_ < length_) return true;
         base_ += length_;
-        length_ = source_.Read(buffer_.data(), buffer_.size());
+        length_ = source_.Read(buffer_.get(), kBlockBytes);
         pos_ = 0;
-        if (!sawNul_ && length_ > 0) sawNul_ = std::memchr(buffer_.data(), 0, length_) != nullptr;
+        if (!sawNul_ && length_ > 0) sawNul_ = std::memchr(buffer_.get(), 0, length_) != nullptr;
         return length_ > 0;
     }
 
@@ -57,7 +105,7 @@ class CTokenizer {
     // appended too, otherwise it is left for the next token. False when the input ends first.
     bool ReadUntil(std::string& token, char stop, bool take) {
         while (Fill()) {
-            const char* begin = buffer_.data() + pos_;
+            const char* begin = buffer_.get() + pos_;
             const std::size_t available = length_ - pos_;
             const void* hit = std::memchr(begin, stop, available);
             if (hit == nullptr) {
@@ -93,8 +141,11 @@ class CTokenizer {
         return true;
     }
 
+    // Blocks large enough that a file is read in few calls.
+    static constexpr std::size_t kBlockBytes = 64 * 1024;
+
     IByteSource& source_;
-    std::array<char, 4096> buffer_{};
+    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBlockBytes);
     std::size_t pos_ = 0;
     std::size_t length_ = 0;
     std::uint64_t base_ = 0;  // offset of the buffer's first byte
@@ -121,11 +172,17 @@ std::string_view TokenName(std::string_view token) {
         token.starts_with(kCommentOpening)) {
         return {};
     }
-    const std::size_t start = token.find_first_not_of("</");
+    // Plain loops: find_first_of would call memchr once for every byte of the name.
+    std::size_t start = 0;
+    while (start < token.size() && (token[start] == '<' || token[start] == '/'))
+        ++start;
     const std::size_t end = token.size() - (token.ends_with("/>") ? 2 : 1);
-    if (start == std::string_view::npos || start >= end) return {};
-    const std::string_view name = token.substr(start, end - start);
-    return name.substr(0, name.find_first_of(" \r\n\t"));
+    if (start >= end) return {};
+    std::size_t stop = start;
+    while (stop < end && token[stop] != ' ' && token[stop] != '\r' && token[stop] != '\n' &&
+           token[stop] != '\t')
+        ++stop;
+    return token.substr(start, stop - start);
 }
 
 }  // namespace
@@ -172,8 +229,26 @@ CXmlNode* FindTopElement(const CXmlNode& root) {
     return nullptr;
 }
 
+std::unique_ptr<CXmlNode> CXmlParser::NewNode(const CXmlNode& root) {
+    if (spare_.empty()) return root.CreateNode();
+    std::unique_ptr<CXmlNode> node = std::move(spare_.back());
+    spare_.pop_back();
+    return node;
+}
+
+void CXmlParser::ReleaseLastChild(CXmlNode& parent) {
+    if (parent.children_.empty()) return;
+    std::unique_ptr<CXmlNode> last = std::move(parent.children_.back());
+    parent.children_.pop_back();
+    last->ReleaseChildren(spare_);
+    last->ClearForReuse();
+    spare_.push_back(std::move(last));
+}
+
 XmlParseResult CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source,
                                          const XmlElementObserver& observer) {
+    // Nodes kept from another document may be of another class.
+    spare_.clear();
     root.Reset();
     XmlParseResult result;
     CTokenizer tokenizer(source);
@@ -186,11 +261,12 @@ XmlParseResult CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source,
         result.nulBytes = tokenizer.SawNul();
         return result;
     };
-    std::string raw;
+    std::string scratch;
+    std::string_view raw;
     for (;;) {
         // Tags follow text directly, so a tag token starts at the offset before it is read.
         const std::uint64_t begin = tokenizer.Offset();
-        if (!tokenizer.Next(raw)) break;
+        if (!tokenizer.Next(scratch, raw)) break;
         const std::string_view token = TrimAsciiSpace(raw);
         if (token.empty()) continue;
         int type = Classify(token);
@@ -200,10 +276,12 @@ XmlParseResult CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source,
             // The root has no end tag; closing it would leave no current element.
             if (current == &root || name != current->Name())
                 return stop(XmlParseResult::kStrayEndTag, begin);
-            current->SetType(XML_ELEMENT);
-            if (observer) observer(*current, openBegins.back(), tokenizer.Offset());
+            CXmlNode* closed = current;
+            const std::uint64_t openedAt = openBegins.back();
+            closed->SetType(XML_ELEMENT);
             openBegins.pop_back();
-            current = current->Parent();
+            current = closed->Parent();
+            if (observer) observer(*closed, openedAt, tokenizer.Offset());
             continue;
         }
         if (type == XML_START_TAG && name.empty()) {
@@ -211,8 +289,10 @@ XmlParseResult CXmlParser::ParseDocument(CXmlNode& root, IByteSource& source,
             if (!result.nameless) result.offset = begin;
             result.nameless = true;
         }
-        std::unique_ptr<CXmlNode> node = root.CreateNode();
-        node->Assign(std::string(token), std::string(name), type);
+        std::unique_ptr<CXmlNode> node = NewNode(root);
+        node->tag_.assign(token);
+        node->name_.assign(name);
+        node->type_ = type;
         CXmlNode* placed = current->AppendChild(std::move(node));
         if (type == XML_START_TAG || type == XML_MALFORMED) {
             current = placed;

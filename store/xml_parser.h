@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/byte_stream.h"
 #include "store/xml_node.h"
@@ -42,7 +44,10 @@ std::string DescribeXmlDamage(const XmlParseResult& result, const CXmlNode& root
 CXmlNode* FindTopElement(const CXmlNode& root);
 
 // Told of each element once it is complete (its end tag or "/>" read), with the byte range of its
-// markup in the input, end tag included.
+// markup in the input, end tag included. The element is then the last child of its parent, and
+// the parser no longer refers to it: the observer may take it out of the tree (with
+// CXmlParser::ReleaseLastChild or CXmlNode::RemoveLastChild), so that a large document is
+// handled one entry at a time.
 using XmlElementObserver =
     std::function<void(const CXmlNode& element, std::uint64_t begin, std::uint64_t end)>;
 
@@ -54,6 +59,15 @@ class CXmlParser {
     // inside a tag or comment, which is dropped; elements still open stay XML_START_TAG.
     XmlParseResult ParseDocument(CXmlNode& root, IByteSource& source,
                                  const XmlElementObserver& observer = {});
+    // Takes the last child of `parent` and its subtree out of the tree, as RemoveLastChild does,
+    // but keeps their nodes for the parse under way, which then allocates far less: for an
+    // observer that drops each element once it has handled it.
+    void ReleaseLastChild(CXmlNode& parent);
+
+  private:
+    std::unique_ptr<CXmlNode> NewNode(const CXmlNode& root);
+
+    std::vector<std::unique_ptr<CXmlNode>> spare_;  // nodes released during this parse
 };
 
 }  // namespace tellweir

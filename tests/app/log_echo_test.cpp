@@ -53,6 +53,25 @@ TEST(LogEcho, EveryLineOnceWithItsLogsName) {
     std::fclose(out);
 }
 
+// Logs watched together echo what they hold in the order given, each once, and later lines as
+// single watches do.
+TEST(LogEcho, LogsWatchedTogetherAreEchoedInOrder) {
+    std::FILE* out = std::tmpfile();
+    ItemLogPtr a = ItemLogPtr::Adopt(new CItemLog(11));
+    ItemLogPtr b = ItemLogPtr::Adopt(new CItemLog(12));
+    a->Write(0, "a1");
+    b->Write(0, "b1");
+    {
+        CLogEcho echo(out);
+        echo.Watch(b, "b");
+        echo.WatchAll({{a, "a"}, {b, "again"}, {nullptr, "none"}});
+        a->Write(0, "a2");
+        b->Write(0, "b2");
+    }
+    EXPECT_EQ(ReadAll(out), "[b] S:\tb1\n[a] S:\ta1\n[a] S:\ta2\n[b] S:\tb2\n");
+    std::fclose(out);
+}
+
 // Only the end of a log is read for each change: entries that reach back past the first window,
 // and a log far longer than it, are echoed whole all the same, each line as the log holds it.
 TEST(LogEcho, LongEntriesAndLongLogsAreEchoedWhole) {
@@ -81,6 +100,37 @@ TEST(LogEcho, LongEntriesAndLongLogsAreEchoedWhole) {
     EXPECT_TRUE(echoed == expected);
     EXPECT_NE(echoed.find("line 0\n"), std::string::npos);
     EXPECT_NE(echoed.find("entry 999\n"), std::string::npos);
+    std::fclose(out);
+}
+
+// Lines that the log drops within the write that added them, before the echo hears of the
+// change, are never echoed; those still held are, once each.
+TEST(LogEcho, LinesDroppedBeforeTheChangeIsHeardAreSkipped) {
+    std::FILE* out = std::tmpfile();
+    ItemLogPtr log = ItemLogPtr::Adopt(new CItemLog(10));
+    {
+        CLogEcho echo(out);
+        echo.Watch(log, "big");
+        log->Write(0, "first");
+        // One entry longer than the log keeps: its first lines go at once.
+        std::string huge;
+        for (int i = 0; huge.size() <= kMaxLogTextBytes; ++i)
+            huge += (i ? "\r\n" : "") + std::string("row ") + std::to_string(i);
+        log->Write(0, huge);
+        log->Write(0, "last");
+    }
+    std::string expected = "[big] S:\tfirst\n";
+    const std::string text = log->GetText();
+    ASSERT_GT(log->GetStats().bytesDropped, 0u);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        expected += "[big] " + text.substr(at, end - at) + "\n";
+        at = end + 2;
+    }
+    const std::string echoed = ReadAll(out);
+    EXPECT_EQ(echoed.size(), expected.size());
+    EXPECT_TRUE(echoed == expected);
+    EXPECT_EQ(echoed.find("row 0\n"), std::string::npos);
     std::fclose(out);
 }
 

@@ -106,6 +106,73 @@ TEST_F(QueueDamageTest, DamagedFileIsKeptBeforeItIsSavedOver) {
     EXPECT_FALSE(engine_.GetQueueReport().Damaged()) << "the saved file is whole";
 }
 
+// A long file is read piece by piece; entries that cannot be read go back verbatim wherever
+// they lie in it, also across the pieces.
+TEST_F(QueueDamageTest, UnreadableEntriesOfALongFileKeepTheirPlaces) {
+    std::vector<std::string> entries;
+    std::vector<std::string> broken;
+    for (int i = 0; i < 1200; ++i) {
+        if (i % 37 == 5) {
+            broken.push_back(Entry("Monitor", "Broken" + std::to_string(i), "OnNoSuchEvent"));
+            entries.push_back(broken.back());
+        }
+        entries.push_back(Entry("Monitor", "T" + std::to_string(i), "OnOK"));
+    }
+    const std::string text = Queue(entries);
+    ASSERT_GT(text.size(), 4u * 64 * 1024);
+    dir_.WriteFile("1.1/m.xml", text);
+    ASSERT_EQ(engine_.LoadQueue(), 0);
+    EXPECT_EQ(Tasks().size(), 1200u);
+    EXPECT_EQ(engine_.GetQueueReport().skipped.size(), broken.size());
+    ASSERT_EQ(engine_.SaveQueue(), 0);
+    const std::string saved = ReadAll(queuePath_);
+    for (std::size_t k = 0; k < broken.size(); ++k) {
+        SCOPED_TRACE(k);
+        const int i = static_cast<int>(k) * 37 + 5;
+        const std::size_t at = saved.find("  " + broken[k] + "\r\n");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_LT(saved.find("<Name>T" + std::to_string(i - 1) + "</Name>"), at);
+        EXPECT_GT(saved.find("<Name>T" + std::to_string(i) + "</Name>"), at);
+    }
+}
+
+// A queue read only to be visited hands over the tasks a load would list, names made unique
+// and in order, says what a load says about the rest, and leaves nothing to save over the file.
+TEST_F(QueueDamageTest, VisitedQueueListsWhatALoadListsAndIsNeverSaved) {
+    const std::string text =
+        Queue({Entry("Monitor", "A", "OnOK"), Entry("Monitor", "Broken", "OnNoSuchEvent"),
+               Entry("Monitor", "a", "OnError"), Entry("Monitor", "B", "OnOK")}) +
+        "</Stray>";
+    dir_.WriteFile("1.1/m.xml", text);
+    ASSERT_EQ(engine_.LoadQueue(), 0);
+    const Names loaded = TaskNames();
+    std::vector<TaskState> loadedStates;
+    for (const MonitorTaskPtr& task : Tasks())
+        loadedStates.push_back(task->GetState());
+    const QueueFileReport loadReport = engine_.GetQueueReport();
+    ASSERT_EQ(loaded.size(), 3u);
+
+    CMonitorEngine lister;
+    Names visited;
+    std::vector<TaskState> states;
+    ASSERT_EQ(lister.VisitQueue([&](const CMonitorTask& task) {
+        visited.push_back(task.GetName());
+        states.push_back(task.GetState());
+    }),
+              0);
+    EXPECT_EQ(visited, loaded);
+    EXPECT_EQ(states, loadedStates);
+    const QueueFileReport report = lister.GetQueueReport();
+    EXPECT_EQ(report.loaded, 3);
+    EXPECT_EQ(report.problem, loadReport.problem);
+    EXPECT_EQ(report.skipped, loadReport.skipped);
+    std::vector<MonitorTaskPtr> held;
+    lister.SnapshotTasks(held);
+    EXPECT_TRUE(held.empty());
+    EXPECT_EQ(lister.SaveQueue(), result::kReadOnly);
+    EXPECT_EQ(ReadAll(queuePath_), text);
+}
+
 // Each save writes the list as it was when the save began, and saves do not overlap, so the
 // file always ends with the newest list, whichever thread saved last.
 TEST_F(QueueDamageTest, ConcurrentSavesLeaveTheNewestList) {

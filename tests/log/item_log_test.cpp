@@ -83,6 +83,7 @@ TEST_F(ItemLogTest, PopLinesRemovesFromTheFront) {
     LogStats stats = log_->GetStats();
     EXPECT_EQ(stats.lineCount, 3u);
     EXPECT_EQ(stats.linesDropped, 2u);
+    EXPECT_EQ(stats.bytesDropped, popped.size());
     EXPECT_EQ(log_->GetText().substr(0, 10), "S:\tline 2\r");
 
     log_->PopLines(50);
@@ -90,6 +91,7 @@ TEST_F(ItemLogTest, PopLinesRemovesFromTheFront) {
     EXPECT_EQ(stats.textLength, 0u);
     EXPECT_EQ(stats.lineCount, 0u);
     EXPECT_EQ(stats.linesDropped, 5u);
+    EXPECT_EQ(stats.bytesDropped, 5 * popped.size() / 2) << "every byte written is counted";
 }
 
 TEST_F(ItemLogTest, FirstLinesAndMoveLinesHandLinesToASink) {

@@ -2,6 +2,7 @@
 // trees too deep for recursion.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,58 @@ TEST_F(XmlNodeFindChild, HitIsReformattedAndMissIsAdded) {
     EXPECT_EQ(added->Tag(), "<New>");
     EXPECT_EQ(added->Type(), XML_ELEMENT);
     EXPECT_EQ(added->Parent(), &root_);
+}
+
+// A node that hands out released nodes before it makes new ones.
+class CReusingNode final : public CXmlNode {
+  public:
+    explicit CReusingNode(Children& spare, int& made) : spare_(spare), made_(made) {}
+    std::unique_ptr<CXmlNode> CreateNode() const override {
+        if (spare_.empty()) {
+            ++made_;
+            return std::make_unique<CReusingNode>(spare_, made_);
+        }
+        std::unique_ptr<CXmlNode> node = std::move(spare_.back());
+        spare_.pop_back();
+        return node;
+    }
+
+  private:
+    Children& spare_;
+    int& made_;
+};
+
+// Released nodes come back as fresh ones: a tree built from them, of another shape and with
+// other names, is written exactly as one built from new nodes.
+TEST(XmlNode, ReleasedNodesBuildTreesLikeNewOnes) {
+    const auto build = [](CXmlNode& top, int round) {
+        top.Set("Monitor", "", "", XML_ELEMENT);
+        top.WriteString("URI", "http://site.test/" + std::to_string(round) + "?a=1&b='2'");
+        top.WriteInt("Events Count", round);
+        for (int n = 1; n <= round; ++n)
+            top.WriteString("Event 0" + std::to_string(n) + "/Name", "OnOK");
+        top.AddChild("", "", "free text", XML_TEXT);
+        top.AddChild("Empty", "id", "<x>", XML_EMPTY_ELEMENT);
+    };
+    CXmlNode::Children spare;
+    int made = 0;
+    CReusingNode reused(spare, made);
+    for (int round : {3, 1, 2}) {
+        SCOPED_TRACE(round);
+        CXmlNode fresh;
+        build(fresh, round);
+        build(reused, round);
+        EXPECT_EQ(testing::DocumentText(reused), testing::DocumentText(fresh));
+        reused.ReleaseChildren(spare);
+        EXPECT_TRUE(reused.GetChildren().empty());
+        for (const auto& node : spare) {
+            EXPECT_EQ(node->Type(), XML_ROOT);
+            EXPECT_TRUE(node->Tag().empty() && node->Name().empty() && !node->Parent());
+            EXPECT_TRUE(node->GetChildren().empty());
+        }
+    }
+    EXPECT_EQ(static_cast<std::size_t>(made), spare.size()) << "every node made is back";
+    EXPECT_EQ(made, 15) << "the 15 nodes of the first round serve the smaller later ones";
 }
 
 TEST(XmlNode, FindByTypeChecksChildrenBeforeGoingDeeper) {

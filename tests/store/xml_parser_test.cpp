@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "store/byte_stream.h"
 #include "store/xml_node.h"
@@ -138,6 +139,50 @@ class CByteAtATimeSource : public IByteSource {
     std::string_view text_;
     std::size_t pos_ = 0;
 };
+
+// An observer that drops each entry of the top element once it is complete sees every entry as
+// a whole parse holds it, with the byte range of its markup, and the parse ends the same way;
+// what is left is the rest of the tree, with an entry whose end tag never came.
+TEST(XmlParser, EntriesCanBeDroppedAsTheyComplete) {
+    std::string text = "<?xml version=\"1.0\"?>\r\n<r>\r\n  T\r\n";
+    std::vector<std::string> markups;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "k" + std::to_string(i % 7);
+        markups.push_back(i % 5 == 0 ? "<" + name + " a='" + std::to_string(i) + "'/>"
+                                     : "<" + name + "><v>" + std::to_string(i) + "</v><w/></" +
+                                           name + ">");
+        text += "  " + markups.back() + "\r\n";
+    }
+    text += "  <!-- c -->\r\n  <open><x>1</x>";
+    CXmlNode whole;
+    CStringSource wholeSource(text);
+    const XmlParseResult expected = CXmlParser().ParseDocument(whole, wholeSource);
+    ASSERT_EQ(whole.GetChildren().size(), 2u);
+    const CXmlNode& wholeTop = *whole.GetChildren()[1];
+
+    CXmlNode root;
+    CStringSource source(text);
+    CXmlParser parser;
+    std::size_t seen = 0;
+    const XmlParseResult result = parser.ParseDocument(
+        root, source, [&](const CXmlNode& element, std::uint64_t begin, std::uint64_t end) {
+            CXmlNode* parent = element.Parent();
+            if (parent == nullptr || parent->Name() != "r") return;
+            ASSERT_LT(seen, markups.size());
+            EXPECT_EQ(text.substr(begin, end - begin), markups[seen]);
+            const CXmlNode& same = *wholeTop.GetChildren()[seen + 1];  // after the text "T"
+            EXPECT_EQ(element.Name() + Dump(element), same.Name() + Dump(same));
+            EXPECT_EQ(element.Tag(), same.Tag());
+            ++seen;
+            parser.ReleaseLastChild(*parent);
+        });
+    EXPECT_EQ(seen, markups.size());
+    EXPECT_EQ(result.stop, expected.stop);
+    EXPECT_EQ(result.unclosed, expected.unclosed);
+    EXPECT_FALSE(result.Whole());
+    ASSERT_EQ(root.GetChildren().size(), 2u);
+    EXPECT_EQ(Dump(*root.GetChildren()[1]), "1T|6<!-- c -->|2<open>{3<x>{11}}");
+}
 
 TEST(XmlParser, ResultDoesNotDependOnHowTheSourceDelivers) {
     std::string text = "<?xml version=\"1.0\"?>\r\n<r>\r\n  T\r\n";
