@@ -6,64 +6,27 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
+#include "app/control_client.h"
+#include "app/control_server.h"
+#include "app/engine_commands.h"
 #include "app/headless_desktop.h"
 #include "app/instance_lock.h"
 #include "app/queue_lock.h"
 #include "app/services.h"
 #include "base/date_time.h"
 #include "core/monitor_engine.h"
-#include "core/task_properties.h"
 #include "core/transfer_link.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "store/state_file.h"
 #include "transfer/transfer_manager.h"
-#include "url/url_mask.h"
 
 namespace tellweir {
 
 namespace {
-
-const char* StateName(TaskState state) {
-    switch (state) {
-        case TaskState::New:
-            return "new";
-        case TaskState::Idle:
-            return "idle";
-        case TaskState::Waiting:
-            return "waiting";
-        case TaskState::Working:
-            return "working";
-    }
-    return "?";
-}
-
-std::string ScheduleText(const CMonitorTask& task) {
-    switch (task.Int(task::kSchedule)) {
-        case task::kScheduleOnce:
-            return "once";
-        case task::kScheduleManual:
-            return "manually";
-        default:
-            break;
-    }
-    std::string text = "every " + std::to_string(task.Int(task::kScheduleRepeatValue)) + " " +
-                       task.String(task::kScheduleRepeatUnit);
-    const std::string days = task.String(task::kScheduleWeekDays);
-    if (!days.empty() && days != "1234567") text += " on days " + days;
-    return text;
-}
-
-// The name the new-task wizard proposes: the file name of the URI, or the whole URI without
-// its password when it ends with a separator (a name is shown everywhere).
-std::string NameFromUri(const std::string& uri) {
-    std::string path = uri.substr(0, uri.find_first_of("?#"));
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    return last.empty() ? MaskUrlPassword(uri) : last;
-}
 
 // Says on standard error, once each, the state files that could not be read and are left alone.
 void SayStateFileNotices() {
@@ -78,36 +41,23 @@ void LoadSettingsOnly() {
     SayStateFileNotices();
 }
 
+// Prints what a command collected: standard error first, as a command says its problems before
+// its result; gives its exit status.
+int PrintReply(const ControlReply& reply) {
+    std::fwrite(reply.err.data(), 1, reply.err.size(), stderr);
+    std::fwrite(reply.out.data(), 1, reply.out.size(), stdout);
+    return reply.status;
+}
+
 // Loads the queue file. A missing file is an empty queue; a file that cannot be read is said on
 // standard error and returns false, so that the caller never writes over it. A damaged file loads
 // in part and returns true: the engine keeps it under another name before it saves.
 bool LoadQueueOrSay(CMonitorEngine& engine, const CMonitorEngine::TaskVisitor& visit = {}) {
     const TransferResult loaded = visit ? engine.VisitQueue(visit) : engine.LoadQueue();
-    const QueueFileReport report = engine.GetQueueReport();
-    if (!report.unreadable && (loaded == result::kOk || loaded == result::kNotFound)) return true;
-    const std::string path = AppSettings().String(setting::kMonitorQueueFile);
-    std::fprintf(stderr, "tellweir: cannot read the queue file \"%s\" (%s)\n", path.c_str(),
-                 report.unreadable ? report.problem.c_str() : ResultName(loaded).c_str());
+    ControlReply reply;
+    if (CheckQueueLoaded(engine, loaded, reply)) return true;
+    PrintReply(reply);
     return false;
-}
-
-// Says on standard error what the queue file's last load or save found wrong: the damage (and
-// where the damaged file is kept) with `withDamage`, and the entries that could not be read.
-// True when there was something to say.
-bool SayQueueReport(const CMonitorEngine& engine, bool withDamage = true) {
-    const QueueFileReport report = engine.GetQueueReport();
-    const std::string damage = withDamage ? report.Describe() : std::string();
-    if (!damage.empty()) std::fprintf(stderr, "tellweir: %s\n", damage.c_str());
-    for (const std::string& line : report.skipped)
-        std::fprintf(stderr, "tellweir: %s\n", line.c_str());
-    return !damage.empty() || !report.skipped.empty();
-}
-
-// Says on standard error what is wrong with the queue file as a whole, and where a damaged one
-// is kept once a save has kept it.
-void SayQueueDamage(const CMonitorEngine& engine) {
-    if (const std::string damage = engine.GetQueueReport().Describe(); !damage.empty())
-        std::fprintf(stderr, "tellweir: %s\n", damage.c_str());
 }
 
 // Takes the queue file's lock for a command that changes the queue; false, said on standard
@@ -202,9 +152,27 @@ int RunHeadless() {
         for (const MonitorTaskPtr& task : tasks)
             logs.emplace_back(task->GetLog(), task->GetName());
         desktop.WatchAll(logs);
+        // Other copies of the program hand their --add, --remove and --list to this one. Not
+        // when the queue could not be loaded: their saves would write over it.
+        EngineCommandHooks hooks;
+        hooks.added = [&desktop](const MonitorTaskPtr& task) {
+            desktop.Watch(task->GetLog(), task->GetName());
+        };
+        CEngineCommands commands(engine, std::move(hooks));
+        CControlServer control(commands);
+        if (const std::string path = ControlSocketPath(); saveable && !path.empty()) {
+            std::string error;
+            if (!control.Start(path, error))
+                std::fprintf(stderr,
+                             "tellweir: %s; other copies cannot change the tasks while this "
+                             "one runs\n",
+                             error.c_str());
+        }
+        // After the socket: once a task runs, the commands of other copies reach this one.
         engine.Start();
         int received = 0;
         sigwait(&signals, &received);
+        control.Stop();  // no change comes in after the last save
         if (saveable) {
             const TransferResult saved = engine.SaveQueue();
             if (saved != result::kOk)
@@ -216,6 +184,16 @@ int RunHeadless() {
     }
     StopServices();
     return 0;
+}
+
+std::optional<int> RunInRunningInstance(const std::vector<std::string>& args,
+                                        const std::string& folder) {
+    SetProgramIdentity();
+    if (!CInstanceLock::IsHeldElsewhere()) return std::nullopt;
+    const std::optional<ControlReply> reply =
+        SendControlRequest({ControlRequest::Kind::Run, folder, args});
+    if (!reply) return std::nullopt;
+    return PrintReply(*reply);
 }
 
 int AddTaskCommand(const ProgramOptions& options) {
@@ -231,34 +209,9 @@ int AddTaskCommand(const ProgramOptions& options) {
     }
     CMonitorEngine engine;
     if (!LoadQueueOrSay(engine)) return 1;
-    SayQueueReport(engine, false);  // the damage is said once the save has kept the file
-    MonitorTaskPtr task = CMonitorTask::Create();
-    task->SetString(task::kUri, options.uri);
-    task->SetName(options.name.empty() ? NameFromUri(options.uri) : options.name);
-    task->SetInt(task::kDownload, options.download ? 1 : 0);
-    if (options.schedule) task->SetInt(task::kSchedule, *options.schedule);
-    if (options.repeatValue > 0) {
-        task->SetInt(task::kScheduleRepeatValue, options.repeatValue);
-        task->SetString(task::kScheduleRepeatUnit, options.repeatUnit);
-    }
-    if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
-    task->ApplyDefaultEvents();
-    if (!engine.AddTask(*task)) {
-        SayQueueDamage(engine);
-        std::fprintf(stderr, "tellweir: Invalid URL: \"%s\".\n",
-                     MaskUrlPassword(options.uri).c_str());
-        return 1;
-    }
-    const TransferResult saved = engine.SaveQueue();
-    SayQueueDamage(engine);
-    if (saved != 0) {
-        std::fprintf(stderr, "tellweir: cannot save the queue file \"%s\" (%s)\n",
-                     AppSettings().String(setting::kMonitorQueueFile).c_str(),
-                     ResultName(saved).c_str());
-        return 1;
-    }
-    std::printf("%s\n", task->GetName().c_str());
-    return 0;
+    ControlReply reply;
+    (void)AddTaskTo(engine, options, reply);
+    return PrintReply(reply);
 }
 
 int ListTasksCommand() {
@@ -266,23 +219,12 @@ int ListTasksCommand() {
     CMonitorEngine engine;
     // Each task is formatted as it is read and then dropped: a long queue is never held whole.
     // The lines are printed after what the load has to say, as the list follows the report.
-    std::string lines;
-    const auto list = [&lines](const CMonitorTask& task) {
-        // Through c_str(), as printf would take them.
-        lines += task.GetName().c_str();
-        lines += '\t';
-        lines += StateName(task.GetState());
-        lines += '\t';
-        lines += ScheduleText(task).c_str();
-        lines += '\t';
-        lines += MaskUrlPassword(task.GetUri()).c_str();
-        lines += '\n';
-    };
+    ControlReply reply;
+    const auto list = [&reply](const CMonitorTask& task) { reply.out += TaskListLine(task); };
     if (!LoadQueueOrSay(engine, list)) return 1;
     // A list that misses entries of the file fails, after listing what could be read.
-    const bool incomplete = SayQueueReport(engine);
-    std::fwrite(lines.data(), 1, lines.size(), stdout);
-    return incomplete ? 1 : 0;
+    if (SayQueueReport(engine, true, reply.err)) reply.status = 1;
+    return PrintReply(reply);
 }
 
 int RemoveTaskCommand(const std::string& name) {
@@ -296,22 +238,9 @@ int RemoveTaskCommand(const std::string& name) {
     }
     CMonitorEngine engine;
     if (!LoadQueueOrSay(engine)) return 1;
-    SayQueueReport(engine, false);  // as in AddTaskCommand
-    MonitorTaskPtr task = engine.FindTaskByName(name);
-    if (!task) {
-        SayQueueDamage(engine);
-        std::fprintf(stderr, "tellweir: no task named \"%s\"\n", name.c_str());
-        return 1;
-    }
-    engine.DeleteTasks({task});
-    const TransferResult saved = engine.SaveQueue();
-    SayQueueDamage(engine);
-    if (saved != 0) {
-        std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
-                     ResultName(saved).c_str());
-        return 1;
-    }
-    return 0;
+    ControlReply reply;
+    RemoveTaskFrom(engine, name, reply);
+    return PrintReply(reply);
 }
 
 }  // namespace tellweir

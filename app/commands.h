@@ -1,6 +1,10 @@
 // The program's commands: running the tasks without windows, and adding, listing and removing
-// tasks in the queue file.
+// tasks in the queue file, or in the running instance.
 #pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/options.h"
 
@@ -8,6 +12,11 @@ namespace tellweir {
 
 // Each returns the process's exit status.
 int RunHeadless();
+// Hands --add, --remove or --list (`args`, the arguments after the program name, and the current
+// `folder`) to the instance that runs on this data folder, and prints its reply; its exit status,
+// or nothing when no instance runs or none answers (the command then runs on its own).
+std::optional<int> RunInRunningInstance(const std::vector<std::string>& args,
+                                        const std::string& folder);
 int AddTaskCommand(const ProgramOptions& options);
 int ListTasksCommand();
 int RemoveTaskCommand(const std::string& name);

@@ -15,8 +15,17 @@ std::optional<ProgramOptions> Parse(const Args& args, std::string& error) {
 
 TEST(ProgramOptions, CommandsAndTaskOptions) {
     std::string error;
-    EXPECT_EQ(Parse({}, error)->command, C::Headless);
-    EXPECT_EQ(Parse({"-winstart"}, error)->command, C::Headless);
+    EXPECT_EQ(Parse({}, error)->command, C::Desktop);
+    EXPECT_FALSE(Parse({}, error)->startHidden);
+    EXPECT_EQ(Parse({"--headless"}, error)->command, C::Headless);
+    // The start switches, with "-" or "/", in any case, hide the window whatever comes with them.
+    for (const char* hide : {"-winstart", "/minimize", "-MINIMIZED", "/WinStart"}) {
+        const auto hidden = Parse({hide}, error);
+        ASSERT_TRUE(hidden) << hide;
+        EXPECT_EQ(hidden->command, C::Desktop) << hide;
+        EXPECT_TRUE(hidden->startHidden) << hide;
+    }
+    EXPECT_EQ(Parse({"--headless", "-winstart"}, error)->command, C::Headless);
     EXPECT_EQ(Parse({"--list"}, error)->command, C::List);
     EXPECT_EQ(Parse({"--remove=Page"}, error)->name, "Page");
 

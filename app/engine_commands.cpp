@@ -1,0 +1,188 @@
+// The task commands over an engine, and their texts.
+#include "app/engine_commands.h"
+
+#include "base/text_format.h"
+#include "core/task_properties.h"
+#include "store/app_settings.h"
+#include "store/setting_ids.h"
+#include "url/url_mask.h"
+
+namespace tellweir {
+
+namespace {
+
+const char* StateName(TaskState state) {
+    switch (state) {
+        case TaskState::New:
+            return "new";
+        case TaskState::Idle:
+            return "idle";
+        case TaskState::Waiting:
+            return "waiting";
+        case TaskState::Working:
+            return "working";
+    }
+    return "?";
+}
+
+std::string ScheduleText(const CMonitorTask& task) {
+    switch (task.Int(task::kSchedule)) {
+        case task::kScheduleOnce:
+            return "once";
+        case task::kScheduleManual:
+            return "manually";
+        default:
+            break;
+    }
+    std::string text = "every " + std::to_string(task.Int(task::kScheduleRepeatValue)) + " " +
+                       task.String(task::kScheduleRepeatUnit);
+    const std::string days = task.String(task::kScheduleWeekDays);
+    if (!days.empty() && days != "1234567") text += " on days " + days;
+    return text;
+}
+
+MonitorTaskPtr BuildTask(const ProgramOptions& options) {
+    MonitorTaskPtr task = CMonitorTask::Create();
+    task->SetString(task::kUri, options.uri);
+    task->SetName(options.name.empty() ? NameFromUri(options.uri) : options.name);
+    task->SetInt(task::kDownload, options.download ? 1 : 0);
+    if (options.schedule) task->SetInt(task::kSchedule, *options.schedule);
+    if (options.repeatValue > 0) {
+        task->SetInt(task::kScheduleRepeatValue, options.repeatValue);
+        task->SetString(task::kScheduleRepeatUnit, options.repeatUnit);
+    }
+    if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
+    task->ApplyDefaultEvents();
+    return task;
+}
+
+// What is wrong with the queue file as a whole, and where a damaged one is kept once a save
+// has kept it.
+void SayQueueDamage(const CMonitorEngine& engine, std::string& err) {
+    if (const std::string damage = engine.GetQueueReport().Describe(); !damage.empty())
+        err += "tellweir: " + damage + "\n";
+}
+
+// Saves the queue after a change; false, said in `reply`, when it could not be saved.
+bool SaveQueueOrSay(CMonitorEngine& engine, bool namePath, ControlReply& reply) {
+    const TransferResult saved = engine.SaveQueue();
+    SayQueueDamage(engine, reply.err);
+    if (saved == result::kOk) return true;
+    // --add has always named the file, --remove not.
+    if (namePath)
+        reply.err += Format("tellweir: cannot save the queue file \"%s\" (%s)\n",
+                            AppSettings().String(setting::kMonitorQueueFile), ResultName(saved));
+    else
+        reply.err += Format("tellweir: cannot save the queue file (%s)\n", ResultName(saved));
+    reply.status = 1;
+    return false;
+}
+
+}  // namespace
+
+std::string NameFromUri(const std::string& uri) {
+    std::string path = uri.substr(0, uri.find_first_of("?#"));
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    return last.empty() ? MaskUrlPassword(uri) : last;
+}
+
+bool CheckQueueLoaded(const CMonitorEngine& engine, TransferResult loaded, ControlReply& reply) {
+    const QueueFileReport report = engine.GetQueueReport();
+    if (!report.unreadable && (loaded == result::kOk || loaded == result::kNotFound)) return true;
+    const std::string path = AppSettings().String(setting::kMonitorQueueFile);
+    reply.err += Format("tellweir: cannot read the queue file \"%s\" (%s)\n", path,
+                        report.unreadable ? report.problem : ResultName(loaded));
+    reply.status = 1;
+    return false;
+}
+
+bool SayQueueReport(const CMonitorEngine& engine, bool withDamage, std::string& err) {
+    const QueueFileReport report = engine.GetQueueReport();
+    const std::string damage = withDamage ? report.Describe() : std::string();
+    if (!damage.empty()) err += "tellweir: " + damage + "\n";
+    for (const std::string& line : report.skipped)
+        err += "tellweir: " + line + "\n";
+    return !damage.empty() || !report.skipped.empty();
+}
+
+std::string TaskListLine(const CMonitorTask& task) {
+    // Each through c_str(), as printf would take them: a NUL ends the text.
+    std::string line = task.GetName().c_str();
+    line += '\t';
+    line += StateName(task.GetState());
+    line += '\t';
+    line += ScheduleText(task).c_str();
+    line += '\t';
+    line += MaskUrlPassword(task.GetUri()).c_str();
+    line += '\n';
+    return line;
+}
+
+MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
+                         ControlReply& reply) {
+    SayQueueReport(engine, false, reply.err);  // the damage is said once the save kept the file
+    MonitorTaskPtr task = BuildTask(options);
+    if (!engine.AddTask(*task)) {
+        SayQueueDamage(engine, reply.err);
+        reply.err += "tellweir: Invalid URL: \"" + MaskUrlPassword(options.uri) + "\".\n";
+        reply.status = 1;
+        return nullptr;
+    }
+    if (!SaveQueueOrSay(engine, true, reply)) return task;
+    reply.out += task->GetName().c_str();
+    reply.out += '\n';
+    return task;
+}
+
+void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply) {
+    SayQueueReport(engine, false, reply.err);  // as in AddTaskTo
+    MonitorTaskPtr task = engine.FindTaskByName(name);
+    if (!task) {
+        SayQueueDamage(engine, reply.err);
+        reply.err += "tellweir: no task named \"" + name + "\"\n";
+        reply.status = 1;
+        return;
+    }
+    engine.DeleteTasks({task});
+    SaveQueueOrSay(engine, false, reply);
+}
+
+bool CEngineCommands::Show() {
+    return hooks_.show ? hooks_.show() : false;
+}
+
+ControlReply CEngineCommands::Run(const ProgramOptions& options) {
+    std::lock_guard serial(lock_);
+    ControlReply reply;
+    using Command = ProgramOptions::Command;
+    if (options.command != Command::Add && options.command != Command::Remove &&
+        options.command != Command::List) {
+        reply.status = 2;
+        reply.err = "tellweir: a running instance runs only --add, --remove and --list\n";
+        return reply;
+    }
+    // The engine's own load of the queue file stands for the one a one-shot command makes.
+    if (!CheckQueueLoaded(engine_, result::kOk, reply)) return reply;
+    switch (options.command) {
+        case Command::Add:
+            if (MonitorTaskPtr task = AddTaskTo(engine_, options, reply); task && hooks_.added)
+                hooks_.added(task);
+            break;
+        case Command::Remove:
+            RemoveTaskFrom(engine_, options.name, reply);
+            break;
+        default: {
+            std::vector<MonitorTaskPtr> tasks;
+            engine_.SnapshotTasks(tasks);
+            for (const MonitorTaskPtr& task : tasks)
+                reply.out += TaskListLine(*task);
+            // A list that misses entries of the file fails, as the one-shot list does.
+            if (SayQueueReport(engine_, true, reply.err)) reply.status = 1;
+            break;
+        }
+    }
+    return reply;
+}
+
+}  // namespace tellweir

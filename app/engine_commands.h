@@ -1,0 +1,65 @@
+// --add, --remove and --list against an engine: the texts and exit statuses are the same whether
+// a one-shot command runs them on the queue file it loaded or a running instance runs them on its
+// live engine for a second copy of the program. Output is collected in a ControlReply, never
+// printed here.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "app/control_protocol.h"
+#include "app/control_server.h"
+#include "app/options.h"
+#include "core/monitor_engine.h"
+#include "core/monitor_task.h"
+#include "log/transfer_result.h"
+
+namespace tellweir {
+
+// False, with "cannot read the queue file ..." in `reply` (status 1), when the engine's last read
+// of the queue file (`loaded`: its result) could not read it; the queue is then never saved.
+bool CheckQueueLoaded(const CMonitorEngine& engine, TransferResult loaded, ControlReply& reply);
+// Says in `err` what the last load found wrong with the queue file: the damage (with
+// `withDamage`) and the entries it could not read. True when there was something to say.
+bool SayQueueReport(const CMonitorEngine& engine, bool withDamage, std::string& err);
+// The name the new-task wizard proposes: the file name of the URI, or the whole URI without
+// its password when it ends with a separator (a name is shown everywhere).
+std::string NameFromUri(const std::string& uri);
+// One line of --list: name, state, schedule and URI (its password hidden), tab-separated.
+std::string TaskListLine(const CMonitorTask& task);
+
+// Adds the task `options` describe to `engine`, whose queue is loaded, and saves the queue: the
+// new task's name on standard output, or why not. The task added, or null.
+MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
+                         ControlReply& reply);
+// Removes the task `name` from `engine`, whose queue is loaded, and saves the queue.
+void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply);
+
+// What the owner of the engine adds to the commands; both are called on the thread that called
+// Run or Show, with no engine lock held.
+struct EngineCommandHooks {
+    // Brings the window to the front; null: there is no window.
+    std::function<bool()> show;
+    // Told of each task added, after it joined the engine's list.
+    std::function<void(const MonitorTaskPtr&)> added;
+};
+
+// Runs the commands against a running engine; any thread may call it while the engine thread
+// runs. Commands are run one at a time, each from its change to the save of the queue file.
+class CEngineCommands final : public IControlHandler {
+  public:
+    explicit CEngineCommands(CMonitorEngine& engine, EngineCommandHooks hooks = {})
+        : engine_(engine), hooks_(std::move(hooks)) {}
+
+    bool Show() override;
+    // --add, --remove and --list; any other command is refused with status 2.
+    ControlReply Run(const ProgramOptions& options) override;
+
+  private:
+    CMonitorEngine& engine_;
+    EngineCommandHooks hooks_;
+    std::mutex lock_;  // taken before any engine lock: one command at a time
+};
+
+}  // namespace tellweir

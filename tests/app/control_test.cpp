@@ -1,0 +1,195 @@
+// --add, --remove and --list while the program without windows runs: the running instance makes
+// the change, runs the new task at once and saves the queue, and each command prints what and
+// exits as it does with no instance running. With a socket file that no server is behind, the
+// commands behave as they always have while an instance runs.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/control_client.h"
+#include "app/control_server.h"
+#include "app/instance_lock.h"
+#include "app/services.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+
+namespace tellweir::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One user's folders: the program finds them through the environment, which the commands run
+// by a test inherit.
+class Home {
+  public:
+    explicit Home(const char* name) : dir_(name) {
+        std::filesystem::create_directories(dir_ / "XDG_RUNTIME_DIR");
+    }
+    void Use() const {
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            setenv(name, (dir_ / name).c_str(), 1);
+        SetProgramIdentity();  // forgets the data folder of the last home
+    }
+    const TempDir& Dir() const { return dir_; }
+
+    // Runs the program from this home to its end; its exit status and its output, with this
+    // home's path written "~".
+    int Run(const std::vector<std::string>& args, std::string& output) const {
+        Use();
+        std::vector<std::string> argv{TELLWEIR_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string log = dir_ / "run.txt";
+        std::filesystem::remove(log);
+        std::string error;
+        const int status = RunProgram(argv, log, error);
+        output = ReadAll(log);
+        for (std::size_t at; (at = output.find(dir_.Path())) != std::string::npos;)
+            output.replace(at, dir_.Path().size(), "~");
+        return status;
+    }
+
+  private:
+    TempDir dir_;
+};
+
+// The queue file of a home; empty when it has none yet.
+std::string QueueText(const Home& home) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Dir().Path()))
+        if (entry.path().filename() == "m.xml") return ReadAll(entry.path());
+    return {};
+}
+
+// The lines of --list with their state column blanked: a running instance lists the states its
+// tasks are in now (a task added but never run is "new"), a command alone those of the file.
+std::string WithoutStates(const std::string& output) {
+    std::string masked;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t first = line.find('\t');
+        const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second != std::string::npos) line.replace(first + 1, second - first - 1, "*");
+        masked += line + "\n";
+    }
+    return masked;
+}
+
+// Runs the headless program in `home` until it answers on its control socket.
+bool StartInstance(const Home& home, ChildProcess& program) {
+    home.Use();
+    const std::string socket = ControlSocketPath();
+    if (!program.Start({TELLWEIR_PROGRAM, "--headless"}, home.Dir() / "headless.txt")) return false;
+    return WaitUntil([&] { return std::filesystem::exists(socket); }, 20s, 20ms);
+}
+
+// The same commands, run in a home with no instance and in one where an instance runs, print
+// the same and exit the same (but for the states --list shows). A relative path is taken from
+// the folder the command runs in.
+TEST(ControlTest, RunningInstanceRunsTheCommandsAsTheyRunAlone) {
+    const Home alone("control-alone");
+    const Home live("control-live");
+    for (const Home* home : {&alone, &live})
+        home->Dir().WriteFile("page.txt", "first");
+    ChildProcess program;
+    ASSERT_TRUE(StartInstance(live, program)) << program.Error() << program.Output();
+
+    const std::string original = std::filesystem::current_path();
+    const std::vector<std::vector<std::string>> steps = {
+        {"--add", "page.txt", "--manual"},
+        {"--add", "page.txt", "--manual"},
+        {"--add", "page.txt", "--manual", "--name", "other"},
+        {"--add", "ftp://"},
+        {"--list"},
+        {"--remove", "PAGE.TXT"},
+        {"--remove", "nothing"},
+        {"--list"},
+    };
+    for (const std::vector<std::string>& step : steps) {
+        SCOPED_TRACE(step[0] + " " + (step.size() > 1 ? step[1] : ""));
+        std::string expected, output;
+        std::filesystem::current_path(alone.Dir().Path());
+        const int status = alone.Run(step, expected);
+        std::filesystem::current_path(live.Dir().Path());
+        EXPECT_EQ(live.Run(step, output), status);
+        EXPECT_EQ(WithoutStates(output), WithoutStates(expected));
+        EXPECT_EQ(output.find("another instance is running"), std::string::npos) << output;
+    }
+    std::filesystem::current_path(original);
+    std::string output;
+    ASSERT_EQ(live.Run({"--list"}, output), 0);
+    EXPECT_EQ(output,
+              "page.txt(1)\tnew\tmanually\t~/page.txt\n"
+              "other\tnew\tmanually\t~/page.txt\n");
+
+    // The running instance saved each change: the file holds the tasks it lists.
+    const std::string queue = QueueText(live);
+    EXPECT_NE(queue.find("<Name>page.txt(1)</Name>"), std::string::npos) << queue;
+    EXPECT_NE(queue.find("<Name>other</Name>"), std::string::npos) << queue;
+    EXPECT_EQ(queue.find("<Name>page.txt</Name>"), std::string::npos) << queue;
+
+    // A task added to the running instance runs at once, and its log is echoed with the others.
+    ASSERT_EQ(
+        live.Run({"--add", live.Dir() / "page.txt", "--name", "tick", "--every", "1", "seconds"},
+                 output),
+        0);
+    EXPECT_EQ(output, "tick\n");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return program.Output().find("[tick] D:\tHandleEvent: First Time.\n") !=
+                   std::string::npos;
+        },
+        20s, 50ms))
+        << program.Output();
+
+    // A second desktop start learns that the running instance has no window to show.
+    live.Use();
+    EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::Headless);
+
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(20s), 0) << program.Output();
+    EXPECT_FALSE(std::filesystem::exists(ControlSocketPath())) << "removed at exit";
+    EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::NoAnswer);
+    ASSERT_EQ(live.Run({"--list"}, output), 0);
+    EXPECT_NE(output.find("tick\twaiting\tevery 1 seconds\t~/page.txt\n"), std::string::npos)
+        << output;
+}
+
+// An instance holds the lock but no server is behind the socket file (it ended without removing
+// it, or is stuck): the commands do what they do while an instance runs, without waiting long.
+TEST(ControlTest, StaleSocketFileFallsBack) {
+    const Home home("control-stale");
+    std::string output;
+    ASSERT_EQ(home.Run({"--add", home.Dir().WriteFile("page.txt", "x"), "--manual"}, output), 0);
+    home.Use();
+    CInstanceLock lock;  // this test process stands for the instance
+    ASSERT_EQ(lock.Acquire(), CInstanceLock::Outcome::Locked);
+    const std::string path = ControlSocketPath();
+    ASSERT_FALSE(path.empty());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+
+    EXPECT_EQ(home.Run({"--add", home.Dir() / "page.txt"}, output), 1);
+    EXPECT_EQ(output, "tellweir: another instance is running; stop it before adding a task\n");
+    EXPECT_EQ(home.Run({"--remove", "page.txt"}, output), 1);
+    EXPECT_EQ(output, "tellweir: another instance is running; stop it before removing a task\n");
+    EXPECT_EQ(home.Run({"--list"}, output), 0);
+    EXPECT_EQ(output, "page.txt\tidle\tmanually\t~/page.txt\n") << "read from the file";
+}
+
+}  // namespace
+}  // namespace tellweir::testing
