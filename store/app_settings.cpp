@@ -9,6 +9,7 @@
 #include "base/text_format.h"
 #include "store/atomic_file.h"
 #include "store/byte_stream.h"
+#include "store/help_file.h"
 #include "store/private_folder.h"
 #include "store/registry_key.h"
 #include "store/setting_ids.h"
@@ -123,18 +124,6 @@ std::string ExecutablePath() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.string();
-}
-
-// The HTML manual beside the executable or in its "help" folder.
-std::string FindHelpFile(const std::string& executablePath) {
-    if (executablePath.empty()) return {};
-    const fs::path folder = fs::path(executablePath).parent_path();
-    std::error_code ec;
-    for (const fs::path& candidate :
-         {folder / "Tellweir.html", folder / "help" / "Tellweir.html"}) {
-        if (fs::is_regular_file(candidate, ec)) return candidate.string();
-    }
-    return {};
 }
 
 void FillRuntimeSettings(CAppIdentity& identity, CPropertySet& settings) {
