@@ -306,13 +306,15 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
         const std::string option = reader.NextOption();
         if (const OptionSpec* spec = FindOption(option)) {
             if (!ApplyOption(*spec, option, reader, state, error)) return std::nullopt;
-        } else if (!IsStartSwitch(option)) {
-            // The desktop's start switches are accepted: nothing to do without windows.
+        } else if (IsStartSwitch(option)) {
+            // Without windows there is nothing to hide: the other commands ignore it.
+            state.options.startHidden = true;
+        } else {
             error = "unknown option '" + option + "'";
             return std::nullopt;
         }
     }
-    state.options.command = state.command.value_or(Command::Headless);
+    state.options.command = state.command.value_or(Command::Desktop);
     if (!CheckCombination(state, error)) return std::nullopt;
     const Command command = state.options.command;
     if (command == Command::Add || command == Command::Check) {
@@ -327,8 +329,11 @@ std::string UsageText() {
            "Watches web resources (http, https, ftp) and local files for change.\n"
            "\n"
            "Commands:\n"
+           "  (none)               start the desktop program when a display is there,\n"
+           "                       else run without windows as --headless does;\n"
+           "                       -winstart or -minimize start it in the tray\n"
            "  --headless           run the monitor tasks until SIGINT, SIGTERM, SIGHUP or\n"
-           "                       SIGUSR1, then save the queue (the default);\n"
+           "                       SIGUSR1, then save the queue;\n"
            "                       every log line is printed as \"[task] line\"\n"
            "  --add URI            add a monitor task for URI: an http://, https:// or ftp://\n"
            "                       URL, or a local path (a file: URI or relative path is\n"

@@ -9,11 +9,13 @@
 namespace tellweir {
 
 struct ProgramOptions {
-    enum class Command { Headless, Add, List, Remove, Check, Version, Help };
-    Command command = Command::Headless;
-    std::string uri;     // --add, --check
-    std::string output;  // --check --download: where the content goes
-    std::string name;    // --name, or the task to remove
+    // Desktop: no command given; the windows when there is a display, else Headless.
+    enum class Command { Desktop, Headless, Add, List, Remove, Check, Version, Help };
+    Command command = Command::Desktop;
+    bool startHidden = false;  // "-winstart", "/minimize", "-Minimized"...: the tray icon alone
+    std::string uri;           // --add, --check
+    std::string output;        // --check --download: where the content goes
+    std::string name;          // --name, or the task to remove
     bool download = false;
     std::optional<int> schedule;  // 0 once, 1 periodically, 2 manually
     int repeatValue = 0;          // --every N UNIT
@@ -22,7 +24,7 @@ struct ProgramOptions {
 };
 
 // Parses the arguments after the program name. On a mistake returns nothing and sets `error`.
-// The desktop's start switches ("-winstart", "/minimize", ...) are accepted and ignored.
+// The desktop's start switches ("-winstart", "/minimize", ...) set startHidden.
 // The URI of --add and --check is given as a task keeps it: a "file:" URI becomes the absolute
 // path it names; for --add a text without a scheme is a path below `currentFolder` (empty when
 // unknown). --add also refuses a URI of a kind no task watches (sftp://, mailto:, ...), a blank

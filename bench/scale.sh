@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program="${1:-build-bench}"
-[ -d "$program" ] && program="$program/app/tellweir"
+[ -d "$program" ] && program="$program/shell/tellweir"
 program="$(realpath "$program")"
 shift || true
 parts=("$@")

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
 # Usage: scripts/install-deps.sh [group...]
-#   groups: build (default), test, servers, bench (with peers), peers, fuzz, format, tidy, all
+#   groups: build (default), test, screens, servers, bench (with peers), peers, fuzz, format, tidy, all
 set -euo pipefail
 
 declare -A GROUP
-GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev"
+# The desktop shell needs Qt 6 Widgets (QtDBus comes with the base package) and its SVG images.
+GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev qt6-base-dev qt6-svg-dev libqt6svg6"
 GROUP[test]="libgtest-dev libgmock-dev"
+# Renders the windows for the screenshot script, with a tray host for the tray icon.
+GROUP[screens]="xvfb xauth x11-utils trayer"
 # The peers the scale benchmarks (bench/scale.sh) compare with, and their server; urlwatch is
 # Debian's own package.
 GROUP[peers]="urlwatch curl nginx-light time"
@@ -21,7 +24,7 @@ GROUP[servers]="openssl tinyproxy microsocks dante-server nginx-light python3-py
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(build)
-if [ "${groups[0]}" = all ]; then groups=(build test servers bench fuzz format tidy); fi
+if [ "${groups[0]}" = all ]; then groups=(build test servers bench fuzz format tidy screens); fi
 
 wanted=()
 for g in "${groups[@]}"; do

@@ -1,15 +1,17 @@
-// Entry point of tellweir. Until the desktop shell exists the program runs without windows:
-// it runs its monitor tasks and edits its queue file from the command line.
+// Entry point of tellweir: the desktop program when there is a display, else the program without
+// windows; the commands edit the queue file, or hand the edit to the copy that runs.
 #include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/options.h"
 #include "base/version.h"
+#include "shell/desktop_app.h"
 
 namespace {
 
@@ -28,11 +30,23 @@ int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
     using tellweir::ProgramOptions;
     std::string error;
-    const std::optional<ProgramOptions> options = tellweir::ParseOptions(
-        std::vector<std::string>(argv + 1, argv + argc), CurrentFolder(), error);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string folder = CurrentFolder();
+    const std::optional<ProgramOptions> options = tellweir::ParseOptions(args, folder, error);
     if (!options) {
         std::fprintf(stderr, "tellweir: %s\nTry 'tellweir --help'.\n", error.c_str());
         return 2;
+    }
+    switch (options->command) {
+        case ProgramOptions::Command::Add:
+        case ProgramOptions::Command::List:
+        case ProgramOptions::Command::Remove:
+            // While an instance runs, it makes the change itself; on its own a command may not.
+            if (const std::optional<int> status = tellweir::RunInRunningInstance(args, folder))
+                return *status;
+            break;
+        default:
+            break;
     }
     switch (options->command) {
         case ProgramOptions::Command::Help:
@@ -49,6 +63,11 @@ int main(int argc, char** argv) {
             return tellweir::RemoveTaskCommand(options->name);
         case ProgramOptions::Command::Check:
             return tellweir::CheckCommand(*options);
+        case ProgramOptions::Command::Desktop:
+            if (tellweir::DisplayAvailable())
+                return tellweir::RunDesktop(argc, argv, options->startHidden);
+            std::fputs("tellweir: no display; running without windows (--headless)\n", stderr);
+            break;
         case ProgramOptions::Command::Headless:
             break;
     }

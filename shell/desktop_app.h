@@ -1,0 +1,14 @@
+// The desktop program: start-up in its fixed order, the single-instance hand-over, the event
+// loop, and the exit sequence that saves everything before the process ends.
+#pragma once
+
+namespace tellweir {
+
+// Runs the desktop program; `hidden` starts it with the tray icon alone. The exit status.
+int RunDesktop(int argc, char** argv, bool hidden);
+
+// True when a display is there to open windows on ($DISPLAY or $WAYLAND_DISPLAY), or the
+// platform is chosen explicitly ($QT_QPA_PLATFORM).
+bool DisplayAvailable();
+
+}  // namespace tellweir

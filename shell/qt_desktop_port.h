@@ -1,0 +1,55 @@
+// CQtDesktopPort: the desktop port of the windows. Engine, transfer and pulser threads call it;
+// every call is queued onto the GUI thread and turned into a signal there, so no window is ever
+// touched from another thread and no caller waits for the GUI (OpenInShell alone waits, for a
+// bounded time, as the port allows).
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <chrono>
+
+#include "port/desktop_port.h"
+
+namespace tellweir {
+
+class CQtDesktopPort final : public QObject, public IDesktopPort {
+    Q_OBJECT
+
+  public:
+    explicit CQtDesktopPort(QObject* parent = nullptr);
+    ~CQtDesktopPort() override;
+
+    // From here on calls are dropped and OpenInShell answers nothing at once: the windows are
+    // going away (the engine may still be stopping).
+    void Close();
+
+    void DisplayQueue() override;
+    void ShowPrompt(const std::string& taskName, const std::string& text) override;
+    void LightTrayIcon(const std::string& taskName, const std::string& text) override;
+    std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
+    void LogChanged(std::int32_t logId) override;
+    void TransfersChanged(TransferNotice what) override;
+
+    // How long OpenInShell waits for the GUI thread.
+    static constexpr std::chrono::seconds kShellOpenWait{5};
+
+  signals:
+    void displayQueueRequested();
+    void promptShown(const QString& taskName, const QString& text);
+    void iconLit(const QString& taskName, const QString& text);
+    void logChanged(int logId);
+    void transfersChanged();
+
+  private:
+    // Runs `call` on the GUI thread unless the port was closed by then.
+    template <typename Call>
+    void Queue(Call call);
+
+    std::atomic<bool> closed_{false};
+};
+
+// Opens a path or link with the desktop's handler; false when none took it.
+bool OpenWithDesktop(const QString& target);
+
+}  // namespace tellweir

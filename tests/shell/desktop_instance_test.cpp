@@ -1,0 +1,106 @@
+// The desktop program as a process: one instance per data folder, a second start that brings the
+// first forward and writes nothing, commands handed to it, and a clean end on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/control_server.h"
+#include "app/services.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+
+namespace tellweir::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class DesktopInstanceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(dir_ / "XDG_RUNTIME_DIR");
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            setenv(name, (dir_ / name).c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        SetProgramIdentity();
+        socket_ = ControlSocketPath();
+    }
+
+    // Starts the program with `args` until it answers on its control socket.
+    bool StartInstance(ChildProcess& program, std::vector<std::string> args, const char* log) {
+        args.insert(args.begin(), TELLWEIR_PROGRAM);
+        if (!program.Start(args, dir_ / log)) return false;
+        return WaitUntil([&] { return fs::exists(socket_); }, 20s, 20ms);
+    }
+
+    int Run(const std::vector<std::string>& args, std::string& output) {
+        std::vector<std::string> argv{TELLWEIR_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string log = dir_ / "run.txt";
+        fs::remove(log);
+        std::string error;
+        const int status = RunProgram(argv, log, error);
+        output = ReadAll(log);
+        return status;
+    }
+
+    // Every file below the home with its size and time of last change.
+    std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> Files() {
+        std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> files;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_.Path()))
+            if (entry.is_regular_file() && entry.path().filename() != "run.txt" &&
+                entry.path().filename() != "first.txt")
+                files[entry.path().string()] = {entry.file_size(), entry.last_write_time()};
+        return files;
+    }
+
+    std::string QueueText() {
+        for (const auto& entry : fs::recursive_directory_iterator(dir_.Path()))
+            if (entry.path().filename() == "m.xml") return ReadAll(entry.path());
+        return {};
+    }
+
+    TempDir dir_{"desktop"};
+    std::string socket_;
+};
+
+TEST_F(DesktopInstanceTest, SecondStartHandsOverAndCommandsReachTheFirst) {
+    ChildProcess first;
+    ASSERT_TRUE(StartInstance(first, {}, "first.txt")) << first.Error() << first.Output();
+    const auto before = Files();
+    std::string output;
+    // A second desktop start: the first comes forward, the second ends at once, touching nothing.
+    EXPECT_EQ(Run({"-winstart"}, output), 0) << output;
+    EXPECT_EQ(Files(), before);
+    // The program without windows refuses to run beside it.
+    EXPECT_EQ(Run({"--headless"}, output), 1);
+    EXPECT_NE(output.find("another instance is running"), std::string::npos) << output;
+
+    const std::string watched = dir_.WriteFile("watched.txt", "text");
+    EXPECT_EQ(Run({"--add", watched, "--name", "Added"}, output), 0) << output;
+    EXPECT_EQ(output, "Added\n");
+    EXPECT_EQ(Run({"--list"}, output), 0);
+    EXPECT_NE(output.find("Added\t"), std::string::npos) << output;
+
+    // SIGTERM ends it through the exit sequence: the queue is saved and the socket goes.
+    first.Stop();
+    EXPECT_NE(QueueText().find(watched), std::string::npos);
+    EXPECT_FALSE(fs::exists(socket_));
+}
+
+TEST_F(DesktopInstanceTest, DesktopStartBesideTheProgramWithoutWindowsSaysSo) {
+    ChildProcess headless;
+    ASSERT_TRUE(StartInstance(headless, {"--headless"}, "first.txt")) << headless.Output();
+    std::string output;
+    EXPECT_EQ(Run({}, output), 1);
+    EXPECT_NE(output.find("running without windows"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace tellweir::testing
