@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "shell/qt_desktop_port.h"
+#include "shell/url_history_file.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "store/state_file.h"
@@ -213,6 +215,11 @@ int RunDesktop(int argc, char** argv, bool hidden) {
                              ResultName(saved).c_str());
             engine.DeleteAllTasks();
             engine.Stop();
+            // The addresses typed into the wizard are offered again after a restart.
+            if (const std::string history = DataFilePath("History.xml"); !history.empty())
+                SaveUrlHistory(history, CUrlHistory::Instance(),
+                               static_cast<std::size_t>(
+                                   std::max(0, AppSettings().Int(setting::kMaxHistorySize))));
         } else {
             status = 1;
         }

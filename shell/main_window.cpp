@@ -22,13 +22,15 @@
 
 #include "core/task_properties.h"
 #include "shell/about_dialog.h"
+#include "shell/log_window.h"
 #include "shell/message_box.h"
-#include "shell/plain_log_window.h"
+#include "shell/prompts_window.h"
 #include "shell/qt_desktop_port.h"
+#include "shell/settings_dialog.h"
 #include "shell/shell_icons.h"
+#include "shell/task_dialog.h"
 #include "shell/task_list_model.h"
 #include "shell/task_list_view.h"
-#include "shell/task_placeholder_dialog.h"
 #include "shell/window_layout.h"
 #include "store/app_identity.h"
 #include "store/app_settings.h"
@@ -89,9 +91,10 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
 }
 
 CMainFrame::~CMainFrame() {
-    // The log windows are top-level windows of their own; they go with the frame.
-    delete logWindow_;
+    // The log windows are top-level windows of their own; they go with the frame, the prompts
+    // window first.
     delete promptsWindow_;
+    delete logWindow_;
 }
 
 void CMainFrame::CreateActions() {
@@ -214,6 +217,7 @@ void CMainFrame::ConnectPort() {
     connect(&port_, &CQtDesktopPort::iconLit, this, &CMainFrame::LightIcon);
     connect(&port_, &CQtDesktopPort::logChanged, this, [this](int logId) {
         if (logWindow_) logWindow_->LogChanged(logId);
+        if (promptsWindow_) promptsWindow_->LogChanged(logId);
     });
 }
 
@@ -308,7 +312,7 @@ void CMainFrame::Execute(CommandId id) {
         case kCmdCleanupCache:
             return CleanupCache();
         case kCmdSettings:
-            return ShowSettingsPlace();
+            return ShowSettings();
         case kCmdExit:
             return Exit();
         case kCmdToolbar:
@@ -357,11 +361,8 @@ void CMainFrame::SaveQueue() {
 
 void CMainFrame::NewTask() {
     ShowWindow();
-    MonitorTaskPtr task = CMonitorTask::Create();
-    CTaskPlaceholderDialog dialog(*task, true, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    dialog.ApplyTo(*task);
-    task->ApplyDefaultEvents();
+    MonitorTaskPtr task;
+    if (!RunTaskDialog(this, port_, QString(), task)) return;
     if (!engine_.AddTask(*task)) {
         AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
                               .arg(QString::fromStdString(MaskUrlPassword(task->GetUri()))));
@@ -372,16 +373,15 @@ void CMainFrame::NewTask() {
     list_->SelectTask(task.get());
 }
 
-void CMainFrame::EditTask(bool /*schedule*/) {
+void CMainFrame::EditTask(bool schedule) {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
     const MonitorTaskPtr& task = selected.front();
     MonitorTaskPtr copy = task->Clone();
-    CTaskPlaceholderDialog dialog(*copy, false, this);
-    if (dialog.exec() != QDialog::Accepted) return;
     const std::string oldName = copy->GetName();
     const std::string oldUri = copy->GetUri();
-    dialog.ApplyTo(*copy);
+    const QString page = schedule ? QStringLiteral("schedule") : QStringLiteral("events");
+    if (!RunTaskDialog(this, port_, page, copy)) return;
     if (copy->GetName() != oldName && engine_.NameExists(copy->GetName())) {
         ShowMessage(this, QStringLiteral("A task named \"%1\" exists already; the name is kept.")
                               .arg(QString::fromStdString(copy->GetName())));
@@ -401,14 +401,13 @@ void CMainFrame::ViewLog() {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
     const MonitorTaskPtr& task = selected.front();
-    if (!logWindow_) logWindow_ = new CPlainLogWindow(QString());
-    logWindow_->SetLog(
-        task->GetLog(),
-        QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())),
-        &port_);
-    logWindow_->show();
-    logWindow_->raise();
-    logWindow_->activateWindow();
+    const ItemLogPtr log = task->GetLog();
+    if (!log) return;
+    // One window for all tasks: View Log on another task switches it.
+    if (!logWindow_) logWindow_ = new CLogWindow(&port_);
+    logWindow_->SetTitle(
+        QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
+    logWindow_->ShowLog(log);
 }
 
 void CMainFrame::ClearLog() {
@@ -434,9 +433,6 @@ void CMainFrame::RemoveTasks() {
     if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete %1 monitor task(s)?")
                             .arg(selected.size())))
         return;
-    if (logWindow_ && logWindow_->Log())
-        for (const MonitorTaskPtr& task : selected)
-            if (task->GetLog().get() == logWindow_->Log().get()) logWindow_->Detach();
     engine_.DeleteTasks(selected);
     SaveQueue();
     model_->RemoveTasks(selected);
@@ -471,23 +467,15 @@ void CMainFrame::CleanupCache() {
 }
 
 void CMainFrame::AddPromptLine(const QString& taskName, const QString& text) {
-    if (!promptsWindow_)
-        promptsWindow_ = new CPlainLogWindow(QStringLiteral("Monitor prompt events"));
-    const QString when =
-        QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
-    promptsWindow_->AppendLine(QStringLiteral("%1  %2: %3").arg(when, taskName, text));
+    if (const ItemLogPtr log = engine_.GetEngineLog()) WritePromptEntries(*log, taskName, text);
 }
 
 void CMainFrame::ShowPrompts() {
-    if (!promptsWindow_)
-        promptsWindow_ = new CPlainLogWindow(QStringLiteral("Monitor prompt events"));
-    promptsWindow_->show();
-    promptsWindow_->raise();
+    ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), QString(), QString());
 }
 
 void CMainFrame::Prompt(const QString& taskName, const QString& text) {
-    AddPromptLine(taskName, text);
-    ShowPrompts();
+    ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), taskName, text);
     Notify(taskName, text);
 }
 
@@ -532,14 +520,10 @@ void CMainFrame::ShowHelp() {
         ShowMessage(this, QStringLiteral("Help file not found!"), QMessageBox::Critical);
 }
 
-void CMainFrame::ShowSettingsPlace() {
-    std::string file;
-    CAppIdentity::Instance().GetRegistryFilePath(file);
-    ShowMessage(this,
-                QStringLiteral("The settings are kept in \"%1\"; the settings window comes with "
-                               "the task dialogs.")
-                    .arg(QString::fromStdString(file)),
-                QMessageBox::Information);
+void CMainFrame::ShowSettings() {
+    SettingsDialogContext context;
+    context.settings = &settings_;
+    RunSettingsDialog(this, context);
 }
 
 void CMainFrame::OpenHomePage() {
@@ -593,6 +577,8 @@ void CMainFrame::CloseForExit(int tries) {
     timer_->stop();
     if (tray_) tray_->hide();
     SaveLayout();
+    // The port stops passing changes on: the windows stop observing their logs.
+    if (promptsWindow_) promptsWindow_->Detach();
     if (logWindow_) logWindow_->Detach();
     close();
     emit exitRequested();

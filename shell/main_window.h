@@ -20,7 +20,7 @@ class QTimer;
 
 namespace tellweir {
 
-class CPlainLogWindow;
+class CLogWindow;
 class CQtDesktopPort;
 class CTaskListModel;
 class CTaskListView;
@@ -41,8 +41,8 @@ class CMainFrame final : public QMainWindow {
     CTaskListModel* ListModel() const { return model_; }
     QSystemTrayIcon* Tray() const { return tray_; }
     QMenu* TrayMenu() const { return trayMenu_; }
-    CPlainLogWindow* LogWindow() const { return logWindow_; }
-    CPlainLogWindow* PromptsWindow() const { return promptsWindow_; }
+    CLogWindow* LogWindow() const { return logWindow_; }
+    CLogWindow* PromptsWindow() const { return promptsWindow_; }
 
     // The commands, as the menus run them.
     void Execute(CommandId id);
@@ -94,7 +94,7 @@ class CMainFrame final : public QMainWindow {
     void CleanupCache();
     void ShowPrompts();
     void ShowHelp();
-    void ShowSettingsPlace();
+    void ShowSettings();
     void OpenHomePage();
     void ShowAbout();
     void Exit();
@@ -121,8 +121,8 @@ class CMainFrame final : public QMainWindow {
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* clock_ = nullptr;
     QTimer* timer_ = nullptr;
-    CPlainLogWindow* logWindow_ = nullptr;
-    CPlainLogWindow* promptsWindow_ = nullptr;
+    CLogWindow* logWindow_ = nullptr;
+    CLogWindow* promptsWindow_ = nullptr;
     bool ticking_ = false;
     bool lit_ = false;
     int litPhase_ = 0;

@@ -1,5 +1,5 @@
 // The URL history: addresses the user typed before, offered again by the new-task dialog. The
-// list is filled from "History.xml" at start-up; the program never writes that file.
+// list is filled from "History.xml" at start-up; the desktop program writes it back at exit.
 #pragma once
 
 #include <cstddef>

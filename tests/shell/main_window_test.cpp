@@ -1,5 +1,7 @@
 // The main window driven as a user drives it, over a real engine running tasks on local files.
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -8,9 +10,12 @@
 #include <thread>
 
 #include "shell/about_dialog.h"
-#include "shell/plain_log_window.h"
+#include "shell/color_edit_view.h"
+#include "shell/log_window.h"
+#include "shell/task_dialog.h"
 #include "shell/task_list_model.h"
 #include "shell/task_list_view.h"
+#include "shell/url_page.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tellweir::testing {
@@ -39,8 +44,7 @@ std::vector<std::string> RowNames(CMainFrame& frame) {
 // A key pressed in the list of the active window (a message box that just closed may have taken
 // the activation with it).
 void PressInList(CMainFrame& frame, Qt::Key key) {
-    frame.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_TRUE(Activate(frame));
     QTest::keyClick(frame.List(), key);
 }
 
@@ -78,7 +82,7 @@ TEST_F(ShellTest, CommandsFollowTheSelectionAndTheTasksState) {
     check("both selected", &Expect::both);
 
     // F6 stops both; Start is then the only one of the two enabled.
-    QTest::keyClick(frame.List(), Qt::Key_F6);
+    PressInList(frame, Qt::Key_F6);
     EXPECT_EQ(running->GetState(), TaskState::Idle);
     EXPECT_TRUE(frame.Action(kCmdStart)->isEnabled());
     EXPECT_FALSE(frame.Action(kCmdStop)->isEnabled());
@@ -92,6 +96,7 @@ TEST_F(ShellTest, ExitAsksWhileTasksAreActive) {
     ASSERT_TRUE(WaitFor([&] { return Waiting(first) && Waiting(second); }));
     {
         MessageBoxAnswer no(QStringLiteral("No"));
+        ASSERT_TRUE(Activate(frame));
         QTest::keySequence(&frame, QKeySequence(QStringLiteral("Ctrl+Q")));
         ASSERT_TRUE(no.Answered());
         EXPECT_EQ(no.Text(), "You have currently 2 active tasks.\nExit Tellweir anyway?");
@@ -212,11 +217,15 @@ TEST_F(ShellTest, NewTaskIsAddedSavedAndSelected) {
     CMainFrame& frame = Frame();
     const std::string path = dir_.WriteFile("new.txt", "new");
     QTimer::singleShot(0, &frame, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<CTaskDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        auto* url = dialog->findChildren<QLineEdit*>().value(0);
+        QTest::keyClick(dialog, Qt::Key_Return);  // past the introduction
+        auto* url = static_cast<CUrlPage*>(dialog->Page("url"))->UrlEdit();
         QTest::keyClicks(url, QString::fromStdString(path));
-        QTest::keyClick(dialog, Qt::Key_Return);
+        url->completer()->popup()->hide();
+        // Download, events, name and schedule keep what the wizard proposes.
+        for (int page = 0; page < 5 && dialog->isVisible(); ++page)
+            QTest::keyClick(dialog, Qt::Key_Return);
     });
     QTest::keySequence(&frame, QKeySequence(QStringLiteral("Ctrl+N")));
     ASSERT_EQ(RowNames(frame), std::vector<std::string>{"new.txt"});
@@ -251,21 +260,23 @@ TEST_F(ShellTest, ViewLogFollowsTheTaskLog) {
     CMainFrame& frame = Frame();
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
     ClickRow(frame, "Page");
-    QTest::keyClick(frame.List(), Qt::Key_F9);
-    CPlainLogWindow* log = frame.LogWindow();
+    PressInList(frame, Qt::Key_F9);
+    CLogWindow* log = frame.LogWindow();
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->windowTitle(), "Monitor item log: Page");
-    EXPECT_TRUE(log->Text().contains("Started")) << log->Text().toStdString();
+    EXPECT_TRUE(log->View()->Text().contains("Started")) << log->View()->Text().toStdString();
     // A line written on another thread shows once the port has passed the change on.
     std::thread([&] { task->GetLog()->Write(0, "written elsewhere"); }).join();
-    EXPECT_TRUE(WaitFor([&] { return log->Text().contains("written elsewhere"); }));
+    EXPECT_TRUE(WaitFor([&] { return log->View()->Text().contains("written elsewhere"); }));
 }
 
 TEST_F(ShellTest, PromptsAndExternalChangesReachTheWindow) {
+    engine_.AnnounceStart();  // prompts go into the engine log
     CMainFrame& frame = Frame();
     std::thread([&] { port_.ShowPrompt("Page", "Content Changed"); }).join();
     ASSERT_TRUE(WaitFor([&] { return frame.PromptsWindow() != nullptr; }));
-    EXPECT_TRUE(frame.PromptsWindow()->Text().contains("Page: Content Changed"));
+    const QString prompts = frame.PromptsWindow()->View()->Text();
+    EXPECT_TRUE(prompts.contains("] \"Page\".\nD:\tContent Changed")) << prompts.toStdString();
     EXPECT_EQ(frame.PromptsWindow()->windowTitle(), "Monitor prompt events");
     // A task another copy of the program added joins the list.
     AddFileTask("From outside");

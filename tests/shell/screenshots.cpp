@@ -1,6 +1,6 @@
 // Renders every window of the desktop program to PNG files, in the desktop's own palette and in
 // a dark one, for a person to look at: the main window with a few tasks, the About box, the
-// tray menu, the task form, the log window and the prompts window.
+// tray menu, the task dialogs and wizard, the settings dialog, the log and prompts windows.
 // Usage: tellweir_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
@@ -18,13 +18,12 @@
 #include "core/task_properties.h"
 #include "shell/about_dialog.h"
 #include "shell/main_window.h"
-#include "shell/plain_log_window.h"
 #include "shell/qt_desktop_port.h"
 #include "shell/task_list_view.h"
-#include "shell/task_placeholder_dialog.h"
 #include "store/app_identity.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
+#include "tests/shell/screens.h"
 
 using namespace tellweir;
 
@@ -71,7 +70,7 @@ MonitorTaskPtr AddTask(CMonitorEngine& engine, const QString& folder, const char
     return task;
 }
 
-void Render(const QString& out, const QString& suffix, CMainFrame& frame, CQtDesktopPort& port,
+void Render(const QString& out, const QString& suffix, CMainFrame& frame, CMonitorEngine& engine,
             const MonitorTaskPtr& task) {
     frame.resize(1040, 300);
     frame.Tick();
@@ -85,18 +84,9 @@ void Render(const QString& out, const QString& suffix, CMainFrame& frame, CQtDes
     frame.TrayMenu()->adjustSize();
     Save(*frame.TrayMenu(), out, "tray-menu" + suffix);
 
-    CTaskPlaceholderDialog form(*task, false, &frame);
-    form.show();
-    form.adjustSize();
-    Save(form, out, "task-form" + suffix);
-
-    frame.List()->SelectTask(task.get());
-    frame.Execute(kCmdViewLog);
-    if (CPlainLogWindow* log = frame.LogWindow()) Save(*log, out, "log-window" + suffix);
-    port.ShowPrompt("Daily report", "Content Changed");
-    QApplication::processEvents();
-    if (CPlainLogWindow* prompts = frame.PromptsWindow())
-        Save(*prompts, out, "prompts-window" + suffix);
+    RenderTaskDialogScreens(out, suffix, frame, engine, task);
+    RenderSettingsScreens(out, suffix, frame, engine, task);
+    RenderLogViewScreens(out, suffix, frame, engine, task);
 }
 
 }  // namespace
@@ -115,6 +105,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(work.path());
 
     SetProgramIdentity();
+    // The settings as a first start has them, whatever the user's own are.
+    AppSettingTable().ApplyDefaults(AppSettings());
     AppSettings().SetInt(setting::kMaxLogLines, 2000);
     AppSettings().SetString(setting::kMonitorQueueFile, (work.path() + "/queue.xml").toStdString());
     AppSettings().SetString(setting::kCacheFolder, (work.path() + "/cache").toStdString());
@@ -137,7 +129,7 @@ int main(int argc, char** argv) {
         CMainFrame frame(engine, port, AppSettings());
         frame.Start(false);
         QApplication::processEvents();
-        Render(out, QString(), frame, port, report);
+        Render(out, QString(), frame, engine, report);
     }
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(DarkPalette());
@@ -145,7 +137,7 @@ int main(int argc, char** argv) {
         CMainFrame frame(engine, port, AppSettings());
         frame.Start(false);
         QApplication::processEvents();
-        Render(out, QStringLiteral("-dark"), frame, port, report);
+        Render(out, QStringLiteral("-dark"), frame, engine, report);
     }
     port.Close();
     engine.DeleteAllTasks();

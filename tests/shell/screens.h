@@ -1,0 +1,20 @@
+// The renderers of the screenshot program, one per part of the desktop shell: each saves its
+// windows as PNG files into the output folder, with `suffix` ("" or "-dark") in their names.
+#pragma once
+
+#include <QString>
+
+#include "core/monitor_engine.h"
+
+namespace tellweir {
+
+class CMainFrame;
+
+void RenderSettingsScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
+                           CMonitorEngine& engine, const MonitorTaskPtr& task);
+void RenderLogViewScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
+                          CMonitorEngine& engine, const MonitorTaskPtr& task);
+void RenderTaskDialogScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
+                             CMonitorEngine& engine, const MonitorTaskPtr& task);
+
+}  // namespace tellweir
