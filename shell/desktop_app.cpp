@@ -127,14 +127,6 @@ bool LoadQueueOrSay(CMonitorEngine& engine) {
 
 }  // namespace
 
-bool DisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
-
 int RunDesktop(int argc, char** argv, bool hidden) {
     const int signalFd = BlockStopSignalsIntoFd();
     SetProgramIdentity();

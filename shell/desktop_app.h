@@ -7,8 +7,4 @@ namespace tellweir {
 // Runs the desktop program; `hidden` starts it with the tray icon alone. The exit status.
 int RunDesktop(int argc, char** argv, bool hidden);
 
-// True when a display is there to open windows on ($DISPLAY or $WAYLAND_DISPLAY), or the
-// platform is chosen explicitly ($QT_QPA_PLATFORM).
-bool DisplayAvailable();
-
 }  // namespace tellweir

@@ -1,5 +1,6 @@
-// Entry point of tellweir: the desktop program when there is a display, else the program without
-// windows; the commands edit the queue file, or hand the edit to the copy that runs.
+// Entry point of tellweir: hands over to the desktop program when there is a display, else runs
+// without windows; the commands edit the queue file, or hand the edit to the copy that runs.
+// Nothing here loads the GUI libraries, so that every command starts quickly.
 #include <unistd.h>
 
 #include <clocale>
@@ -9,9 +10,9 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/desktop_launch.h"
 #include "app/options.h"
 #include "base/version.h"
-#include "shell/desktop_app.h"
 
 namespace {
 
@@ -64,9 +65,14 @@ int main(int argc, char** argv) {
         case ProgramOptions::Command::Check:
             return tellweir::CheckCommand(*options);
         case ProgramOptions::Command::Desktop:
-            if (tellweir::DisplayAvailable())
-                return tellweir::RunDesktop(argc, argv, options->startHidden);
-            std::fputs("tellweir: no display; running without windows (--headless)\n", stderr);
+            if (tellweir::DisplayAvailable()) {
+                std::string failed;
+                tellweir::ExecDesktop(argv, failed);
+                std::fprintf(stderr, "tellweir: %s; running without windows (--headless)\n",
+                             failed.c_str());
+            } else {
+                std::fputs("tellweir: no display; running without windows (--headless)\n", stderr);
+            }
             break;
         case ProgramOptions::Command::Headless:
             break;
