@@ -7,6 +7,7 @@
 #   local     1,000 local-file tasks every second on unchanged small files: CPU share, late
 #             starts, log lines a second, vs a loop that stats the same files
 #   commands  start time and peak memory of --help, --list, --check vs curl -sI; 1,000 --add
+#             alone and handed to a running headless instance
 #   download  1 GiB through --check --download vs curl -o: user and system CPU
 # Usage: bench/scale.sh [program or build folder, default build-bench] [part...]
 # Every figure is taken on this machine in this run; CPU is user + system time of the process
@@ -35,6 +36,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# With a display the program without options would open its window: every run here means the
+# program without windows or a command, so none sees a display.
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 ticks="$(getconf CLK_TCK)"
 echo "program: $program; load average $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 
@@ -351,8 +355,26 @@ commands() {
     echo "command curl -sI: $(calc "round($cw * 1000, 1)") ms, CPU $(calc "round(($cu + $cs) * 1000)") ms, peak $(mib "$cm") MiB"
     echo "command ratio --check/curl -sI: $(calc "round($w / $cw, 2)")x (goal: within 1.2x); all best of 5"
     rm -f "$queue"
-    # A program whose --add grows with the queue would take minutes: stop after 60 s.
-    local start end added=0
+    add_many "no instance running"
+    # The same with a headless instance: each --add goes over the control socket and the
+    # instance adds the task, starts it and saves the queue.
+    rm -f "$queue"
+    start_headless "$work/add-instance.txt"
+    local _
+    for _ in $(seq 100); do compgen -G "$XDG_RUNTIME_DIR/tellweir-*.sock" >/dev/null && break; sleep 0.05; done
+    compgen -G "$XDG_RUNTIME_DIR/tellweir-*.sock" >/dev/null || { echo "the headless instance made no control socket" >&2; exit 1; }
+    local c0 c1
+    c0=$(cpu_ticks "$headless_pid")
+    add_many "a headless instance running"
+    c1=$(cpu_ticks "$headless_pid")
+    stop_headless
+    echo "command --add with an instance: the instance used $(calc "round(($c1 - $c0) / $ticks, 2)") s CPU;" \
+         "$(grep -o "<Monitor>" "$queue" | wc -l) tasks in the saved queue"
+}
+# add_many LABEL: 1,000 --add one by one; a program whose --add grows with the queue would take
+# minutes, so it stops after 60 s.
+add_many() {
+    local start end added=0 i
     start=$(now)
     for i in $(seq -w 0 999); do
         "$program" --add "http://127.0.0.1:$port/f$i.txt" >/dev/null
@@ -361,9 +383,9 @@ commands() {
     done
     end=$(now)
     if [ "$added" = 1000 ]; then
-        echo "command --add of 1,000 tasks one by one: $(calc "round($end - $start, 1)") s (goal: under 10 s)"
+        echo "command --add of 1,000 tasks one by one, $1: $(calc "round($end - $start, 1)") s (goal: under 10 s)"
     else
-        echo "command --add one by one: stopped after $added tasks in $(calc "round($end - $start, 1)") s;" \
+        echo "command --add one by one, $1: stopped after $added tasks in $(calc "round($end - $start, 1)") s;" \
              "1,000 would take more than $(calc "round(($end - $start) * 1000 / $added)") s (goal: under 10 s)"
     fi
 }
