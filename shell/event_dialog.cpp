@@ -41,7 +41,7 @@ CEventDialog::CEventDialog(const QStringList& events, const QString& selected,
     setWindowTitle(QStringLiteral("Event - Action"));
     setModal(true);
     event_->addItems(events);
-    const int index = events.indexOf(selected);
+    const auto index = static_cast<int>(events.indexOf(selected));
     event_->setCurrentIndex(index >= 0 ? index : 0);
     list_->addItems(lines);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -28,12 +28,14 @@ CProxyDialog::CProxyDialog(const ProxyEntry& entry, QWidget* parent) : QDialog(p
 
     protocol_ = new QComboBox(this);
     for (const ProxyProtocolSettings& p : ProxyProtocols())
-        protocol_->addItem(QString::fromLatin1(p.name.data(), p.name.size()));
+        protocol_->addItem(
+            QString::fromLatin1(p.name.data(), static_cast<qsizetype>(p.name.size())));
     protocol_->setCurrentIndex(std::max(0, protocol_->findText(entry.protocol)));
     type_ = new QComboBox(this);
     for (ProtocolId type : ProxyTypes()) {
         const std::string_view name = ProtocolName(type);
-        type_->addItem(QString::fromLatin1(name.data(), name.size()), static_cast<int>(type));
+        type_->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
+                       static_cast<int>(type));
     }
     type_->setCurrentIndex(std::max(0, type_->findData(static_cast<int>(entry.type))));
     previousType_ = type_->currentIndex();

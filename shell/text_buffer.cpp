@@ -125,12 +125,11 @@ void CTextBuffer::IndexFrom(std::size_t from, int firstLine) {
     // A line ending at `from` starts a new one when text follows it.
     if (from > 0 && from < text_.size() && text_[from - 1] == '\n')
         starts_.push_back(static_cast<std::uint32_t>(from));
-    const char* base = text_.data();
     std::size_t at = from;
     while (at < text_.size()) {
-        const void* feed = std::memchr(base + at, '\n', text_.size() - at);
-        if (!feed) break;
-        at = static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1;
+        const std::size_t feed = text_.find('\n', at);
+        if (feed == std::string::npos) break;
+        at = feed + 1;
         if (at < text_.size()) starts_.push_back(static_cast<std::uint32_t>(at));
     }
     for (int line = std::max(firstLine, 0); line < LineCount(); ++line)

@@ -29,7 +29,7 @@ namespace tellweir::testing {
 // Sets an application setting for its lifetime.
 class ScopedAppSetting {
   public:
-    ScopedAppSetting(PropertyId id, std::string value)
+    ScopedAppSetting(PropertyId id, const std::string& value)
         : id_(id), previous_(AppSettings().String(id)) {
         AppSettings().SetString(id, value);
     }
