@@ -173,14 +173,7 @@ int RunHeadless() {
         int received = 0;
         sigwait(&signals, &received);
         control.Stop();  // no change comes in after the last save
-        if (saveable) {
-            const TransferResult saved = engine.SaveQueue();
-            if (saved != result::kOk)
-                std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
-                             ResultName(saved).c_str());
-        }
-        engine.DeleteAllTasks();
-        engine.Stop();
+        EndEngine(engine, saveable);
     }
     StopServices();
     return 0;

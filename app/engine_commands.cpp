@@ -1,6 +1,8 @@
 // The task commands over an engine, and their texts.
 #include "app/engine_commands.h"
 
+#include <cstdio>
+
 #include "base/text_format.h"
 #include "core/task_properties.h"
 #include "store/app_settings.h"
@@ -146,6 +148,17 @@ void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlRepl
     }
     engine.DeleteTasks({task});
     SaveQueueOrSay(engine, false, reply);
+}
+
+void EndEngine(CMonitorEngine& engine, bool save) {
+    if (save) {
+        const TransferResult saved = engine.SaveQueue();
+        if (saved != result::kOk)
+            std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
+                         ResultName(saved).c_str());
+    }
+    engine.DeleteAllTasks();
+    engine.Stop();
 }
 
 bool CEngineCommands::Show() {

@@ -36,6 +36,10 @@ MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
 // Removes the task `name` from `engine`, whose queue is loaded, and saves the queue.
 void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply);
 
+// The end of a running instance's engine: the queue saved (when `save`; a failure said on
+// standard error), the tasks deleted and the engine thread stopped.
+void EndEngine(CMonitorEngine& engine, bool save);
+
 // What the owner of the engine adds to the commands; both are called on the thread that called
 // Run or Show, with no engine lock held.
 struct EngineCommandHooks {

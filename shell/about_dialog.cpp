@@ -13,36 +13,33 @@
 
 namespace tellweir {
 
-namespace {
-
-QString Identity(int slot) {
+QString IdentityText(int slot) {
     std::string value;
     CAppIdentity::Instance().GetIdentity(slot, value);
     return QString::fromStdString(value);
 }
 
-}  // namespace
-
 QString AboutLine() {
     // The compiler's own date form: month abbreviation, day, four-digit year.
     return QStringLiteral("%1, v.%2, build %3")
-        .arg(Identity(CAppIdentity::kProduct), Identity(CAppIdentity::kVersion),
+        .arg(IdentityText(CAppIdentity::kProduct), IdentityText(CAppIdentity::kVersion),
              QString::fromLatin1(__DATE__).simplified());
 }
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("About %1 %2")
-                       .arg(Identity(CAppIdentity::kProduct), Identity(CAppIdentity::kVersion)));
+    setWindowTitle(
+        QStringLiteral("About %1 %2")
+            .arg(IdentityText(CAppIdentity::kProduct), IdentityText(CAppIdentity::kVersion)));
     auto* icon = new QLabel(this);
     icon->setPixmap(AppIcon().pixmap(48, 48));
     icon->setAlignment(Qt::AlignTop);
 
     auto* line = new QLabel(AboutLine(), this);
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    mail_ = new CHyperlinkLabel(QStringLiteral("E-mail us"), Identity(CAppIdentity::kSupportLink),
-                                this);
+    mail_ = new CHyperlinkLabel(QStringLiteral("E-mail us"),
+                                IdentityText(CAppIdentity::kSupportLink), this);
     home_ = new CHyperlinkLabel(QStringLiteral("Visit Home page"),
-                                Identity(CAppIdentity::kHomePageLink), this);
+                                IdentityText(CAppIdentity::kHomePageLink), this);
 
     auto* text = new QVBoxLayout;
     text->addWidget(line);

@@ -22,6 +22,8 @@ class CAboutDialog final : public QDialog {
     CHyperlinkLabel* home_;
 };
 
+// A slot of the program's identity (CAppIdentity) as text.
+QString IdentityText(int slot);
 // "Tellweir, v.1.1, build Dec 11 2026".
 QString AboutLine();
 

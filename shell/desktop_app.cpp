@@ -201,12 +201,7 @@ int RunDesktop(int argc, char** argv, bool hidden) {
             port.Close();
             control.Stop();
             delete frame;
-            const TransferResult saved = engine.SaveQueue();
-            if (saved != result::kOk)
-                std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
-                             ResultName(saved).c_str());
-            engine.DeleteAllTasks();
-            engine.Stop();
+            EndEngine(engine, true);
             // The addresses typed into the wizard are offered again after a restart.
             if (const std::string history = DataFilePath("History.xml"); !history.empty())
                 SaveUrlHistory(history, CUrlHistory::Instance(),

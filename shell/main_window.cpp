@@ -42,12 +42,6 @@ namespace tellweir {
 
 namespace {
 
-QString Identity(int slot) {
-    std::string value;
-    CAppIdentity::Instance().GetIdentity(slot, value);
-    return QString::fromStdString(value);
-}
-
 QString SettingText(const CPropertySet& settings, PropertyId id) {
     return QString::fromStdString(settings.String(id));
 }
@@ -63,8 +57,8 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
       settings_(settings),
       model_(new CTaskListModel(this)),
       list_(new CTaskListView(model_, this)) {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(Identity(CAppIdentity::kProduct),
-                                                 Identity(CAppIdentity::kVersion)));
+    setWindowTitle(QStringLiteral("%1 - %2").arg(IdentityText(CAppIdentity::kProduct),
+                                                 IdentityText(CAppIdentity::kVersion)));
     setWindowIcon(AppIcon());
     setCentralWidget(list_);
     std::vector<MonitorTaskPtr> tasks;

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
 
 #include "core/monitor_engine.h"
 
 namespace tellweir {
 
 class CMainFrame;
+
+// Renders `widget` into "<folder>/<name>.png" and prints the path (or why it failed).
+void SaveShot(QWidget& widget, const QString& folder, const QString& name);
 
 void RenderSettingsScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
                            CMonitorEngine& engine, const MonitorTaskPtr& task);

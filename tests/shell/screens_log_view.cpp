@@ -14,15 +14,6 @@ namespace tellweir {
 
 namespace {
 
-void SaveShot(QWidget& widget, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!widget.grab().save(path))
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
-}
-
 // Lines of every class, written once per log.
 void WriteSampleLog(CItemLog& log) {
     if (log.GetText().find("Connecting to") != std::string::npos) return;

@@ -17,19 +17,6 @@
 
 namespace tellweir {
 
-namespace {
-
-void SaveShot(QWidget& widget, const QString& folder, const QString& name) {
-    QApplication::processEvents();
-    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!widget.grab().save(path))
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
-}
-
-}  // namespace
-
 void RenderTaskDialogScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
                              CMonitorEngine&, const MonitorTaskPtr& task) {
     CQtDesktopPort port;  // the dialogs only hand it test runs, and none runs here

@@ -27,9 +27,7 @@
 
 using namespace tellweir;
 
-namespace {
-
-void Save(QWidget& widget, const QString& folder, const QString& name) {
+void tellweir::SaveShot(QWidget& widget, const QString& folder, const QString& name) {
     QApplication::processEvents();
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!widget.grab().save(path))
@@ -37,6 +35,8 @@ void Save(QWidget& widget, const QString& folder, const QString& name) {
     else
         std::printf("%s\n", qPrintable(path));
 }
+
+namespace {
 
 QPalette DarkPalette() {
     QPalette dark;
@@ -74,15 +74,15 @@ void Render(const QString& out, const QString& suffix, CMainFrame& frame, CMonit
             const MonitorTaskPtr& task) {
     frame.resize(1040, 300);
     frame.Tick();
-    Save(frame, out, "main-window" + suffix);
+    SaveShot(frame, out, "main-window" + suffix);
 
     CAboutDialog about(&frame);
     about.show();
     about.adjustSize();
-    Save(about, out, "about" + suffix);
+    SaveShot(about, out, "about" + suffix);
 
     frame.TrayMenu()->adjustSize();
-    Save(*frame.TrayMenu(), out, "tray-menu" + suffix);
+    SaveShot(*frame.TrayMenu(), out, "tray-menu" + suffix);
 
     RenderTaskDialogScreens(out, suffix, frame, engine, task);
     RenderSettingsScreens(out, suffix, frame, engine, task);
