@@ -28,7 +28,12 @@ CHyperlinkLabel::CHyperlinkLabel(const QString& text, QString link, QWidget* par
 
 void CHyperlinkLabel::Recolour() {
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, hovered_ ? kHover : (visited_ ? kVisited : kNormal));
+    QColor colour = hovered_ ? kHover : (visited_ ? kVisited : kNormal);
+    // The link colours are made for a light dialog; on a dark one they keep their hue but are
+    // lightened, so that the text stays readable.
+    if (colours.color(QPalette::Window).lightness() < 128)
+        colour = QColor::fromHsl(colour.hslHue(), colour.hslSaturation(), 170);
+    colours.setColor(QPalette::WindowText, colour);
     setPalette(colours);
 }
 

@@ -51,6 +51,17 @@ QPalette DarkPalette() {
     dark.setColor(QPalette::HighlightedText, Qt::white);
     dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
     dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    // The bevel roles too, as a desktop's dark theme sets them: Fusion draws frames, radio
+    // buttons and check boxes with them.
+    dark.setColor(QPalette::Light, QColor(90, 90, 94));
+    dark.setColor(QPalette::Midlight, QColor(70, 70, 74));
+    dark.setColor(QPalette::Mid, QColor(110, 110, 116));
+    dark.setColor(QPalette::Dark, QColor(20, 20, 22));
+    dark.setColor(QPalette::Shadow, QColor(0, 0, 0));
+    dark.setColor(QPalette::Link, QColor(120, 170, 255));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
     return dark;
 }
 
