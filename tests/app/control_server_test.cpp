@@ -22,6 +22,7 @@
 #include "app/control_server.h"
 #include "app/control_socket_io.h"
 #include "tests/support/file_text.h"
+#include "tests/support/stale_socket.h"
 #include "tests/support/temp_dir.h"
 
 namespace tellweir::testing {
@@ -74,16 +75,6 @@ std::string Exchange(const std::string& path, const std::string& bytes) {
     }
     ::close(fd);
     return answer;
-}
-
-// A socket file with no server behind it, as a crashed instance leaves one.
-void MakeStaleSocket(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
 }
 
 class ControlServerTest : public ::testing::Test {

@@ -22,6 +22,7 @@
 #include "app/services.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
+#include "tests/support/stale_socket.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -176,12 +177,7 @@ TEST(ControlTest, StaleSocketFileFallsBack) {
     ASSERT_EQ(lock.Acquire(), CInstanceLock::Outcome::Locked);
     const std::string path = ControlSocketPath();
     ASSERT_FALSE(path.empty());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    ASSERT_NO_FATAL_FAILURE(MakeStaleSocket(path));
 
     EXPECT_EQ(home.Run({"--add", home.Dir() / "page.txt"}, output), 1);
     EXPECT_EQ(output, "tellweir: another instance is running; stop it before adding a task\n");
