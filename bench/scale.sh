@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program="${1:-build-bench}"
-[ -d "$program" ] && program="$program/shell/tellweir"
+[ -d "$program" ] && program="$program/bin/tellweir"
 program="$(realpath "$program")"
 shift || true
 parts=("$@")

@@ -5,10 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# A relative build folder is taken from the project's root; an absolute one as it is.
+case "$build" in /*) ;; *) build="$(pwd)/$build" ;; esac
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target tellweir_screenshots
 out="$build/screenshots"
-program="$(pwd)/$build/tests/shell/tellweir_screenshots"
+program="$build/tests/shell/tellweir_screenshots"
 if ! command -v xvfb-run >/dev/null; then
     QT_QPA_PLATFORM=offscreen "$program" "$out"
     exit

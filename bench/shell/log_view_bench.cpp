@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "log/item_log.h"
-#include "shell/color_edit_view.h"
-#include "shell/log_window.h"
-#include "shell/qt_desktop_port.h"
+#include "shell/log_view/color_edit_view.h"
+#include "shell/log_view/log_window.h"
+#include "shell/program/qt_desktop_port.h"
 
 using namespace tellweir;
 

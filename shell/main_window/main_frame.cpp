@@ -1,0 +1,630 @@
+// The main window and its tray icon.
+#include "shell/main_window/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <unordered_set>
+
+#include "core/task_properties.h"
+#include "shell/widgets/about_dialog.h"
+#include "shell/log_view/log_window.h"
+#include "shell/widgets/message_box.h"
+#include "shell/log_view/prompts_window.h"
+#include "shell/program/qt_desktop_port.h"
+#include "shell/settings/settings_dialog.h"
+#include "shell/widgets/shell_icons.h"
+#include "shell/task_dialog/task_dialog.h"
+#include "shell/main_window/task_list_model.h"
+#include "shell/main_window/task_list_view.h"
+#include "shell/main_window/window_layout.h"
+#include "store/app_identity.h"
+#include "store/app_settings.h"
+#include "store/help_file.h"
+#include "store/setting_ids.h"
+#include "url/url_mask.h"
+
+namespace tellweir {
+
+namespace {
+
+QString SettingText(const CPropertySet& settings, PropertyId id) {
+    return QString::fromStdString(settings.String(id));
+}
+
+constexpr int kTickMs = 250;
+constexpr int kTrayTipLimit = 127;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySet& settings)
+    : engine_(engine),
+      port_(port),
+      settings_(settings),
+      model_(new CTaskListModel(this)),
+      list_(new CTaskListView(model_, this)) {
+    setWindowTitle(QStringLiteral("%1 - %2").arg(IdentityText(CAppIdentity::kProduct),
+                                                 IdentityText(CAppIdentity::kVersion)));
+    setWindowIcon(AppIcon());
+    setCentralWidget(list_);
+    std::vector<MonitorTaskPtr> tasks;
+    engine_.SnapshotTasks(tasks);
+    model_->SetTasks(tasks);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateTray();
+    ConnectPort();
+    list_->ApplyColumnWidths(SettingText(settings_, setting::kMonitorListColumns));
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CMainFrame::UpdateCommands);
+    connect(list_, &CTaskListView::rowActivated, this, [this] { Execute(kCmdEventsActions); });
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(kTickMs);
+    connect(timer_, &QTimer::timeout, this, &CMainFrame::Tick);
+    timer_->start();
+    resize(1040, 440);
+    Tick();
+}
+
+CMainFrame::~CMainFrame() {
+    // The log windows are top-level windows of their own; they go with the frame, the prompts
+    // window first.
+    delete promptsWindow_;
+    delete logWindow_;
+}
+
+void CMainFrame::CreateActions() {
+    for (const CommandInfo& info : Commands()) {
+        auto* action = new QAction(QString::fromUtf8(info.text), this);
+        if (*info.key) action->setShortcut(QKeySequence(QString::fromLatin1(info.key)));
+        action->setStatusTip(QString::fromUtf8(info.status));
+        action->setToolTip(QString::fromUtf8(info.tooltip));
+        if (info.ownIcon)
+            action->setIcon(ToolbarIcon(info.themeIcon ? info.themeIcon : "", info.ownIcon));
+        else if (info.themeIcon)
+            action->setIcon(QIcon::fromTheme(QString::fromLatin1(info.themeIcon)));
+        const CommandId id = info.id;
+        connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+        addAction(action);  // the keys work while the menu bar is hidden, too
+        actions_[id] = action;
+    }
+    for (CommandId id : {kCmdToolbar, kCmdStatusBar}) {
+        actions_[id]->setCheckable(true);
+        actions_[id]->setChecked(true);
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
+    for (CommandId id : {kCmdNewTask, kCmdDisplayPrompts, kCmdShow, kCmdHide})
+        fileMenu_->addAction(actions_[id]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdCleanupCache]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdSettings]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdExit]);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(actions_[kCmdToolbar]);
+    view->addAction(actions_[kCmdStatusBar]);
+
+    itemMenu_ = menuBar()->addMenu(QStringLiteral("&Item"));
+    for (CommandId id : {kCmdEventsActions, kCmdSchedule, kCmdViewLog, kCmdClearLog})
+        itemMenu_->addAction(actions_[id]);
+    itemMenu_->addSeparator();
+    for (CommandId id : {kCmdStart, kCmdStop, kCmdRemove})
+        itemMenu_->addAction(actions_[id]);
+    list_->SetContextMenu(itemMenu_, actions_[kCmdEventsActions]);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(actions_[kCmdHelp]);
+    help->addSeparator();
+    help->addAction(actions_[kCmdUpdate]);
+    help->addSeparator();
+    help->addAction(actions_[kCmdAbout]);
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->addAction(actions_[kCmdNewTask]);
+    bar->addSeparator();
+    bar->addAction(actions_[kCmdSettings]);
+    bar->addSeparator();
+    for (CommandId id : {kCmdViewLog, kCmdSchedule, kCmdEventsActions})
+        bar->addAction(actions_[id]);
+    bar->addSeparator();
+    bar->addAction(actions_[kCmdStop]);
+    bar->addAction(actions_[kCmdStart]);
+    bar->addSeparator();
+    bar->addAction(actions_[kCmdAbout]);
+    connect(actions_[kCmdToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    clock_ = new QLabel(bar);
+    clock_->setMinimumWidth(120);
+    clock_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    bar->addPermanentWidget(clock_);
+    bar->showMessage(QStringLiteral("Ready"));
+    // A command's status text shows while the pointer is on it; then "Ready" again.
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
+        if (message.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+    });
+    connect(actions_[kCmdStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::CreateTray() {
+    trayMenu_ = new QMenu(this);
+    auto* about = new QAction(QStringLiteral("&About..."), trayMenu_);
+    connect(about, &QAction::triggered, this, [this] { Execute(kCmdAbout); });
+    trayMenu_->addAction(about);
+    trayMenu_->addSeparator();
+    trayMenu_->addActions(fileMenu_->actions());
+    trayMenu_->setDefaultAction(actions_[kCmdShow]);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        statusBar()->showMessage(QStringLiteral("No system tray: closing the window minimises it."),
+                                 10000);
+        return;
+    }
+    tray_ = new QSystemTrayIcon(AppIcon(), this);
+    tray_->setToolTip(TrayTip());
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { TrayActivated(reason); });
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
+        ShowWindow();
+        for (int row = 0; row < model_->rowCount(); ++row)
+            if (QString::fromStdString(model_->RowAt(row).name) == notifiedTask_) {
+                list_->SelectTask(model_->TaskAt(row).get());
+                break;
+            }
+    });
+    tray_->show();
+}
+
+void CMainFrame::ConnectPort() {
+    connect(&port_, &CQtDesktopPort::displayQueueRequested, this, &CMainFrame::ShowWindow);
+    connect(&port_, &CQtDesktopPort::promptShown, this, &CMainFrame::Prompt);
+    connect(&port_, &CQtDesktopPort::iconLit, this, &CMainFrame::LightIcon);
+    connect(&port_, &CQtDesktopPort::logChanged, this, [this](int logId) {
+        if (logWindow_) logWindow_->LogChanged(logId);
+        if (promptsWindow_) promptsWindow_->LogChanged(logId);
+    });
+}
+
+void CMainFrame::Start(bool hidden) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const std::optional<WindowPlacement> placement =
+        ParsePlacement(SettingText(settings_, setting::kMainFrameLayout), area);
+    if (placement) setGeometry(placement->normal);
+    if (placement && placement->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    if (!hidden) {
+        show();
+    } else if (!tray_) {
+        // Without a tray a hidden window could not be found again.
+        showMinimized();
+    }
+    UpdateCommands();
+}
+
+QString CMainFrame::TrayTip() const {
+    std::string title = CAppIdentity::Instance().FormatProductTitle("", "", true);
+    return QString::fromStdString(title).left(kTrayTipLimit);
+}
+
+QString CMainFrame::LitTip() const {
+    return QStringLiteral("Item: %1 - %2").arg(litTask_, litText_).left(kTrayTipLimit);
+}
+
+void CMainFrame::Tick() {
+    if (ticking_) return;
+    ticking_ = true;
+    model_->Refresh();
+    clock_->setText(QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat));
+    if (tray_) {
+        if (lit_) {
+            litPhase_ ^= 1;
+            tray_->setIcon(LitTrayIcon(litPhase_));
+            tray_->setToolTip(LitTip());
+        } else if (trayIconShown_) {
+            tray_->setIcon(AppIcon());
+            tray_->setToolTip(TrayTip());
+            trayIconShown_ = false;
+        }
+        if (!tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+    }
+    UpdateCommands();
+    ticking_ = false;
+}
+
+void CMainFrame::UpdateCommands() {
+    const bool question = exitQuestion_ > 0;
+    QWidget* modal = QApplication::activeModalWidget();
+    const bool hidden = !isVisible() || isMinimized();
+    int selected = 0;
+    bool someActive = false;
+    bool someInactive = false;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
+        ++selected;
+        const TaskState state = model_->RowAt(index.row()).state;
+        const bool active = state == TaskState::Waiting || state == TaskState::Working;
+        someActive |= active;
+        someInactive |= !active;
+    }
+    const auto enable = [&](CommandId id, bool on) { actions_[id]->setEnabled(on); };
+    enable(kCmdShow, hidden && !question);
+    enable(kCmdHide, !hidden && modal == nullptr && !question);
+    enable(kCmdCleanupCache, !question);
+    enable(kCmdExit, !question && (modal == nullptr ||
+                                   (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
+    enable(kCmdEventsActions, !question && selected == 1);
+    enable(kCmdSchedule, !question && selected == 1);
+    enable(kCmdViewLog, !question && selected == 1);
+    enable(kCmdClearLog, !question && selected > 0);
+    enable(kCmdStart, !question && someInactive);
+    enable(kCmdStop, !question && someActive);
+    enable(kCmdRemove, !question && selected > 0);
+}
+
+void CMainFrame::Execute(CommandId id) {
+    if (!actions_[id]->isEnabled()) return;
+    switch (id) {
+        case kCmdNewTask:
+            return NewTask();
+        case kCmdDisplayPrompts:
+            return ShowPrompts();
+        case kCmdShow:
+            return ShowWindow();
+        case kCmdHide:
+            hide();
+            UpdateCommands();
+            return;
+        case kCmdCleanupCache:
+            return CleanupCache();
+        case kCmdSettings:
+            return ShowSettings();
+        case kCmdExit:
+            return Exit();
+        case kCmdToolbar:
+        case kCmdStatusBar:
+            return;  // the checkable actions toggle the bars themselves
+        case kCmdEventsActions:
+            return EditTask(false);
+        case kCmdSchedule:
+            return EditTask(true);
+        case kCmdViewLog:
+            return ViewLog();
+        case kCmdClearLog:
+            return ClearLog();
+        case kCmdStart:
+            return StartTasks(true);
+        case kCmdStop:
+            return StartTasks(false);
+        case kCmdRemove:
+            return RemoveTasks();
+        case kCmdHelp:
+            return ShowHelp();
+        case kCmdUpdate:
+            return OpenHomePage();
+        case kCmdAbout:
+            return ShowAbout();
+    }
+}
+
+void CMainFrame::ShowWindow() {
+    if (isMinimized())
+        showNormal();
+    else if (!isVisible())
+        show();
+    raise();
+    activateWindow();
+    UpdateCommands();
+}
+
+void CMainFrame::SaveQueue() {
+    const TransferResult saved = engine_.SaveQueue();
+    if (saved != result::kOk)
+        statusBar()->showMessage(QStringLiteral("Cannot save the queue file (%1).")
+                                     .arg(QString::fromStdString(ResultName(saved))),
+                                 10000);
+}
+
+void CMainFrame::NewTask() {
+    ShowWindow();
+    MonitorTaskPtr task;
+    if (!RunTaskDialog(this, port_, QString(), task)) return;
+    if (!engine_.AddTask(*task)) {
+        AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
+                              .arg(QString::fromStdString(MaskUrlPassword(task->GetUri()))));
+        return;
+    }
+    SaveQueue();
+    model_->AddTask(task);
+    list_->SelectTask(task.get());
+}
+
+void CMainFrame::EditTask(bool schedule) {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    if (selected.empty()) return;
+    const MonitorTaskPtr& task = selected.front();
+    MonitorTaskPtr copy = task->Clone();
+    const std::string oldName = copy->GetName();
+    const std::string oldUri = copy->GetUri();
+    const QString page = schedule ? QStringLiteral("schedule") : QStringLiteral("events");
+    if (!RunTaskDialog(this, port_, page, copy)) return;
+    if (copy->GetName() != oldName && engine_.NameExists(copy->GetName())) {
+        ShowMessage(this, QStringLiteral("A task named \"%1\" exists already; the name is kept.")
+                              .arg(QString::fromStdString(copy->GetName())));
+        copy->SetName(oldName);
+    }
+    if (copy->GetUri() != oldUri && !copy->Prepare(false)) {
+        AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
+                              .arg(QString::fromStdString(MaskUrlPassword(copy->GetUri()))));
+        return;
+    }
+    task->Assign(*copy);
+    SaveQueue();
+    model_->RefreshRow(model_->RowOf(task.get()));
+}
+
+void CMainFrame::ViewLog() {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    if (selected.empty()) return;
+    const MonitorTaskPtr& task = selected.front();
+    const ItemLogPtr log = task->GetLog();
+    if (!log) return;
+    // One window for all tasks: View Log on another task switches it.
+    if (!logWindow_) logWindow_ = new CLogWindow(&port_);
+    logWindow_->SetTitle(
+        QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
+    logWindow_->ShowLog(log);
+}
+
+void CMainFrame::ClearLog() {
+    for (const MonitorTaskPtr& task : list_->SelectedTasks())
+        if (ItemLogPtr log = task->GetLog()) log->Clear();
+}
+
+void CMainFrame::StartTasks(bool start) {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    if (selected.empty()) return;
+    if (start)
+        engine_.ResumeTasks(selected);
+    else
+        engine_.StopTasks(selected);
+    SaveQueue();
+    model_->Refresh();
+    UpdateCommands();
+}
+
+void CMainFrame::RemoveTasks() {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    if (selected.empty()) return;
+    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete %1 monitor task(s)?")
+                            .arg(selected.size())))
+        return;
+    engine_.DeleteTasks(selected);
+    SaveQueue();
+    model_->RemoveTasks(selected);
+    UpdateCommands();
+}
+
+void CMainFrame::CleanupCache() {
+    // The cache folder may be large: it is walked on a thread of its own, and the result comes
+    // back to this window when done.
+    QPointer<CMainFrame> self(this);
+    QThread* worker = QThread::create([this, self] {
+        const CacheCleanupResult result = engine_.CleanupCache();
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, result] {
+                if (!self) return;
+                self->AddPromptLine(
+                    QStringLiteral("Cache cleanup"),
+                    QStringLiteral("Cache cleanup results: Skipped: %1 Skipped size: %2 "
+                                   "Deleted: %3 Deleted size: %4")
+                        .arg(result.skipped)
+                        .arg(result.skippedBytes)
+                        .arg(result.deleted)
+                        .arg(result.deletedBytes));
+                self->ShowPrompts();
+            },
+            Qt::QueuedConnection);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    connect(this, &CMainFrame::exitRequested, worker, [worker] { worker->wait(); });
+    worker->start();
+}
+
+void CMainFrame::AddPromptLine(const QString& taskName, const QString& text) {
+    if (const ItemLogPtr log = engine_.GetEngineLog()) WritePromptEntries(*log, taskName, text);
+}
+
+void CMainFrame::ShowPrompts() {
+    ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), QString(), QString());
+}
+
+void CMainFrame::Prompt(const QString& taskName, const QString& text) {
+    ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), taskName, text);
+    Notify(taskName, text);
+}
+
+void CMainFrame::LightIcon(const QString& taskName, const QString& text) {
+    lit_ = true;
+    trayIconShown_ = true;
+    litTask_ = taskName;
+    litText_ = text;
+    Notify(taskName, text);
+}
+
+void CMainFrame::Notify(const QString& taskName, const QString& text) {
+    if (!tray_ || (isVisible() && !isMinimized() && isActiveWindow())) return;
+    notifiedTask_ = taskName;
+    // Without a notification service Qt shows nothing, or a balloon of its own.
+    tray_->showMessage(taskName, text, AppIcon());
+}
+
+void CMainFrame::TrayActivated(int reason) {
+    if (reason != QSystemTrayIcon::DoubleClick && reason != QSystemTrayIcon::Trigger) return;
+    ShowWindow();
+    ClearLit(true);
+}
+
+void CMainFrame::ClearLit(bool selectTask) {
+    if (!lit_) return;
+    if (selectTask) {
+        const std::string name = litTask_.toStdString();
+        if (MonitorTaskPtr task = engine_.FindTaskByName(name)) list_->SelectTask(task.get());
+    }
+    lit_ = false;
+    Tick();
+}
+
+void CMainFrame::ShowHelp() {
+    std::string path = settings_.String(setting::kHelpFilePath);
+    if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) {
+        path = FindHelpFile(settings_.String(setting::kExecutablePath));
+        settings_.SetString(setting::kHelpFilePath, path);
+    }
+    if (path.empty() || !OpenWithDesktop(QString::fromStdString(path)))
+        ShowMessage(this, QStringLiteral("Help file not found!"), QMessageBox::Critical);
+}
+
+void CMainFrame::ShowSettings() {
+    SettingsDialogContext context;
+    context.settings = &settings_;
+    RunSettingsDialog(this, context);
+}
+
+void CMainFrame::OpenHomePage() {
+    const QString link = SettingText(settings_, setting::kHomePageLink);
+    if (link.isEmpty() || !OpenWithDesktop(link))
+        ShowMessage(this, QStringLiteral("Unable to open hyperlink:\n\n%1").arg(link));
+}
+
+void CMainFrame::ShowAbout() {
+    CAboutDialog about(this);
+    about.exec();
+}
+
+void CMainFrame::Exit() {
+    if (exitQuestion_ > 0 || qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) return;
+    if (confirmOnExit_) {
+        const int active = engine_.CountActiveTasks();
+        if (active > 0) {
+            ++exitQuestion_;
+            UpdateCommands();
+            const bool yes = AskYesNo(
+                isVisible() ? this : nullptr,
+                QStringLiteral("You have currently %1 active tasks.\nExit Tellweir anyway?")
+                    .arg(active));
+            --exitQuestion_;
+            UpdateCommands();
+            if (!yes) return;
+            confirmOnExit_ = false;
+        }
+    }
+    QTimer::singleShot(0, this, [this] { CloseForExit(10); });
+}
+
+void CMainFrame::ExitNow() {
+    confirmOnExit_ = false;
+    CloseForExit(10);
+}
+
+void CMainFrame::CloseForExit(int tries) {
+    if (exiting_) return;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && tries > 0) {
+        // An open dialog ends as if cancelled; the window's own close comes after it.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(0, this, [this, tries] { CloseForExit(tries - 1); });
+        return;
+    }
+    exiting_ = true;
+    timer_->stop();
+    if (tray_) tray_->hide();
+    SaveLayout();
+    // The port stops passing changes on: the windows stop observing their logs.
+    if (promptsWindow_) promptsWindow_->Detach();
+    if (logWindow_) logWindow_->Detach();
+    close();
+    emit exitRequested();
+}
+
+void CMainFrame::SaveLayout() {
+    WindowPlacement placement;
+    placement.normal = isMaximized() ? normalGeometry() : geometry();
+    if (!placement.normal.isValid()) placement.normal = geometry();
+    placement.maximized = isMaximized();
+    settings_.SetString(setting::kMainFrameLayout, FormatPlacement(placement).toStdString());
+    settings_.SetString(setting::kMonitorListColumns,
+                        FormatColumnWidths(list_->ColumnWidths()).toStdString());
+}
+
+void CMainFrame::SyncWithEngine() {
+    std::vector<MonitorTaskPtr> tasks;
+    engine_.SnapshotTasks(tasks);
+    std::unordered_set<const CMonitorTask*> listed;
+    for (const MonitorTaskPtr& task : tasks)
+        listed.insert(task.get());
+    std::vector<MonitorTaskPtr> gone;
+    std::unordered_set<const CMonitorTask*> shown;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        MonitorTaskPtr task = model_->TaskAt(row);
+        shown.insert(task.get());
+        if (!listed.contains(task.get())) gone.push_back(task);
+    }
+    if (!gone.empty()) model_->RemoveTasks(gone);
+    for (const MonitorTaskPtr& task : tasks)
+        if (!shown.contains(task.get())) model_->AddTask(task);
+    UpdateCommands();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (exiting_) {
+        event->accept();
+        return;
+    }
+    // Closing only puts the window away: monitoring goes on.
+    event->ignore();
+    if (tray_ && tray_->isVisible())
+        hide();
+    else
+        showMinimized();
+    UpdateCommands();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::ActivationChange)
+        UpdateCommands();
+}
+
+}  // namespace tellweir

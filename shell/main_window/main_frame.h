@@ -1,0 +1,138 @@
+// CMainFrame: the main window: menus, toolbar, the task list, the status bar with its clock, the
+// tray icon with its lit state, and the commands on tasks. Closing hides it (or minimises it
+// where there is no tray); Exit asks while tasks are active, closes the open dialogs and ends
+// the event loop, after which the program runs its exit sequence.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <map>
+#include <memory>
+
+#include "core/monitor_engine.h"
+#include "shell/main_window/command_table.h"
+
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace tellweir {
+
+class CLogWindow;
+class CQtDesktopPort;
+class CTaskListModel;
+class CTaskListView;
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // `settings` holds the layout and the links; the engine is loaded and running.
+    CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySet& settings);
+    ~CMainFrame() override;
+
+    // Applies the saved placement; shows the window unless `hidden` (the tray icon alone).
+    void Start(bool hidden);
+
+    QAction* Action(CommandId id) const { return actions_.at(id); }
+    CTaskListView* List() const { return list_; }
+    CTaskListModel* ListModel() const { return model_; }
+    QSystemTrayIcon* Tray() const { return tray_; }
+    QMenu* TrayMenu() const { return trayMenu_; }
+    CLogWindow* LogWindow() const { return logWindow_; }
+    CLogWindow* PromptsWindow() const { return promptsWindow_; }
+
+    // The commands, as the menus run them.
+    void Execute(CommandId id);
+    // Enables the commands by the selection and the state of the tasks.
+    void UpdateCommands();
+    // One tick of the 250 ms timer.
+    void Tick();
+    // Brings the window forward, from the tray too.
+    void ShowWindow();
+    // Ends the program without the exit question (a signal or a logout).
+    void ExitNow();
+    // A click or double click on the tray icon (QSystemTrayIcon::ActivationReason): shows the
+    // window and selects the task that lit the icon.
+    void TrayActivated(int reason);
+    // Adds the engine's new tasks and drops its deleted ones (after a command from outside).
+    void SyncWithEngine();
+
+    bool IsLit() const { return lit_; }
+    QString LitTip() const;
+    QString TrayTip() const;
+    bool ExitQuestionOpen() const { return exitQuestion_ > 0; }
+    bool Exiting() const { return exiting_; }
+    // The saved "Layout/Main Frame" and "Layout/Monitor List Columns" texts.
+    void SaveLayout();
+
+  signals:
+    // The window closed for good: the program runs its exit sequence.
+    void exitRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateTray();
+    void ConnectPort();
+
+    // Commands.
+    void NewTask();
+    void EditTask(bool schedule);
+    void ViewLog();
+    void ClearLog();
+    void StartTasks(bool start);
+    void RemoveTasks();
+    void CleanupCache();
+    void ShowPrompts();
+    void ShowHelp();
+    void ShowSettings();
+    void OpenHomePage();
+    void ShowAbout();
+    void Exit();
+    // Closes the open dialogs, then the window: up to 10 tries, one per event loop turn.
+    void CloseForExit(int tries);
+    void SaveQueue();
+
+    void Prompt(const QString& taskName, const QString& text);
+    void LightIcon(const QString& taskName, const QString& text);
+    // A desktop notification when the window is not in front.
+    void Notify(const QString& taskName, const QString& text);
+    void ClearLit(bool selectTask);
+    void AddPromptLine(const QString& taskName, const QString& text);
+
+    CMonitorEngine& engine_;
+    CQtDesktopPort& port_;
+    CPropertySet& settings_;
+    CTaskListModel* model_;
+    CTaskListView* list_;
+    std::map<CommandId, QAction*> actions_;
+    QMenu* itemMenu_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QTimer* timer_ = nullptr;
+    CLogWindow* logWindow_ = nullptr;
+    CLogWindow* promptsWindow_ = nullptr;
+    bool ticking_ = false;
+    bool lit_ = false;
+    int litPhase_ = 0;
+    QString litTask_;
+    QString litText_;
+    QString notifiedTask_;  // the task of the last notification, selected when it is clicked
+    bool confirmOnExit_ = true;
+    int exitQuestion_ = 0;
+    bool exiting_ = false;
+    bool trayIconShown_ = false;
+};
+
+}  // namespace tellweir

@@ -1,0 +1,88 @@
+// The Qt adapter of the desktop port.
+#include "shell/program/qt_desktop_port.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QThread>
+#include <QUrl>
+#include <future>
+#include <memory>
+
+namespace tellweir {
+
+CQtDesktopPort::CQtDesktopPort(QObject* parent) : QObject(parent) {}
+
+CQtDesktopPort::~CQtDesktopPort() {
+    Close();
+}
+
+void CQtDesktopPort::Close() {
+    closed_.store(true, std::memory_order_release);
+}
+
+template <typename Call>
+void CQtDesktopPort::Queue(Call call) {
+    if (closed_.load(std::memory_order_acquire)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, call = std::move(call)]() {
+            if (!closed_.load(std::memory_order_acquire)) call();
+        },
+        Qt::QueuedConnection);
+}
+
+void CQtDesktopPort::DisplayQueue() {
+    Queue([this] { emit displayQueueRequested(); });
+}
+
+void CQtDesktopPort::ShowPrompt(const std::string& taskName, const std::string& text) {
+    Queue([this, name = QString::fromStdString(taskName), message = QString::fromStdString(text)] {
+        emit promptShown(name, message);
+    });
+}
+
+void CQtDesktopPort::LightTrayIcon(const std::string& taskName, const std::string& text) {
+    Queue([this, name = QString::fromStdString(taskName), message = QString::fromStdString(text)] {
+        emit iconLit(name, message);
+    });
+}
+
+void CQtDesktopPort::LogChanged(std::int32_t logId) {
+    Queue([this, logId] { emit logChanged(logId); });
+}
+
+void CQtDesktopPort::TransfersChanged(TransferNotice /*what*/) {
+    Queue([this] { emit transfersChanged(); });
+}
+
+std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* /*log*/) {
+    if (closed_.load(std::memory_order_acquire)) return std::nullopt;
+    const QString path = QString::fromStdString(target);
+    if (QThread::currentThread() == thread())
+        return OpenWithDesktop(path) ? std::optional<int>(kShellOpenHandled) : std::nullopt;
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> opened = answer->get_future();
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, answer] {
+            answer->set_value(!closed_.load(std::memory_order_acquire) && OpenWithDesktop(path));
+        },
+        Qt::QueuedConnection);
+    // The GUI may be busy in a modal dialog or going away: the action then opens it itself.
+    if (opened.wait_for(kShellOpenWait) != std::future_status::ready) return std::nullopt;
+    bool done = false;
+    try {
+        done = opened.get();
+    } catch (const std::future_error&) {
+        // The queued call was dropped with the event loop: nothing was opened.
+    }
+    return done ? std::optional<int>(kShellOpenHandled) : std::nullopt;
+}
+
+bool OpenWithDesktop(const QString& target) {
+    const QUrl url = QUrl::fromUserInput(target, QString(), QUrl::AssumeLocalFile);
+    return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+}  // namespace tellweir

@@ -1,0 +1,43 @@
+// The Misc page: log length, the download size limit and starting with the desktop session.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "shell/settings/settings_pages.h"
+#include "store/setting_ids.h"
+
+namespace tellweir {
+
+CMiscSettingsPage::CMiscSettingsPage(CPropertySet& values, CPropertySet& target, QWidget* parent)
+    : CSettingsPage(QStringLiteral("Misc"), QStringLiteral("settings-misc"), values, target,
+                    parent) {
+    auto* grid = new QGridLayout;
+    // The arrows stop where the log length ever mattered; the edit takes any count.
+    auto* maxLines = new CBoundSpinBox(0, 16960, this);
+    auto* maxLinesLabel = new QLabel(QStringLiteral("&Maximum lines in the log:"), this);
+    maxLinesLabel->setBuddy(maxLines);
+    grid->addWidget(maxLinesLabel, 0, 0);
+    grid->addWidget(maxLines, 0, 1);
+    auto* maxSize = new CBoundSpinBox(0, 1048576, this);
+    auto* maxSizeLabel = new QLabel(QStringLiteral("Max Download &Size:"), this);
+    maxSizeLabel->setBuddy(maxSize);
+    grid->addWidget(maxSizeLabel, 1, 0);
+    grid->addWidget(maxSize, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("MiB (0: no limit)"), this), 1, 2);
+    grid->setColumnStretch(3, 1);
+
+    auto* startup = new QCheckBox(QStringLiteral("&Run Tellweir when I log in"), this);
+    startup->setToolTip(QStringLiteral("Starts Tellweir in the tray when you log in"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(startup);
+    layout->addStretch(1);
+
+    BindInt(maxLines, setting::kMaxLogLines, 0, 0);
+    BindInt(maxSize, setting::kMaxDownloadSize, 0, 1048576);
+    BindCheck(startup, setting::kRunOnStartup);
+}
+
+}  // namespace tellweir

@@ -1,0 +1,376 @@
+// The log and prompts windows and their text view, driven as a user drives them, over real item
+// logs written from other threads and a real engine.
+#include <QClipboard>
+#include <QImage>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <functional>
+#include <thread>
+
+#include "shell/log_view/color_edit_view.h"
+#include "shell/log_view/log_window.h"
+#include "shell/main_window/task_list_view.h"
+#include "tests/shell/shell_fixture.h"
+
+namespace tellweir::testing {
+namespace {
+
+class LogViewTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        engine_.AnnounceStart();  // the engine log, which the prompts window shows
+    }
+
+    // A view on its own, told of its log's changes through the port as the windows are.
+    CColorEditView& View() {
+        if (!view_) {
+            view_ = std::make_unique<CColorEditView>();
+            view_->SetLogObserver(&port_);
+            QObject::connect(&port_, &CQtDesktopPort::logChanged, view_.get(),
+                             [this](int id) { view_->LogChanged(id); });
+            view_->resize(500, 300);
+            view_->show();
+        }
+        return *view_;
+    }
+
+    CLogWindow* OpenTaskLog(const MonitorTaskPtr& task) {
+        CMainFrame& frame = Frame();
+        frame.List()->SelectTask(task.get());
+        frame.Execute(kCmdViewLog);
+        return frame.LogWindow();
+    }
+
+    void TearDown() override {
+        view_.reset();
+        ShellTest::TearDown();
+    }
+
+    std::unique_ptr<CColorEditView> view_;
+};
+
+bool Waiting(const MonitorTaskPtr& task) {
+    return task->GetState() == TaskState::Waiting && task->Int(task::kCount) > 0;
+}
+
+// The log's text as the view shows it.
+QString Shown(const ItemLogPtr& log) {
+    return QString::fromStdString(log->GetText()).replace(QStringLiteral("\r\n"), "\n");
+}
+
+// The middle of the cell at `column` of `line`, or its left edge.
+QPoint Cell(const CColorEditView& view, int line, int column, bool middle = true) {
+    const int x = (view.GutterColumns() + column - view.LeftColumn()) * view.CharWidth() +
+                  (middle ? view.CharWidth() / 2 : 1);
+    return {x, (line - view.TopLine()) * view.LineHeight() + view.LineHeight() / 2};
+}
+
+QPoint Gutter(const CColorEditView& view, int line) {
+    return {view.CharWidth(), (line - view.TopLine()) * view.LineHeight() + view.LineHeight() / 2};
+}
+
+// Whether row `line` of the view is drawn with pixels of the status colour.
+bool RowHasStatusColour(CColorEditView& view, int line) {
+    const QImage image = view.viewport()->grab().toImage();
+    const QColor want = view.ClassColor(kClassStatus);
+    const int top = (line - view.TopLine()) * view.LineHeight();
+    for (int y = top; y < top + view.LineHeight() && y < image.height(); ++y)
+        for (int x = view.GutterColumns() * view.CharWidth(); x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                    std::abs(c.blue() - want.blue()) <
+                40)
+                return true;
+        }
+    return false;
+}
+
+TEST_F(LogViewTest, StatusWritesAppendBlueLinesAndScrollToThem) {
+    const MonitorTaskPtr task = AddFileTask("Page");
+    ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
+    const ItemLogPtr log = task->GetLog();
+    for (int i = 0; i < 80; ++i)
+        log->Write(1, "E:\tan old line " + std::string(150, 'x'));
+    CLogWindow* window = OpenTaskLog(task);
+    ASSERT_NE(window, nullptr);
+    CColorEditView& view = *window->View();
+    view.ScrollTo(0, 30);
+    ASSERT_EQ(view.LeftColumn(), 30);
+    const int before = view.LineCount();
+    std::thread([&] {
+        log->Write(0, "first new line");
+        log->Write(0, "second new line");
+    }).join();
+    ASSERT_TRUE(WaitFor([&] { return view.Text().endsWith("S:\tsecond new line\n"); }));
+    ASSERT_TRUE(WaitFor([&] { return view.LineCount() >= before + 2; }));
+    const int last = view.LineCount() - 1;
+    EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines() + 1);
+    EXPECT_EQ(view.LeftColumn(), 0);
+    EXPECT_TRUE(view.FollowsEnd());
+    EXPECT_TRUE(RowHasStatusColour(view, last - 1));
+    EXPECT_TRUE(RowHasStatusColour(view, last));
+}
+
+TEST_F(LogViewTest, ClearedOrTrimmedLogReloadsWhole) {
+    const struct {
+        const char* name;
+        std::function<void(CItemLog&)> change;
+    } cases[] = {
+        {"clear", [](CItemLog& log) { log.Clear(); }},
+        // The front goes, yet the text grows: only the lines dropped tell.
+        {"trim",
+         [](CItemLog& log) {
+             log.PopLines(1);
+             log.Write(0, std::string(100, 'y'));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ItemLogPtr log = MakeRef<CItemLog>(700);
+        log->Write(0, "one");
+        log->Write(0, "two");
+        View().AttachLog(log);
+        ASSERT_EQ(View().Text(), "S:\tone\nS:\ttwo\n");
+        std::thread([&] { c.change(*log); }).join();
+        EXPECT_TRUE(WaitFor([&] { return View().Text() == Shown(log); }))
+            << View().Text().toStdString();
+        std::thread([&] { log->Write(0, "after"); }).join();
+        EXPECT_TRUE(WaitFor([&] { return View().Text() == Shown(log); }));
+    }
+}
+
+TEST_F(LogViewTest, GutterWidensWithTheLineCount) {
+    const struct {
+        int lines;
+        int columns;
+    } cases[] = {{1, 3}, {9, 3}, {10, 4}, {99, 4}, {100, 5}, {9999, 6}, {10000, 7}, {100000, 8}};
+    for (const auto& c : cases) {
+        std::string text;
+        for (int i = 0; i < c.lines; ++i)
+            text += "S:\tline\r\n";
+        View().SetText(text, true, 0);
+        EXPECT_EQ(View().LineCount(), c.lines);
+        EXPECT_EQ(View().GutterColumns(), c.columns) << c.lines << " lines";
+    }
+}
+
+TEST_F(LogViewTest, KeysThatEditChangeNothingAndEscapeCloses) {
+    const MonitorTaskPtr task = AddFileTask("Page");
+    CMainFrame& frame = Frame();
+    ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
+    frame.Execute(kCmdDisplayPrompts);
+    OpenTaskLog(task);
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    for (CLogWindow* window : {frame.PromptsWindow(), frame.LogWindow()}) {
+        ASSERT_NE(window, nullptr);
+        SCOPED_TRACE(window->windowTitle().toStdString());
+        CColorEditView* view = window->View();
+        const QString text = view->Text();
+        // Keys go to the active window: the main window's own keys must not take them.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(view, QStringLiteral("typed"));
+        for (const auto& [key, modifiers] : {std::pair{Qt::Key_Backspace, Qt::NoModifier},
+                                             {Qt::Key_Delete, Qt::NoModifier},
+                                             {Qt::Key_V, Qt::ControlModifier},
+                                             {Qt::Key_X, Qt::ControlModifier},
+                                             {Qt::Key_Z, Qt::ControlModifier},
+                                             {Qt::Key_Return, Qt::NoModifier},
+                                             {Qt::Key_Enter, Qt::KeypadModifier}})
+            QTest::keyClick(view, key, modifiers);
+        // The view shows its log and nothing typed (the engine log may have grown meanwhile).
+        const ItemLogPtr log = view->AttachedLog();
+        EXPECT_TRUE(WaitFor([&] { return view->Text() == Shown(log); }));
+        EXPECT_TRUE(view->Text().startsWith(text)) << view->Text().toStdString();
+        EXPECT_FALSE(view->Text().contains("typed") || view->Text().contains("pasted"));
+        EXPECT_TRUE(window->isVisible());  // Enter does nothing
+        QTest::keyClick(view, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(view->AttachedLog().get(), nullptr);
+    }
+}
+
+TEST_F(LogViewTest, SelectionByKeyboardAndMouse) {
+    CLogWindow window(&port_);
+    ItemLogPtr log = MakeRef<CItemLog>(701);
+    log->Write(0, "first line");
+    log->Write(1, "second [2] word");
+    log->Write(4, "third");
+    window.ShowLog(log);  // tabs expand to 6 columns: the text starts in column 6
+    CColorEditView* view = window.View();
+    const auto click = [&](QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, at);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        const char* selected;
+    } cases[] = {
+        {"select all", [&] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); },
+         "S:\tfirst line\nE:\tsecond [2] word\nD:\tthird\n"},
+        {"shift end",
+         [&] {
+             QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+             QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+         },
+         "S:\tfirst line"},
+        {"shift ctrl right",
+         [&] {
+             QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+             QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
+         },
+         "S:\t"},
+        {"shift down",
+         [&] {
+             click(Cell(*view, 0, 6, false));
+             QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+         },
+         "first line\nE:\t"},
+        {"click and shift click",
+         [&] {
+             click(Cell(*view, 0, 6, false));
+             click(Cell(*view, 0, 11, false), Qt::ShiftModifier);
+         },
+         "first"},
+        {"double click",
+         [&] { QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 8)); },
+         "second"},
+        {"ctrl click", [&] { click(Cell(*view, 1, 17), Qt::ControlModifier); }, "word"},
+        {"gutter", [&] { click(Gutter(*view, 1)); }, "E:\tsecond [2] word\n"},
+        {"gutter shift",
+         [&] {
+             click(Gutter(*view, 0));
+             click(Gutter(*view, 1), Qt::ShiftModifier);
+         },
+         "S:\tfirst line\nE:\tsecond [2] word\n"},
+        {"gutter ctrl", [&] { click(Gutter(*view, 1), Qt::ControlModifier); },
+         "S:\tfirst line\nE:\tsecond [2] word\nD:\tthird\n"},
+        {"drag",
+         [&] {
+             QTest::mousePress(view->viewport(), Qt::LeftButton, {}, Cell(*view, 1, 6, false));
+             QMouseEvent move(QEvent::MouseMove, Cell(*view, 2, 8, false),
+                              view->viewport()->mapToGlobal(Cell(*view, 2, 8, false)), Qt::NoButton,
+                              Qt::LeftButton, Qt::NoModifier);
+             QApplication::sendEvent(view->viewport(), &move);
+             QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, Cell(*view, 2, 8, false));
+         },
+         "second [2] word\nD:\tth"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        click(Cell(*view, 2, 0));
+        c.act();
+        EXPECT_EQ(view->SelectedText(), c.selected);
+    }
+    QTest::keyClick(view, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), view->SelectedText());
+    // Left without Shift collapses the selection to its start.
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_EQ(view->SelectedText(), "");
+    EXPECT_EQ(view->Caret(), (TextPos{1, 3}));
+}
+
+TEST_F(LogViewTest, WheelScrollsAndScrollingStaysWithinTheText) {
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "S:\t" + std::string(300, 'x') + "\r\n";
+    CColorEditView& view = View();
+    view.SetText(text, true, 0);
+    const auto wheel = [&](int notches, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(QPointF(100, 50), view.viewport()->mapToGlobal(QPointF(100, 50)),
+                          QPoint(), QPoint(0, -120 * notches), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    wheel(2, Qt::NoModifier);
+    EXPECT_EQ(view.TopLine(), 6);
+    wheel(1, Qt::ShiftModifier);
+    EXPECT_EQ(view.LeftColumn(), 4);
+    EXPECT_EQ(view.verticalScrollBar()->value(), 6);
+    view.ScrollTo(1'000'000, 1'000'000);
+    EXPECT_EQ(view.TopLine(), 100 - view.VisibleLines() + 1);
+    EXPECT_EQ(view.LeftColumn(), view.Buffer().LongestWidth() - view.VisibleColumns() + 2);
+    EXPECT_EQ(view.Buffer().LongestWidth(), 304);  // "S:" and a tab of 4, then 300
+    // A view that follows the end stays there when it grows taller.
+    EXPECT_TRUE(view.FollowsEnd());
+    view.resize(view.width(), view.height() + 100);
+    EXPECT_EQ(view.TopLine(), 100 - view.VisibleLines() + 1);
+}
+
+TEST_F(LogViewTest, PromptsWriteTwoEntriesIntoTheEngineLog) {
+    CMainFrame& frame = Frame();
+    const ItemLogPtr log = engine_.GetEngineLog();
+    ASSERT_NE(log.get(), nullptr);
+    const struct {
+        std::string name;
+        std::string text;
+        const char* entries;  // a pattern of what the log gains
+    } cases[] = {
+        {"Page", "Changed", R"(^S:\tPrompt action: \[[^\]]+\] "Page"\.\r\nD:\tChanged\r\n$)"},
+        {"", "No name",
+         R"(^S:\tPrompt action: \[[^\]]+\] < name not specified>\.\r\nD:\tNo name\r\n$)"},
+        {"Page", "", R"(^S:\tPrompt action: \[[^\]]+\] "Page"\.\r\nD:\t\r\n$)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries);
+        const std::size_t before = log->GetText().size();
+        std::thread([&] { port_.ShowPrompt(c.name, c.text); }).join();
+        ASSERT_TRUE(WaitFor([&] { return log->GetText().size() > before; }));
+        const QString added = QString::fromStdString(log->GetText().substr(before));
+        EXPECT_TRUE(QRegularExpression(c.entries).match(added).hasMatch()) << added.toStdString();
+        CLogWindow* prompts = frame.PromptsWindow();
+        ASSERT_NE(prompts, nullptr);
+        EXPECT_EQ(prompts->windowTitle(), "Monitor prompt events");
+        EXPECT_TRUE(prompts->isVisible());
+        EXPECT_TRUE(WaitFor([&] { return prompts->View()->Text() == Shown(log); }));
+        prompts->close();
+    }
+    // Display Prompts only shows the window.
+    const std::string text = log->GetText();
+    frame.Execute(kCmdDisplayPrompts);
+    EXPECT_TRUE(frame.PromptsWindow()->isVisible());
+    EXPECT_EQ(log->GetText(), text);
+    EXPECT_EQ(frame.PromptsWindow()->View()->Text(), Shown(log));
+}
+
+TEST_F(LogViewTest, OneLogWindowSwitchesBetweenTasksAndReopensWhole) {
+    const MonitorTaskPtr first = AddFileTask("First");
+    const MonitorTaskPtr second = AddFileTask("Second");
+    first->GetLog()->Write(0, "of the first");
+    second->GetLog()->Write(0, "of the second");
+    CLogWindow* window = OpenTaskLog(first);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->View()->Text().contains("of the first"));
+    EXPECT_EQ(OpenTaskLog(second), window);
+    EXPECT_EQ(window->windowTitle(), "Monitor item log: Second");
+    EXPECT_TRUE(window->View()->Text().contains("of the second"));
+    EXPECT_FALSE(window->View()->Text().contains("of the first"));
+
+    QTest::mouseClick(window->CloseButton(), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->View()->AttachedLog().get(), nullptr);
+    std::thread([&] { second->GetLog()->Write(0, "while closed"); }).join();
+    EXPECT_EQ(OpenTaskLog(second), window);
+    EXPECT_EQ(window->View()->Text(), Shown(second->GetLog()));
+}
+
+TEST_F(LogViewTest, StayOnTopKeepsThePlace) {
+    CLogWindow window(&port_, QStringLiteral("Monitor item log: Page"));
+    window.ShowLog(MakeRef<CItemLog>(702));
+    window.setGeometry(120, 130, 500, 300);
+    const QRect place = window.geometry();
+    QTest::mouseClick(window.StayOnTopButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.geometry(), place);
+    QTest::mouseClick(window.StayOnTopButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(window.geometry(), place);
+}
+
+}  // namespace
+}  // namespace tellweir::testing
