@@ -52,8 +52,8 @@ class ProxyBypassTest : public ::testing::Test {
         CTransferManager& manager = CTransferManager::Create(options);
         RegisterNetworkClients(manager);
         CTransferRequest request;
-        EXPECT_TRUE(request.SetUrl("http://" + host + ":" + std::to_string(origin.Port()) + "/page",
-                                   true));
+        EXPECT_TRUE(
+            request.SetUrl("http://" + host + ":" + std::to_string(origin.Port()) + "/page", true));
         request.SetInt(prop::kOperation, prop::kOperationFileInfo);
         std::int32_t id = 0;
         EXPECT_EQ(manager.AddTransfer(request, id, true), kManagerOk);
