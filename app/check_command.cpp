@@ -10,6 +10,7 @@
 #include "app/services.h"
 #include "core/info_file.h"
 #include "core/task_properties.h"
+#include "log/error_words.h"
 #include "log/log_registry.h"
 #include "store/app_settings.h"
 #include "transfer/file_info.h"
@@ -134,7 +135,7 @@ int CheckRemote(const ProgramOptions& options) {
         (void)manager.RemoveTransfer(id);
     }
     if (status.result != 0) {
-        std::fprintf(stderr, "%s\n", ResultName(status.result).c_str());
+        std::fprintf(stderr, "%s\n", ResultText(status.result).c_str());
         return 1;
     }
     if (options.download) {

@@ -5,6 +5,7 @@
 #include "core/default_events.h"
 #include "core/event_table.h"
 #include "core/monitor_task.h"
+#include "log/error_words.h"
 #include "url/url_mask.h"
 
 namespace tellweir {
@@ -31,7 +32,7 @@ void CMonitorTask::RunActions(IDesktopPort& desktop) {
         pendingEngineActions_.clear();
         const char* format = lines.size() == 1 ? "Last monitor event: %s (%s), %d action."
                                                : "Last monitor event: %s (%s), %d actions.";
-        WriteLog(0, format, EventDisplayName(chosenEvent_), ResultName(lastResult_), lines.size());
+        WriteLog(0, format, EventDisplayName(chosenEvent_), ResultText(lastResult_), lines.size());
         for (std::size_t i = 0; i < lines.size(); ++i)
             WriteLog(0, "Action %d: %s.", i + 1, MaskUrlPasswordsInText(lines[i]));
         log = GetLog();

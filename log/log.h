@@ -44,6 +44,8 @@ class ILog : public IRefCounted {
 using LogPtr = RefPtr<ILog>;
 
 // The text of status message `index` formatted with `args`; empty for an index outside 0..52.
+// A socket error number in the text is followed by its words: "(error: 10061, connection
+// refused)."
 std::string FormatStatusMessage(int index, FormatArgs args);
 
 }  // namespace tellweir

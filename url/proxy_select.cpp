@@ -3,6 +3,7 @@
 
 #include "base/ascii_text.h"
 #include "store/setting_ids.h"
+#include "url/local_host.h"
 #include "url/wildcard_mask.h"
 
 namespace tellweir {
@@ -10,12 +11,6 @@ namespace {
 
 bool IsSet(const CPropertySet& settings, PropertyId id) {
     return settings.Int(id) != 0;
-}
-
-// A host without '.', or whose first '.' is its last character, lies in the local network.
-bool IsLocalHost(std::string_view host) {
-    const std::size_t dot = host.find('.');
-    return dot == std::string_view::npos || dot + 1 == host.size();
 }
 
 // The configured proxy for the target's protocol; empty when none is enabled.

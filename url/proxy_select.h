@@ -14,7 +14,7 @@ inline constexpr PropertyId kRequestProxyUrl = 500;
 // The proxy text to hand to CNetSocket::ConnectVia for a transfer to `target`; empty means a
 // direct connection. `request` is the transfer request (its property 500), `settings` the
 // application settings ("Proxy/..."). A proxy text that does not parse strictly, "NO", an FTP
-// proxy for an HTTPS target, a host of the local network (with "Skip Local") and a host on the
+// proxy for an HTTPS target, a local host (IsLocalHost, with "Skip Local") and a host on the
 // skip list get no proxy; an HTTP proxy for an HTTPS target becomes an HTTPS proxy, so the
 // connection tunnels through it with CONNECT.
 std::string SelectProxy(const CPropertySet& request, const CUrlAddress& target,

@@ -4,6 +4,7 @@
 
 #include "base/ascii_text.h"
 #include "base/text_format.h"
+#include "log/error_words.h"
 #include "log/status_message.h"
 #include "net/http/body_decoder.h"
 #include "net/http/content_range.h"
@@ -115,8 +116,8 @@ TransferResult CHttpSession::BodyReceiveFailed(const CBodyDecoder& decoder, ILog
         LogMessage(log, kLevelError, msg::kTimeoutOn, "HTTP recv body");
     else if (error != result::kStopped)
         LogMessage(log, kLevelError, msg::kTransferAborted,
-                   Format("connection closed (error: %d)", error), ExpectedText(decoder.Length()),
-                   Format("%I64d", decoder.Written()));
+                   Format("connection closed (error: %s)", ErrorNumberText(error)),
+                   ExpectedText(decoder.Length()), Format("%I64d", decoder.Written()));
     return error;
 }
 

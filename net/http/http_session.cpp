@@ -7,6 +7,7 @@
 
 #include "base/ascii_text.h"
 #include "base/text_format.h"
+#include "log/error_words.h"
 #include "log/status_message.h"
 #include "net/cookie/cookie_store.h"
 #include "net/http/http_request.h"
@@ -154,8 +155,8 @@ TransferResult CHttpSession::SendRequest(std::string_view head, ILog* log) {
     if (log && error == result::kTimeout)
         log->WriteMessage(kLevelError, msg::kTimeoutOn, "HTTP");
     else if (log)
-        log->WriteFormat(kLevelError, "Request failed on sending: connection closed (error: %d).",
-                         error);
+        log->WriteFormat(kLevelError, "Request failed on sending: connection closed (error: %s).",
+                         ErrorNumberText(error));
     return error;
 }
 

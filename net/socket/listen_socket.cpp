@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "log/error_words.h"
 #include "net/net_log.h"
 #include "net/socket/net_socket.h"
 #include "net/socket/socket_address.h"
@@ -17,14 +18,14 @@ bool CNetSocket::Bind(Ipv4Address address, int port, ILog* log) {
     Close();
     if (!OpenStream()) {
         lastError_ = LastSocketError();
-        LogFormat(log, kLevelError, "Can't socket (error: %d).", lastError_);
+        LogFormat(log, kLevelError, "Can't socket (error: %s).", ErrorNumberText(lastError_));
         return false;
     }
     const sockaddr_in local = ToSockaddr(address, port);
     if (::bind(handle_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         lastError_ = LastSocketError();
-        LogFormat(log, kLevelError, "Can't bind to %s:%d (error: %d).", FormatAddress(address),
-                  port, lastError_);
+        LogFormat(log, kLevelError, "Can't bind to %s:%d (error: %s).", FormatAddress(address),
+                  port, ErrorNumberText(lastError_));
         return false;
     }
     Ipv4Address bound = address;
@@ -37,7 +38,7 @@ bool CNetSocket::Bind(Ipv4Address address, int port, ILog* log) {
 bool CNetSocket::Listen(int backlog, ILog* log) {
     if (::listen(handle_, backlog) != 0) {
         lastError_ = LastSocketError();
-        LogFormat(log, kLevelError, "Can't listen (error: %d).", lastError_);
+        LogFormat(log, kLevelError, "Can't listen (error: %s).", ErrorNumberText(lastError_));
         return false;
     }
     // Accept waits with poll; a connection reset before it is taken must not block accept().
@@ -69,7 +70,7 @@ bool CNetSocket::Accept(CNetSocket& target, ILog* log) {
     }
     lastError_ = Failure(error);
     if (lastError_ != 0) {
-        LogFormat(log, kLevelError, "Can't accept (error: %d).", lastError_);
+        LogFormat(log, kLevelError, "Can't accept (error: %s).", ErrorNumberText(lastError_));
         return false;
     }
     target.SetHandle(accepted);

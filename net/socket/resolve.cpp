@@ -1,4 +1,4 @@
-// Dotted decimal addresses, the system's name lookup, and lookups a caller can give up on.
+// The system's name lookup, and lookups a caller can give up on.
 #include "net/socket/resolve.h"
 
 #include <netdb.h>
@@ -11,7 +11,6 @@
 #include <system_error>
 #include <thread>
 
-#include "base/ascii_text.h"
 #include "base/change_stamp.h"
 
 namespace tellweir {
@@ -51,27 +50,6 @@ struct CHostLookup::Shared {
     bool done = false;
     std::optional<Ipv4Address> answer;
 };
-
-std::optional<Ipv4Address> ParseDottedAddress(std::string_view text) {
-    Ipv4Address address = 0;
-    int part = 0;  // index of the part being read
-    unsigned value = 0;
-    for (char c : text) {
-        if (c == '.') {
-            address |= value << (8 * (3 - part));
-            value = 0;
-            if (++part == 4) break;
-        } else if (IsAsciiDigit(c)) {
-            value = value * 10 + unsigned(c - '0');
-            if (value > 255) return std::nullopt;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (part < 4) address |= value << (8 * (3 - part));
-    if (!IsUsable(address)) return std::nullopt;
-    return address;
-}
 
 std::optional<Ipv4Address> ResolveHost(std::string_view host) {
     if (std::optional<Ipv4Address> dotted = ParseDottedAddress(host)) return dotted;

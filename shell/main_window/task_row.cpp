@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/task_properties.h"
+#include "log/error_words.h"
 
 namespace tellweir {
 
@@ -100,7 +101,7 @@ std::string TaskRow::Text(int column) const {
         case kColumnBytesRecv:
             return GroupDigits(bytesRecv);
         case kColumnLastError:
-            return ResultName(lastResult);
+            return ResultText(lastResult);
         default:
             return {};
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "log/error_words.h"
 #include "log/log.h"
 #include "log/status_message.h"
 
@@ -58,6 +59,56 @@ TEST(StatusMessage, TemplatesFormatAsTheLogsShowThem) {
     EXPECT_EQ(StatusMessage(52), "Server certificate denied by user.");
     EXPECT_EQ(StatusMessage(53), "");
     EXPECT_EQ(StatusMessage(-1), "");
+}
+
+TEST(ErrorWords, SocketErrorNumbersCarryTheirWords) {
+    struct Case {
+        TransferResult code;
+        const char* number;  // ErrorNumberText
+        const char* result;  // ResultText
+    };
+    const Case cases[] = {
+        {10061, "10061, connection refused", "Error 10061, connection refused"},
+        {10060, "10060, connection timed out", "Error 10060, connection timed out"},
+        {10054, "10054, connection reset by peer", "Error 10054, connection reset by peer"},
+        {10065, "10065, no route to host", "Error 10065, no route to host"},
+        {110, "110", "timeout"},  // the system's own codes keep their names alone
+        {1008, "1008", "cannot resolve hostname"},
+        {10059, "10059", "Error 10059"},  // no errno maps to it
+        {5, "5", "Error 5"},              // a SOCKS5 reply code
+        {-1, "-1", "Error -1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorNumberText(c.code), c.number) << c.code;
+        EXPECT_EQ(ResultText(c.code), c.result) << c.code;
+    }
+}
+
+TEST(ErrorWords, StatusMessagesKeepTheirTextAndNumberAndAddTheWords) {
+    struct Case {
+        int index;
+        std::vector<FormatArg> args;
+        const char* text;
+    };
+    const Case cases[] = {
+        {msg::kCannotConnect,
+         {"127.0.0.1", 9, 10061},
+         "Cannot connect to 127.0.0.1:9 (error: 10061, connection refused)."},
+        {msg::kCannotConnect, {"127.0.0.1", 9, 110}, "Cannot connect to 127.0.0.1:9 (error: 110)."},
+        {msg::kCannotSocket, {10024}, "Cannot socket (error: 10024, too many open files)."},
+        {msg::kProxyFailed,
+         {"10.1.0.0", 81, 10053},
+         "Cannot connect to 10.1.0.0:81 via proxy (error: 10053, connection aborted)."},
+        {msg::kControlClosedCode,
+         {10054},
+         "Control connection closed (10054, connection reset by peer)."},
+        {msg::kDataClosedCode, {10053}, "Data connection closed (10053, connection aborted)."},
+        // Only the socket error argument counts: a port that looks like one changes nothing.
+        {msg::kConnected, {"127.0.0.1", 10061}, "Connected to 127.0.0.1:10061."},
+        {msg::kCannotConnect, {}, "Cannot connect to :0 (error: 0)."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatStatusMessage(c.index, c.args), c.text) << c.index;
 }
 
 }  // namespace

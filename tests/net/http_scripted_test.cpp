@@ -209,15 +209,17 @@ TEST_F(HttpScriptedTest, TlsBreaksAndEndings) {
         const char* logLine = nullptr;
     } cases[] = {
         {"broken in the header", Op::Info, "HTTP/1.1 200 OK\r\nContent-Le", TlsEnding::Garbage,
-         10053, "", "1|Control connection closed (10053)."},
+         10053, "", "1|Control connection closed (10053, connection aborted)."},
         {"reset in the header", Op::Info, "HTTP/1.1 200 OK\r\nContent-Le", TlsEnding::Reset, 10054,
          ""},
         {"broken in a sized body", Op::Download, sized, TlsEnding::Garbage, 10053, "01234",
-         "1|Transfer aborted: connection closed (error: 10053), bytes expected 10, received 5."},
+         "1|Transfer aborted: connection closed (error: 10053, connection aborted), bytes expected "
+         "10, received 5."},
         {"reset in a sized body", Op::Download, sized, TlsEnding::Reset, 10054, "01234"},
         {"broken in a body to the close", Op::Download, toTheClose, TlsEnding::Garbage, 10053,
          "01234",
-         "1|Transfer aborted: connection closed (error: 10053), bytes expected ?, received 5."},
+         "1|Transfer aborted: connection closed (error: 10053, connection aborted), bytes expected "
+         "?, received 5."},
         {"body to the close without the close notification", Op::Download, toTheClose,
          TlsEnding::PlainClose, 10053, "01234"},
         {"body to the close with the close notification", Op::Download, toTheClose,

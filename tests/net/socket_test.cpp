@@ -115,8 +115,8 @@ TEST(NetSocket, RefusedConnectLogsTheErrorAndLeavesTheHandleToTheCaller) {
     RecordingLog log;
     EXPECT_FALSE(socket.Connect(testing::kLoopback, port, &log));
     EXPECT_EQ(socket.LastError(), 10061);
-    EXPECT_TRUE(
-        log.Has("1|Cannot connect to 127.0.0.1:" + std::to_string(port) + " (error: 10061)."))
+    EXPECT_TRUE(log.Has("1|Cannot connect to 127.0.0.1:" + std::to_string(port) +
+                        " (error: 10061, connection refused)."))
         << log.Text();
     EXPECT_TRUE(socket.IsOpen());
     socket.Close();
@@ -235,7 +235,8 @@ TEST(NetSocket, BindAndAcceptFailuresAreLogged) {
     RecordingLog log;
     EXPECT_FALSE(second.Bind(testing::kLoopback, port, &log));
     EXPECT_EQ(second.LastError(), 10048);
-    EXPECT_TRUE(log.Has("1|Can't bind to 127.0.0.1:" + std::to_string(port) + " (error: 10048)."))
+    EXPECT_TRUE(log.Has("1|Can't bind to 127.0.0.1:" + std::to_string(port) +
+                        " (error: 10048, address already in use)."))
         << log.Text();
 
     listener.SetTimeout(200);

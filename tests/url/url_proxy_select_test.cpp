@@ -75,10 +75,30 @@ TEST(UrlProxySelect, SkipRules) {
         bool proxied;
     };
     const Case cases[] = {
-        {"www.site.test", false}, {"INTRANET", false}, {"b7.lan", false},
-        {"d7.lan", true},         {"site.test", true}, {"other.test", true},
-        {"printer", false},       {"printer.", false},  // local: no dot, or only a final one
+        {"www.site.test", false},
+        {"INTRANET", false},
+        {"b7.lan", false},
+        {"d7.lan", true},
+        {"site.test", true},
+        {"other.test", true},
+        {"printer", false},
+        {"printer.", false},  // local: no dot, or only a final one
         {"printer.x", true},
+        // This machine, whatever the spelling: loopback addresses and localhost names.
+        {"127.0.0.1", false},
+        {"127.1", false},
+        {"127.255.255.254", false},
+        {"128.0.0.1", true},
+        {"10.0.0.1", true},
+        {"localhost", false},
+        {"LocalHost.", false},
+        {"app.localhost", false},
+        {"localhost.other.test", true},
+        {"mylocalhost.test", true},
+        {"[::1]", false},
+        {"[0:0:0:0:0:0:0:1]", false},
+        {"[::ffff:127.0.0.1]", false},
+        {"[::ffff:10.0.0.1]", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Select(Target(ProtocolId::Http, c.host), settings).empty(), !c.proxied) << c.host;

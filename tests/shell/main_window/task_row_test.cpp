@@ -58,6 +58,14 @@ TEST(TaskRow, CellsAsTheListShowsThem) {
         row.bytesTotal = x.total;
         EXPECT_EQ(row.Text(kColumnXfer), x.text) << x.done << "/" << x.total;
     }
+
+    // Last Error names the result, and a socket error number says what it means.
+    for (const auto& [result, text] : {std::pair<TransferResult, const char*>{0, "none"},
+                                       {1011, "HTTP 4xx error"},
+                                       {10061, "Error 10061, connection refused"}}) {
+        row.lastResult = result;
+        EXPECT_EQ(row.Text(kColumnLastError), text);
+    }
 }
 
 TEST(TaskRow, StatusImageByStateResultAndCount) {
