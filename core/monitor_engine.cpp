@@ -327,9 +327,9 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
     CacheCleanupResult outcome;
     const std::string folder = settings_.String(setting::kCacheFolder);
     if (folder.empty()) return outcome;
-    // The folder is walked without the engine lock; each batch of deletions takes it, and checks
-    // its files against the tasks listed then, so that a task added during the walk keeps its
-    // files.
+    // The folder is walked and its files deleted without the engine lock; each batch of files
+    // takes it only to be checked against the tasks listed then, so that a task added during the
+    // walk keeps its files and the windows and the engine pass never wait long for the lock.
     std::set<std::string> keep;
     std::uint64_t keptFor = 0;  // the list change `keep` was made for
     bool kept = false;
@@ -353,7 +353,6 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
         std::string path;
         std::int64_t size;
     };
-    // A batch keeps the engine lock to a few milliseconds.
     constexpr std::size_t kBatch = 256;
     std::vector<std::string> pending{folder};
     while (!pending.empty()) {
@@ -371,12 +370,18 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
             found.push_back({std::move(path), size});
         }
         for (std::size_t start = 0; start < found.size(); start += kBatch) {
-            Lock lock(lock_);
-            keepLocked();
-            for (std::size_t i = start; i < std::min(found.size(), start + kBatch); ++i) {
+            const std::size_t end = std::min(found.size(), start + kBatch);
+            std::vector<bool> keepIt(end - start);
+            {
+                Lock lock(lock_);
+                keepLocked();
+                for (std::size_t i = start; i < end; ++i)
+                    keepIt[i - start] = keep.contains(found[i].path);
+            }
+            for (std::size_t i = start; i < end; ++i) {
                 const std::string& path = found[i].path;
-                const bool keepIt = keep.contains(path);
-                count(!keepIt && (DeleteFile(path) || GetPathKind(path) == PathKind::Missing),
+                count(!keepIt[i - start] &&
+                          (DeleteFile(path) || GetPathKind(path) == PathKind::Missing),
                       found[i].size);
             }
         }
