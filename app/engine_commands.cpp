@@ -157,6 +157,9 @@ void EndEngine(CMonitorEngine& engine, bool save) {
             std::fprintf(stderr, "tellweir: cannot save the queue file (%s)\n",
                          ResultName(saved).c_str());
     }
+    // Before the tasks go: a save asked for since (the "Save queue" action) is written now, and
+    // none is written after, which would save an emptied list.
+    engine.EndSaves();
     engine.DeleteAllTasks();
     engine.Stop();
 }

@@ -37,7 +37,7 @@ MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
 void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply);
 
 // The end of a running instance's engine: the queue saved (when `save`; a failure said on
-// standard error), the tasks deleted and the engine thread stopped.
+// standard error), the saver thread ended, the tasks deleted and the engine thread stopped.
 void EndEngine(CMonitorEngine& engine, bool save);
 
 // What the owner of the engine adds to the commands; both are called on the thread that called

@@ -345,6 +345,34 @@ bool CMonitorEngine::KeepDamagedQueueFile(const std::string& path) {
 }
 
 TransferResult CMonitorEngine::SaveQueue() {
+    // Read before the snapshot: the requests made so far need no save of their own.
+    const std::uint64_t asked = saver_.Asked();
+    const TransferResult result = WriteQueue();
+    saver_.Written(asked, result);
+    return result;
+}
+
+void CMonitorEngine::RequestSave() {
+    saver_.Request();
+}
+
+TransferResult CMonitorEngine::WaitForSaves() {
+    return saver_.Wait();
+}
+
+void CMonitorEngine::EndSaves() {
+    saver_.End();
+}
+
+void CMonitorEngine::ReportSaveFailure(TransferResult result) {
+    const std::string text =
+        Format("Cannot save the queue file \"%s\" (%s).",
+               settings_.String(setting::kMonitorQueueFile), ResultName(result));
+    WriteEngineLog(kLevelError, text);
+    desktop_.QueueSaveFailed(text);
+}
+
+TransferResult CMonitorEngine::WriteQueue() {
     const ReturnFreedMemoryAtEnd trim;
     std::lock_guard saving(queueFileLock_);
     const std::string path = settings_.String(setting::kMonitorQueueFile);
@@ -372,11 +400,20 @@ TransferResult CMonitorEngine::SaveQueue() {
     CAtomicFileWriter file;
     if (!file.Open(path)) return ResultFromErrno(errno ? errno : EACCES);
     CAtomicFileSink sink(file);
+    // The list as it is now, copied under the engine lock; the tasks are written outside it, each
+    // under its own lock, so that neither the engine nor the windows wait for the disk. A task
+    // deleted meanwhile is still written: its deletion asked for the save that follows this one.
+    std::vector<MonitorTaskPtr> tasks;
+    std::vector<KeptEntry> keptEntries;
     {
         Lock lock(lock_);
+        tasks = tasks_;
+        keptEntries = keptEntries_;
+    }
+    {
         sink.Write(declaration.Tag());
         sink.Write(kLineEnd);
-        if (tasks_.empty() && keptEntries_.empty()) {
+        if (tasks.empty() && keptEntries.empty()) {
             // Alone, the marker text is written inline.
             top.AddChild("", "", "X-Monitors", XML_TEXT);
             top.WriteDocument(sink, kIndent, "", kLineEnd);
@@ -385,8 +422,8 @@ TransferResult CMonitorEngine::SaveQueue() {
             sink.Write(kLineEnd);
             top.AddChild("", "", "X-Monitors", XML_TEXT)->WriteDocument(sink, kIndent, kIndent);
             // The entries the load could not read go back verbatim, after the task they followed.
-            const auto addKept = [this, &sink](const CMonitorTask* after) {
-                for (const KeptEntry& entry : keptEntries_) {
+            const auto addKept = [&keptEntries, &sink](const CMonitorTask* after) {
+                for (const KeptEntry& entry : keptEntries) {
                     if (entry.after.get() != after) continue;
                     sink.Write(kIndent);
                     sink.Write(entry.markup);
@@ -396,7 +433,7 @@ TransferResult CMonitorEngine::SaveQueue() {
             addKept(nullptr);
             CXmlNode::Children spare;
             CReusingNode element(spare);
-            for (const MonitorTaskPtr& task : tasks_) {
+            for (const MonitorTaskPtr& task : tasks) {
                 element.Set("Monitor", "", "", XML_ELEMENT);
                 task->Save(element);
                 element.WriteDocument(sink, kIndent, kIndent, kLineEnd);

@@ -53,6 +53,8 @@ CMonitorEngine::CMonitorEngine(const EngineLinks& links, CPropertySet* settings)
 
 CMonitorEngine::~CMonitorEngine() {
     Stop();
+    // A save asked for is written while the list is still whole.
+    EndSaves();
     DeleteAllTasks();
 }
 
@@ -87,11 +89,13 @@ int CMonitorEngine::Run() {
             std::this_thread::sleep_for(kPassPeriod);
         }
     }
+    RemoveStoppedTransfers();
     NotifyEngineThread(false);
     return 0;
 }
 
 void CMonitorEngine::RunPass() {
+    RemoveStoppedTransfers();
     const std::int32_t maxLines = MaxLogLines();
     const std::int64_t now = LocalSecondsNow();
     std::vector<MonitorTaskPtr> finished;
@@ -131,15 +135,8 @@ void CMonitorEngine::RunPass() {
     }
     if (!finished.empty()) {
         if (cleanup) CleanupCache();
-        if (save) {
-            const TransferResult saved = SaveQueue();
-            if (saved != result::kOk) {
-                if (ItemLogPtr log = GetEngineLog())
-                    log->WriteFormat(kLevelError, "Cannot save the queue file \"%s\" (%s).",
-                                     settings_.String(setting::kMonitorQueueFile),
-                                     ResultName(saved));
-            }
-        }
+        // Written on the saver thread: the pass does not wait for the disk.
+        if (save) RequestSave();
         if (display) {
             Lock lock(lock_);
             desktop_.DisplayQueue();
@@ -164,8 +161,20 @@ bool CMonitorEngine::AddTask(CMonitorTask& task) {
 
 void CMonitorEngine::RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog) {
     if (ids.empty()) return;
+    // Detaching is quick; the removal waits for each transfer to end, so the caller (a window
+    // command, under the engine lock) leaves it to the engine thread.
     if (detachLog) transfers_.SetTransfersLog(ids, 0);
-    transfers_.RemoveTransfers(ids);
+    Lock lock(lock_);
+    transfersToRemove_.insert(transfersToRemove_.end(), ids.begin(), ids.end());
+}
+
+void CMonitorEngine::RemoveStoppedTransfers() {
+    std::vector<std::int32_t> ids;
+    {
+        Lock lock(lock_);
+        ids.swap(transfersToRemove_);
+    }
+    if (!ids.empty()) transfers_.RemoveTransfers(ids);
 }
 
 void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
@@ -190,8 +199,11 @@ void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
 }
 
 void CMonitorEngine::DeleteAllTasks() {
-    Lock lock(lock_);
-    DeleteAllTasksLocked();
+    {
+        Lock lock(lock_);
+        DeleteAllTasksLocked();
+    }
+    RemoveStoppedTransfers();
 }
 
 void CMonitorEngine::DeleteAllTasksLocked() {
@@ -235,6 +247,7 @@ void CMonitorEngine::ReanchorKeptEntriesLocked(std::size_t index) {
 }
 
 void CMonitorEngine::ReindexLocked() {
+    ++listChanges_;
     std::erase_if(tasks_, [](const MonitorTaskPtr& task) { return !task; });
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
         tasks_[i]->SetListIndex(static_cast<std::int32_t>(i));
@@ -314,18 +327,33 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
     CacheCleanupResult outcome;
     const std::string folder = settings_.String(setting::kCacheFolder);
     if (folder.empty()) return outcome;
-    Lock lock(lock_);
+    // The folder is walked and its files deleted without the engine lock; each batch of files
+    // takes it only to be checked against the tasks listed then, so that a task added during the
+    // walk keeps its files and the windows and the engine pass never wait long for the lock.
     std::set<std::string> keep;
-    for (const MonitorTaskPtr& task : tasks_) {
-        if (task->GetUri().starts_with("<null")) continue;
-        for (const std::string& path :
-             {task->GetObjectPath(), task->GetSamplePath(), task->GetInfoPath()})
-            if (!path.empty()) keep.insert(path);
-    }
+    std::uint64_t keptFor = 0;  // the list change `keep` was made for
+    bool kept = false;
+    const auto keepLocked = [&] {
+        if (kept && keptFor == listChanges_) return;
+        keep.clear();
+        for (const MonitorTaskPtr& task : tasks_) {
+            if (task->GetUri().starts_with("<null")) continue;
+            for (const std::string& path :
+                 {task->GetObjectPath(), task->GetSamplePath(), task->GetInfoPath()})
+                if (!path.empty()) keep.insert(path);
+        }
+        keptFor = listChanges_;
+        kept = true;
+    };
     const auto count = [&outcome](bool deleted, std::int64_t size) {
         (deleted ? outcome.deleted : outcome.skipped) += 1;
         (deleted ? outcome.deletedBytes : outcome.skippedBytes) += size;
     };
+    struct Found {
+        std::string path;
+        std::int64_t size;
+    };
+    constexpr std::size_t kBatch = 256;
     std::vector<std::string> pending{folder};
     while (!pending.empty()) {
         const std::string directory = std::move(pending.back());
@@ -334,11 +362,28 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
         ListDirectory(directory, "*", &files, &directories);
         for (const std::string& name : directories)
             pending.push_back(JoinPath(directory, name));
+        std::vector<Found> found;
+        found.reserve(files.size());
         for (const std::string& name : files) {
-            const std::string path = JoinPath(directory, name);
+            std::string path = JoinPath(directory, name);
             const std::int64_t size = std::max<std::int64_t>(GetFileSize(path), 0);
-            const bool kept = keep.contains(path);
-            count(!kept && (DeleteFile(path) || GetPathKind(path) == PathKind::Missing), size);
+            found.push_back({std::move(path), size});
+        }
+        for (std::size_t start = 0; start < found.size(); start += kBatch) {
+            const std::size_t end = std::min(found.size(), start + kBatch);
+            std::vector<bool> keepIt(end - start);
+            {
+                Lock lock(lock_);
+                keepLocked();
+                for (std::size_t i = start; i < end; ++i)
+                    keepIt[i - start] = keep.contains(found[i].path);
+            }
+            for (std::size_t i = start; i < end; ++i) {
+                const std::string& path = found[i].path;
+                count(!keepIt[i - start] &&
+                          (DeleteFile(path) || GetPathKind(path) == PathKind::Missing),
+                      found[i].size);
+            }
         }
     }
     RemoveDirectoryTree(folder, false);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/monitor_task.h"
+#include "core/queue_saver.h"
 #include "core/thread_object.h"
 #include "core/transfer_link.h"
 #include "core/wake_queue.h"
@@ -83,7 +84,19 @@ class CMonitorEngine final : public CThreadObject {
     // serialised from the snapshot of the list to the rename, so the last one wins. Refused
     // (the load's file error) for a file the last load could not read; a damaged file is first
     // kept under its QueueFileReport::keptAs name, and the save is refused when that fails.
+    // Holds the engine lock only to copy the list; each task is written under its own lock.
+    // Every save asked for with RequestSave before the call is covered by it.
     [[nodiscard]] TransferResult SaveQueue();
+    // Asks for a save on the queue saver thread and returns at once: for callers that must not
+    // wait (the windows, the engine thread). Requests that come close together are written by
+    // one save; a failure goes into the engine log and to the desktop port (QueueSaveFailed).
+    void RequestSave();
+    // Waits until every save asked for before the call is written; the result of the last save.
+    TransferResult WaitForSaves();
+    // Writes the saves still asked for and ends the saver thread; later requests are dropped.
+    // The owner calls it at exit before the tasks are deleted, so that no save writes an emptied
+    // list; the destructor calls it too.
+    void EndSaves();
     QueueFileReport GetQueueReport() const;
     // True when the task was accepted: a non-empty, unique name and a usable URI.
     bool AddTask(CMonitorTask& task);
@@ -117,6 +130,12 @@ class CMonitorEngine final : public CThreadObject {
     // As MakeUniqueNameLocked, against the lower-case names in `taken`.
     static bool MakeUniqueAmong(CMonitorTask& task, const std::unordered_set<std::string>& taken);
     void RemoveTransfers(const std::vector<std::int32_t>& ids, bool detachLog);
+    // Removes the transfers of stopped and deleted tasks, which may wait for each to end; on the
+    // engine thread (each pass) and at the end, never under the engine lock.
+    void RemoveStoppedTransfers();
+    // The queue file written from a snapshot of the list; SaveQueue and the saver thread.
+    TransferResult WriteQueue();
+    void ReportSaveFailure(TransferResult result);
     std::int32_t MaxLogLines() const;
     void WriteEngineLog(int level, const std::string& line);
     // LoadQueue, or with `visit` VisitQueue.
@@ -148,6 +167,15 @@ class CMonitorEngine final : public CThreadObject {
     CWakeQueue wake_;                     // the listed tasks' wake seconds; under the engine lock
     std::vector<KeptEntry> keptEntries_;  // under the engine lock
     QueueFileReport queueReport_;         // under the engine lock
+    // The transfers of stopped and deleted tasks, removed off the caller's thread: a removal
+    // waits for the transfer to end. Under the engine lock.
+    std::vector<std::int32_t> transfersToRemove_;
+    // Counts the changes of the list (additions, deletions, loads), for the cache cleanup that
+    // walks the folder without the engine lock. Under the engine lock.
+    std::uint64_t listChanges_ = 0;
+    // Last: its thread uses the members above, and is ended before they go.
+    CQueueSaver saver_{[this] { return WriteQueue(); },
+                       [this](TransferResult result) { ReportSaveFailure(result); }};
 };
 
 }  // namespace tellweir

@@ -32,6 +32,10 @@ class ITransferLink;
 
 enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
 
+// The part of a task that a dialog of an existing task edits: its event table (Events &
+// Actions), or its schedule ("Schedule", the repeat value, unit and days, "NextStartTime").
+enum class TaskEditPart : int { Events = 0, Schedule = 1 };
+
 // Receive DescribeEvents' report of one event: with actions (its action text and the names of its
 // actions joined by "; "), or without.
 using EventWithActionsSink =
@@ -114,7 +118,14 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     bool Resume(bool initial);
     bool StopRun(std::vector<std::int32_t>& transferIds);
     void StopAndCancel(ITransferLink& transfers);
+    // Copies everything but the run's transfer and log: for a copy that nothing runs.
     void Assign(const CMonitorTask& source);
+    // Applies what a dialog changed in `part`: each value of the part that differs between
+    // `opened` (a Clone taken when the dialog opened) and `edited` (the dialog's copy) is set
+    // here; the state, counters, run times and results stay this task's, as do values the dialog
+    // left alone (a running task moved them on meanwhile). A changed "NextStartTime" reaches
+    // the engine's wake queue.
+    void ApplyEdit(TaskEditPart part, const CMonitorTask& opened, const CMonitorTask& edited);
     RefPtr<CMonitorTask> Clone() const;
 
     void AddBytesDownloaded(std::int64_t amount);

@@ -16,8 +16,12 @@ void CMonitorTask::HandleEvent(int event) {
     WriteLog(kLevelDetail, "HandleEvent: %s.", EventDisplayName(event));
     if (!EventAppliesToKind(event, GetKind())) return;
     // The last raised event that has actions wins; until one has, the first one raised stands.
-    if (chosenEvent_ < 0 || events_.count(std::string(EventHandlerName(event))))
-        chosenEvent_ = event;
+    // A recovering run raises UP before OK, and UP is the news: it counts as raised after OK.
+    const auto hasActions = [this](int e) {
+        return events_.count(std::string(EventHandlerName(e))) != 0;
+    };
+    if (event == kEventOk && chosenEvent_ == kEventUp && hasActions(kEventUp)) return;
+    if (chosenEvent_ < 0 || hasActions(event)) chosenEvent_ = event;
 }
 
 void CMonitorTask::RunActions(IDesktopPort& desktop) {

@@ -1,6 +1,10 @@
 // CMonitorTask lifecycle: preparing its paths and log, resuming, stopping, copying.
 #include "core/monitor_task.h"
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "core/event_table.h"
 #include "core/local_clock.h"
 #include "core/task_cache_path.h"
@@ -142,6 +146,47 @@ void CMonitorTask::Assign(const CMonitorTask& source) {
         if (EventAppliesToKind(FindEvent(handler), sourceKind)) events_[handler] = text;
     }
 
+    const DateTime shownAfter = GetNextStartTimeShown();
+    if (shownAfter != shownBefore) {
+        WriteLog(0, "Next start time changed: %s.", FormatTaskTime(shownAfter));
+    }
+}
+
+void CMonitorTask::ApplyEdit(TaskEditPart part, const CMonitorTask& opened,
+                             const CMonitorTask& edited) {
+    if (&edited == this) return;
+    // The copies are read before this task is locked: no two task locks are held at once.
+    const EventTable openedEvents = opened.GetEventTable();
+    const EventTable editedEvents = edited.GetEventTable();
+    const int editedKind = edited.GetKind();
+    static constexpr PropertyId kScheduleIds[] = {task::kSchedule, task::kScheduleWeekDays,
+                                                  task::kScheduleRepeatValue,
+                                                  task::kScheduleRepeatUnit, task::kNextStartTime};
+    std::vector<std::pair<PropertyId, std::optional<PropertyValue>>> changed;
+    if (part == TaskEditPart::Schedule) {
+        for (PropertyId id : kScheduleIds) {
+            std::optional<PropertyValue> value = edited.GetValue(id);
+            if (value != opened.GetValue(id)) changed.emplace_back(id, std::move(value));
+        }
+    }
+
+    TaskLock g = LockTask();
+    const DateTime shownBefore = GetNextStartTimeShown();
+    if (part == TaskEditPart::Events && editedEvents != openedEvents) {
+        events_.clear();
+        for (const auto& [handler, text] : editedEvents) {
+            if (EventAppliesToKind(FindEvent(handler), editedKind)) events_[handler] = text;
+        }
+    }
+    for (auto& [id, value] : changed) {
+        // A sparse set holds no zero or empty value: one the dialog cleared is removed.
+        if (value)
+            SetValue(id, std::move(*value));
+        else
+            Remove(id);
+    }
+    // Also tells the engine's wake queue of a new "NextStartTime".
+    RenewStamp();
     const DateTime shownAfter = GetNextStartTimeShown();
     if (shownAfter != shownBefore) {
         WriteLog(0, "Next start time changed: %s.", FormatTaskTime(shownAfter));

@@ -63,6 +63,10 @@ class IDesktopPort : public ILogObserver {
     // The transfer manager's once-a-second tick (progress and counters). Scheduler thread, no
     // lock held.
     virtual void PeriodicRefresh() {}
+    // A save of the queue file asked for in the background (after a window command or the
+    // "Save queue" action) failed; `text` names the file and the reason, and is also in the
+    // engine log. Queue saver thread, no lock held.
+    virtual void QueueSaveFailed(const std::string& /*text*/) {}
 
   protected:
     ~IDesktopPort() = default;

@@ -35,7 +35,10 @@
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 
+#include "bench_queue.h"
+
 using namespace tellweir;
+using namespace tellweir::bench;
 namespace fs = std::filesystem;
 
 namespace {
@@ -83,62 +86,6 @@ Spread SpreadOf(std::vector<double> values) {
     return {values[values.size() / 2], values.back(), maxAt};
 }
 
-// The program's folders all under `root`, so that nothing of the user's is read or written.
-void UseFolders(const fs::path& root) {
-    for (const char* name : {"config", "data", "cache", "run"})
-        fs::create_directories(root / name);
-    fs::permissions(root / "run", fs::perms::owner_all);
-    ::setenv("HOME", root.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-}
-
-void PointSettingsAt(const fs::path& root) {
-    SetProgramIdentity();
-    AppSettings().SetInt(setting::kMaxLogLines, 2000);
-    AppSettings().SetString(setting::kMonitorQueueFile, (root / "queue.xml").string());
-    AppSettings().SetString(setting::kCacheFolder, (root / "tasks-cache").string());
-}
-
-// Writes the queue of `count` tasks, each over a small file of its own, every day and first due
-// within a day from tomorrow. Runs in a child process, so that none of its memory counts in the
-// figures.
-int MakeQueue(const fs::path& root, int count) {
-    PointSettingsAt(root);
-    fs::create_directories(root / "files");
-    CMonitorEngine engine;
-    const DateTime tomorrow{LocalNow().days + 1.0};
-    for (int i = 0; i < count; ++i) {
-        // Names and due times in an order of their own, so that no column comes sorted by
-        // another: 7919 is a prime, so the map is a permutation unless it divides `count`.
-        const int shuffled = static_cast<int>((static_cast<long long>(i) * 7919) % count);
-        char name[32];
-        std::snprintf(name, sizeof name, "task%05d", shuffled);
-        const DateTime due{tomorrow.days + (i % 1440) / 1440.0};
-        const fs::path file = root / "files" / (std::string(name) + ".txt");
-        std::ofstream(file) << "text of " << name << '\n';
-        MonitorTaskPtr task = CMonitorTask::Create();
-        task->SetName(name);
-        task->SetString(task::kUri, file.string());
-        task->SetInt(task::kSchedule, task::kSchedulePeriodic);
-        task->SetInt(task::kScheduleRepeatValue, 1);
-        task->SetString(task::kScheduleRepeatUnit, "days");
-        task->SetTime(task::kNextStartTime, due);
-        task->ApplyDefaultEvents();
-        if (!engine.AddTask(*task)) {
-            std::fprintf(stderr, "task %s not added\n", name);
-            return 1;
-        }
-    }
-    if (engine.SaveQueue() != 0) {
-        std::fprintf(stderr, "the queue was not saved\n");
-        return 1;
-    }
-    return 0;
-}
-
 // Counts the paints of a widget: the window counts as shown once its list has painted.
 class PaintCounter final : public QObject {
   public:
@@ -148,15 +95,6 @@ class PaintCounter final : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
         return QObject::eventFilter(watched, event);
-    }
-};
-
-// Removes the temporary folder however main returns.
-struct RemoveOnExit {
-    fs::path path;
-    ~RemoveOnExit() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
     }
 };
 

@@ -209,6 +209,8 @@ void CMainFrame::ConnectPort() {
     connect(&port_, &CQtDesktopPort::displayQueueRequested, this, &CMainFrame::ShowWindow);
     connect(&port_, &CQtDesktopPort::promptShown, this, &CMainFrame::Prompt);
     connect(&port_, &CQtDesktopPort::iconLit, this, &CMainFrame::LightIcon);
+    connect(&port_, &CQtDesktopPort::queueSaveFailed, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 10000); });
     connect(&port_, &CQtDesktopPort::logChanged, this, [this](int logId) {
         if (logWindow_) logWindow_->LogChanged(logId);
         if (promptsWindow_) promptsWindow_->LogChanged(logId);
@@ -346,11 +348,8 @@ void CMainFrame::ShowWindow() {
 }
 
 void CMainFrame::SaveQueue() {
-    const TransferResult saved = engine_.SaveQueue();
-    if (saved != result::kOk)
-        statusBar()->showMessage(QStringLiteral("Cannot save the queue file (%1).")
-                                     .arg(QString::fromStdString(ResultName(saved))),
-                                 10000);
+    // Written on the engine's saver thread; a failure comes back through the port.
+    engine_.RequestSave();
 }
 
 void CMainFrame::NewTask() {
@@ -371,7 +370,8 @@ void CMainFrame::EditTask(bool schedule) {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
     const MonitorTaskPtr& task = selected.front();
-    MonitorTaskPtr copy = task->Clone();
+    const MonitorTaskPtr opened = task->Clone();
+    MonitorTaskPtr copy = opened->Clone();
     const std::string oldName = copy->GetName();
     const std::string oldUri = copy->GetUri();
     const QString page = schedule ? QStringLiteral("schedule") : QStringLiteral("events");
@@ -386,7 +386,8 @@ void CMainFrame::EditTask(bool schedule) {
                               .arg(QString::fromStdString(MaskUrlPassword(copy->GetUri()))));
         return;
     }
-    task->Assign(*copy);
+    // Only what the dialog changed: the task ran on while it was open.
+    task->ApplyEdit(schedule ? TaskEditPart::Schedule : TaskEditPart::Events, *opened, *copy);
     SaveQueue();
     model_->RefreshRow(model_->RowOf(task.get()));
 }

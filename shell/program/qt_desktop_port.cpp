@@ -56,6 +56,10 @@ void CQtDesktopPort::TransfersChanged(TransferNotice /*what*/) {
     Queue([this] { emit transfersChanged(); });
 }
 
+void CQtDesktopPort::QueueSaveFailed(const std::string& text) {
+    Queue([this, message = QString::fromStdString(text)] { emit queueSaveFailed(message); });
+}
+
 std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* /*log*/) {
     if (closed_.load(std::memory_order_acquire)) return std::nullopt;
     const QString path = QString::fromStdString(target);

@@ -30,6 +30,7 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
     void LogChanged(std::int32_t logId) override;
     void TransfersChanged(TransferNotice what) override;
+    void QueueSaveFailed(const std::string& text) override;
 
     // How long OpenInShell waits for the GUI thread.
     static constexpr std::chrono::seconds kShellOpenWait{5};
@@ -40,6 +41,7 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void iconLit(const QString& taskName, const QString& text);
     void logChanged(int logId);
     void transfersChanged();
+    void queueSaveFailed(const QString& text);
 
   private:
     // Runs `call` on the GUI thread unless the port was closed by then.

@@ -68,6 +68,7 @@ TEST_F(EngineTest, EngineActionsOfOnePassAreCarriedOutOnce) {
     EXPECT_TRUE(IsFile(stray));
 
     engine_.RunPass();  // all three finish
+    EXPECT_EQ(engine_.WaitForSaves(), 0) << "the save is written on the saver thread";
     EXPECT_EQ(saves.Take(), 1);
     EXPECT_EQ(desktop_.Count("display"), 1);
     EXPECT_FALSE(IsFile(stray));

@@ -4,6 +4,8 @@
 
 #include "log/log_registry.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/local_time.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir::testing {
 namespace {
@@ -97,6 +99,9 @@ TEST_F(EngineTest, DeleteTasksLogsEachAndReindexes) {
     EXPECT_EQ(TaskNames(), (Names{"B", "D"}));
     EXPECT_TRUE(IndexesAreContiguous());
     EXPECT_EQ(a->GetState(), TaskState::Idle);
+    // The removal waits for each transfer to end: the engine thread does it, not the caller.
+    EXPECT_TRUE(link_.calls.empty());
+    engine_.RunPass();
     // The transfers are removed without detaching their log first.
     EXPECT_EQ(link_.calls, std::vector<std::string>{"remove: 9 7"});
 
@@ -117,6 +122,8 @@ TEST_F(EngineTest, StopAndResumeTasks) {
     const MonitorTaskPtr a = Added("A"), b = Added("B");
     a->SetInt(task::kTransferId, 5);
     engine_.StopTasks({a, b});
+    EXPECT_EQ(link_.calls, std::vector<std::string>{"log 0: 5"}) << "removed by the engine thread";
+    engine_.RunPass();
     EXPECT_EQ(link_.calls, (std::vector<std::string>{"log 0: 5", "remove: 5"}));
     for (const MonitorTaskPtr& task : {a, b}) {
         EXPECT_EQ(task->GetState(), TaskState::Idle);
@@ -143,6 +150,73 @@ TEST_F(EngineTest, StoppedWorkingTaskIsNeitherPolledNorClassified) {
     EXPECT_EQ(task->GetState(), TaskState::Idle);
     EXPECT_EQ(task->GetLog()->GetText(), "") << "no event raised, not rescheduled";
     EXPECT_EQ(task->Int(task::kCount), 1);
+}
+
+// OK in Events & Actions or Schedule of a task that runs every second while the dialog is open:
+// the dialog's changes reach the task, and its run (count, run times, next start) goes on
+// from where it is, not from where it was when the dialog opened.
+TEST_F(EngineTest, DialogOkOnARunningTaskAppliesOnlyItsPart) {
+    const auto at = [](int second) { return MakeTime(2004, 3, 3, 14, 5, second); };
+    const MonitorTaskPtr task = NewTask("Every second");
+    task->SetInt(task::kScheduleRepeatValue, 1);
+    task->SetString(task::kScheduleRepeatUnit, "seconds");
+    ASSERT_TRUE(engine_.AddTask(*task));
+    engine_.Start();
+    const auto ranTimes = [&](int count) {
+        return WaitUntil(
+            [&] {
+                return task->Int(task::kCount) == count && task->GetState() == TaskState::Waiting;
+            },
+            std::chrono::seconds(10));
+    };
+    ASSERT_TRUE(ranTimes(1));
+
+    // Events & Actions opens, the task runs three more times, OK.
+    MonitorTaskPtr opened = task->Clone();
+    MonitorTaskPtr edited = opened->Clone();
+    edited->SetEventActions(kEventOk, "Beep Freq=200 Duration=10");
+    for (int count = 2; count <= 4; ++count) {
+        clock_.Set(at(8 + count));
+        ASSERT_TRUE(ranTimes(count));
+    }
+    task->ApplyEdit(TaskEditPart::Events, *opened, *edited);
+    EXPECT_EQ(task->Int(task::kCount), 4);
+    EXPECT_EQ(task->GetLastStartTime(), at(12));
+    EXPECT_EQ(task->GetTime(task::kNextStartTime), at(13));
+    EXPECT_EQ(task->GetState(), TaskState::Waiting);
+    std::string actions;
+    EXPECT_TRUE(task->GetEventActions(kEventOk, actions));
+    EXPECT_EQ(actions, "Beep Freq=200 Duration=10");
+    clock_.Set(at(13));
+    ASSERT_TRUE(ranTimes(5)) << "still on the engine's wake queue";
+
+    // Schedule opens; the user picks a start at :30 and a repeat of 5 seconds; the task runs
+    // once more before OK.
+    opened = task->Clone();
+    edited = opened->Clone();
+    edited->SetInt(task::kScheduleRepeatValue, 5);
+    edited->SetTime(task::kNextStartTime, at(30));
+    clock_.Set(at(14));
+    ASSERT_TRUE(ranTimes(6));
+    task->ApplyEdit(TaskEditPart::Schedule, *opened, *edited);
+    EXPECT_EQ(task->Int(task::kCount), 6);
+    EXPECT_EQ(task->GetLastStartTime(), at(14));
+    EXPECT_EQ(task->GetTime(task::kNextStartTime), at(30));
+    EXPECT_EQ(task->GetEventTable(), opened->GetEventTable());
+    EXPECT_TRUE(task->GetLog()->GetText().find("Next start time changed: ") != std::string::npos);
+    clock_.Set(at(30));
+    ASSERT_TRUE(ranTimes(7));
+    EXPECT_EQ(task->GetTime(task::kNextStartTime), at(35)) << "every 5 seconds now";
+
+    // A schedule dialog left as it was changes nothing, not even a start time it showed.
+    opened = task->Clone();
+    edited = opened->Clone();
+    clock_.Set(at(35));
+    ASSERT_TRUE(ranTimes(8));
+    task->ApplyEdit(TaskEditPart::Schedule, *opened, *edited);
+    EXPECT_EQ(task->GetTime(task::kNextStartTime), at(40));
+    EXPECT_EQ(task->Int(task::kCount), 8);
+    engine_.Stop();
 }
 
 }  // namespace

@@ -56,6 +56,14 @@ TEST_F(TaskEventsTest, LastRaisedEventWithActionsIsChosen) {
          {kEventLocalFileExists},
          kEventOk},
         {"changed is never chosen", {kEventChanged}, {kEventChanged}, -1},
+        // A recovering run raises UP, then OK: UP is the news.
+        {"UP wins over OK", {kEventUp, kEventOk}, {kEventUp, kEventOk}, kEventUp},
+        {"UP without actions does not", {kEventUp, kEventOk}, {kEventOk}, kEventOk},
+        {"UP raised last wins as before", {kEventOk, kEventUp}, {kEventUp, kEventOk}, kEventUp},
+        {"a later event with actions still wins",
+         {kEventUp, kEventOk, kEventContentChanged},
+         {kEventUp, kEventOk, kEventContentChanged},
+         kEventContentChanged},
         {"nothing raised", {}, {kEventOk}, -1},
     };
     for (const Case& c : cases) {

@@ -197,11 +197,18 @@ TEST_F(TaskRunTest, NewSampleIsLoggedAndTakesTheContentsTimes) {
 TEST_F(TaskRunTest, MissingFileInWholeContentModeComesBackUp) {
     const std::string path = files_ / "watched.txt";
     MonitorTaskPtr task = NewTask(path, 1);
+    task->ApplyDefaultEvents();
     EXPECT_EQ(RaisedEvents(Run(*task)), (Events{"Error", "Not Exists"}));
     EXPECT_EQ(task->GetLastResult(), result::kNotFound);
     EXPECT_FALSE(IsFile(task->GetInfoPath())) << "a missing file is not compared";
     PutFile(path, "x", kT0);
     EXPECT_EQ(RaisedEvents(Run(*task)), (Events{"UP", "OK", "Local File Exists"}));
+    // The default table has actions for both UP and OK: the user hears of the recovery.
+    testing::RecordingSound sound;
+    testing::RecordingDesktop desktop;
+    task->RunActions(desktop);
+    EXPECT_EQ(desktop.Calls(),
+              std::vector<std::string>{"prompt Watched: Monitored resource is UP now."});
     EXPECT_EQ(ReadAll(task->GetSamplePath()), "x");
     EXPECT_EQ(task->Int(task::kErrors), 1);
 }

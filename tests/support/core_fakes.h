@@ -121,7 +121,8 @@ class ScopedCacheFolder {
 };
 
 // Records what the engine and the actions tell the windows, as lines: "engine started",
-// "engine ended", "display", "prompt <task>: <text>", "icon <task>: <text>", "open <target>".
+// "engine ended", "display", "prompt <task>: <text>", "icon <task>: <text>", "open <target>",
+// "save failed: <text>".
 // OpenInShell answers `shellReply` (nothing: no window).
 class RecordingDesktop final : public IDesktopPort {
   public:
@@ -135,6 +136,7 @@ class RecordingDesktop final : public IDesktopPort {
     void LightTrayIcon(const std::string& task, const std::string& text) override {
         Add("icon " + task + ": " + text);
     }
+    void QueueSaveFailed(const std::string& text) override { Add("save failed: " + text); }
     std::optional<int> OpenInShell(const std::string& target, ILog* log) override {
         Add("open " + target);
         shellLog = log;

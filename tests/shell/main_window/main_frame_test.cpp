@@ -9,6 +9,7 @@
 #include <QSystemTrayIcon>
 #include <thread>
 
+#include "core/event_table.h"
 #include "shell/widgets/about_dialog.h"
 #include "shell/log_view/color_edit_view.h"
 #include "shell/log_view/log_window.h"
@@ -230,6 +231,7 @@ TEST_F(ShellTest, NewTaskIsAddedSavedAndSelected) {
     QTest::keySequence(&frame, QKeySequence(QStringLiteral("Ctrl+N")));
     ASSERT_EQ(RowNames(frame), std::vector<std::string>{"new.txt"});
     EXPECT_EQ(frame.List()->SelectedTasks().size(), 1u);
+    EXPECT_EQ(engine_.WaitForSaves(), 0) << "saved off the GUI thread";
     EXPECT_NE(dir_.ReadFile("queue.xml").find(path), std::string::npos);
 }
 
@@ -250,9 +252,38 @@ TEST_F(ShellTest, RemoveAsksThenDeletesAndSaves) {
         EXPECT_TRUE(yes.Answered());
     }
     EXPECT_EQ(RowNames(frame), std::vector<std::string>{"Keep"});
+    EXPECT_EQ(engine_.WaitForSaves(), 0);
     const std::string queue = dir_.ReadFile("queue.xml");
     EXPECT_NE(queue.find("Keep"), std::string::npos);
     EXPECT_EQ(queue.find("Drop"), std::string::npos);
+}
+
+// OK in Events & Actions of a task that runs every second keeps the runs made while the dialog
+// was open.
+TEST_F(ShellTest, EventsDialogOkKeepsTheRunsOfARunningTask) {
+    MonitorTaskPtr task = CMonitorTask::Create();
+    task->SetName("Every second");
+    task->SetString(task::kUri, "<null>");
+    task->SetInt(task::kScheduleRepeatValue, 1);
+    task->SetString(task::kScheduleRepeatUnit, "seconds");
+    task->SetEventActions(kEventFirstTime, "None");
+    ASSERT_TRUE(engine_.AddTask(*task));
+    CMainFrame& frame = Frame();
+    ClickRow(frame, "Every second");
+    int countAtOk = 0;
+    QTimer::singleShot(0, &frame, [&] {
+        auto* dialog = qobject_cast<CTaskDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        const int opened = task->Int(task::kCount);
+        EXPECT_TRUE(WaitFor([&] { return task->Int(task::kCount) >= opened + 2; },
+                            std::chrono::seconds(20)));
+        countAtOk = task->Int(task::kCount);
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    frame.Execute(kCmdEventsActions);
+    EXPECT_GT(countAtOk, 0);
+    EXPECT_GE(task->Int(task::kCount), countAtOk);
+    EXPECT_GE(task->GetNextStartTimeShown().days, task->GetLastStartTime().days);
 }
 
 TEST_F(ShellTest, ViewLogFollowsTheTaskLog) {
