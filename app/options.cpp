@@ -296,7 +296,7 @@ bool CheckTaskValues(ParseState& state, std::string& error) {
     std::string path;
     if (!IsLocalPath(options.uri) && !options.uri.starts_with("<null") &&
         !ParseUrl(options.uri, true, address, path)) {
-        error = "invalid URL '" + MaskUrlPassword(options.uri) + "'";
+        error = "Invalid URL: \"" + MaskUrlPassword(options.uri) + "\".";
         return false;
     }
     if (options.weekdays && options.schedule && *options.schedule != 1) {

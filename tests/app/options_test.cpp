@@ -169,9 +169,9 @@ TEST(ProgramOptions, UnusableTasksAreRefused) {
         {{"--add", "/a", "--once", "--weekdays", "23"},
          "'--weekdays' cannot be combined with '--once'"},
         // What the task would refuse when it is added is a mistake in the command line.
-        {{"--add", "http://"}, "invalid URL 'http://'"},
-        {{"--add", "http://127.0.0.1:99999/"}, "invalid URL 'http://127.0.0.1:99999/'"},
-        {{"--add", "ftp://u:secret@:21/"}, "invalid URL 'ftp://u:****@:21/'"},
+        {{"--add", "http://"}, "Invalid URL: \"http://\"."},
+        {{"--add", "http://127.0.0.1:99999/"}, "Invalid URL: \"http://127.0.0.1:99999/\"."},
+        {{"--add", "ftp://u:secret@:21/"}, "Invalid URL: \"ftp://u:****@:21/\"."},
     };
     for (const auto& c : cases) {
         std::string error;
