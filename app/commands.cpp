@@ -20,6 +20,7 @@
 #include "core/transfer_link.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
+#include "store/atomic_file.h"
 #include "store/setting_ids.h"
 #include "store/state_file.h"
 #include "transfer/transfer_manager.h"
@@ -122,6 +123,11 @@ int RunHeadless() {
     SetProgramIdentity();
     CInstanceLock lock;
     if (!LockInstanceOrSay(lock)) return 1;
+    // Listens as soon as this is the instance: a copy started while the queue loads is answered
+    // once it is loaded, rather than told that nobody answers.
+    CControlServer control;
+    if (const std::string said = StartControlSocket(control); !said.empty())
+        std::fprintf(stderr, "tellweir: %s\n", said.c_str());
     CHeadlessDesktop desktop(stdout);
     if (!StartServices(&desktop)) {
         std::fprintf(stderr, "tellweir: the network layer could not be started\n");
@@ -144,6 +150,8 @@ int RunHeadless() {
         {
             CQueueFileLock queueLock;
             saveable = LockQueueOrSay(queueLock) && LoadQueueOrSay(engine);
+            // What a save killed on its way left behind; no other process writes the queue now.
+            if (saveable) RemoveStaleTempFiles(AppSettings().String(setting::kMonitorQueueFile));
         }
         std::vector<MonitorTaskPtr> tasks;
         engine.SnapshotTasks(tasks);
@@ -159,16 +167,11 @@ int RunHeadless() {
             desktop.Watch(task->GetLog(), task->GetName());
         };
         CEngineCommands commands(engine, std::move(hooks));
-        CControlServer control(commands);
-        if (const std::string path = ControlSocketPath(); saveable && !path.empty()) {
-            std::string error;
-            if (!control.Start(path, error))
-                std::fprintf(stderr,
-                             "tellweir: %s; other copies cannot change the tasks while this "
-                             "one runs\n",
-                             error.c_str());
-        }
-        // After the socket: once a task runs, the commands of other copies reach this one.
+        if (saveable)
+            control.SetHandler(commands);
+        else
+            control.Stop();
+        // After the handler: once a task runs, the commands of other copies reach this one.
         engine.Start();
         int received = 0;
         sigwait(&signals, &received);

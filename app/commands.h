@@ -14,7 +14,8 @@ namespace tellweir {
 int RunHeadless();
 // Hands --add, --remove or --list (`args`, the arguments after the program name, and the current
 // `folder`) to the instance that runs on this data folder, and prints its reply; its exit status,
-// or nothing when no instance runs or none answers (the command then runs on its own).
+// or nothing when no instance runs or none listens where this copy looks (the command then runs
+// on its own). An instance that listens but does not take the command in time is said, status 1.
 std::optional<int> RunInRunningInstance(const std::vector<std::string>& args,
                                         const std::string& folder);
 int AddTaskCommand(const ProgramOptions& options);

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -33,19 +34,29 @@ class CSocketFd {
     int fd_;
 };
 
-// Connects to `path`; false for a missing or stale socket file, or when the server's queue of
-// pending connections stays full until `deadline`.
-bool Connect(int fd, const std::string& path, ControlClock::time_point deadline) {
+// Connects to `path`: NoServer for a socket file that stays missing or stale until `grace`,
+// NoAnswer when the server's queue of pending connections stays full until `deadline`.
+ControlOutcome::Kind Connect(int fd, const std::string& path, ControlClock::time_point grace,
+                             ControlClock::time_point deadline) {
+    using Kind = ControlOutcome::Kind;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return false;
+    if (path.size() >= sizeof address.sun_path) return Kind::NoServer;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     for (;;) {
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-            return true;
+            return Kind::Replied;
         if (errno == EINTR) continue;
-        // A full queue of pending connections: the server is busy with another client.
-        if (errno != EAGAIN || ControlClock::now() >= deadline) return false;
+        const auto now = ControlClock::now();
+        if (errno == ENOENT || errno == ECONNREFUSED) {
+            if (now >= grace) return Kind::NoServer;
+        } else if (errno == EAGAIN) {
+            // A full queue of pending connections: the server has more clients than it serves
+            // at once.
+            if (now >= deadline) return Kind::NoAnswer;
+        } else {
+            return Kind::NoServer;
+        }
         std::this_thread::sleep_for(kConnectRetryPause);
     }
 }
@@ -56,49 +67,80 @@ ControlReply FailedReply(const std::string& text) {
 
 }  // namespace
 
-std::optional<ControlReply> SendControlRequest(const ControlRequest& request,
-                                               const std::string& path,
-                                               std::chrono::milliseconds answerLimit) {
+ControlOutcome ExchangeControlRequest(const ControlRequest& request, const std::string& path,
+                                      std::chrono::milliseconds answerLimit) {
+    using Kind = ControlOutcome::Kind;
     const std::string target = path.empty() ? ControlSocketPath() : path;
-    if (target.empty()) return std::nullopt;
-    const auto answerDeadline = ControlClock::now() + answerLimit;
+    if (target.empty()) return {};
+    const auto start = ControlClock::now();
+    const auto answerDeadline = start + answerLimit;
     CSocketFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const int fd = socket.Get();
-    if (fd < 0 || !Connect(fd, target, answerDeadline)) return std::nullopt;
+    if (fd < 0) return {};
+    const Kind connected =
+        Connect(fd, target, start + std::min(answerLimit, kControlStartGrace), answerDeadline);
+    if (connected != Kind::Replied) return {connected, {}};
     // Only an instance of this user is trusted with the command and believed about its result.
     ucred peer{};
     socklen_t size = sizeof peer;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid())
-        return std::nullopt;
-    if (WriteControlBytes(fd, EncodeControlRequest(request), answerDeadline) != ControlIo::Done)
-        return std::nullopt;
+        return {};
+    const ControlIo wrote = WriteControlBytes(fd, EncodeControlRequest(request), answerDeadline);
+    if (wrote == ControlIo::TimedOut) return {Kind::NoAnswer, {}};
+    // A server that closes while the request is written has still said why, when it could.
     ::shutdown(fd, SHUT_WR);  // the end of the request
     std::string bytes;
     const ControlIo taken =
         ReadControlBytes(fd, bytes, kControlMagic.size(), kMaxControlReply, answerDeadline);
-    if (taken != ControlIo::Done || bytes.size() < kControlMagic.size()) return std::nullopt;
+    if (taken == ControlIo::TimedOut) return {Kind::NoAnswer, {}};
+    if (taken != ControlIo::Done || bytes.size() < kControlMagic.size()) return {};
     if (!bytes.starts_with(kControlMagic)) {
         if (bytes.starts_with(kControlMagicStem))
-            return FailedReply(
-                "the running instance speaks another version of the control "
-                "protocol; stop it to run this command");
-        return std::nullopt;
+            return {Kind::Replied,
+                    FailedReply("the running instance speaks another version of the control "
+                                "protocol; stop it to run this command")};
+        return {};
     }
     const ControlIo read = ReadControlBytes(fd, bytes, SIZE_MAX, kMaxControlReply,
                                             ControlClock::now() + kControlReplyLimit);
     if (read != ControlIo::Done)
-        return FailedReply("the running instance did not finish the command; see its log");
+        return {Kind::Replied,
+                FailedReply("the running instance did not finish the command; see its log")};
     std::string error;
     std::optional<ControlReply> reply =
         ParseControlReplyFields(std::string_view(bytes).substr(kControlMagic.size()), error);
-    if (!reply) return FailedReply("the running instance's reply cannot be read (" + error + ")");
-    return reply;
+    if (!reply)
+        return {Kind::Replied,
+                FailedReply("the running instance's reply cannot be read (" + error + ")")};
+    return {Kind::Replied, std::move(*reply)};
+}
+
+std::optional<ControlReply> SendControlRequest(const ControlRequest& request,
+                                               const std::string& path,
+                                               std::chrono::milliseconds answerLimit) {
+    ControlOutcome outcome = ExchangeControlRequest(request, path, answerLimit);
+    switch (outcome.kind) {
+        case ControlOutcome::Kind::NoServer:
+            return std::nullopt;
+        case ControlOutcome::Kind::NoAnswer:
+            return FailedReply("the running instance did not answer in time");
+        case ControlOutcome::Kind::Replied:
+            break;
+    }
+    return std::move(outcome.reply);
 }
 
 ShowOutcome AskRunningInstanceToShow() {
-    const std::optional<ControlReply> reply = SendControlRequest({});
-    if (!reply) return ShowOutcome::NoAnswer;
-    return reply->status == 0 ? ShowOutcome::Shown : ShowOutcome::Headless;
+    const ControlOutcome outcome = ExchangeControlRequest({});
+    switch (outcome.kind) {
+        case ControlOutcome::Kind::NoServer:
+            return ShowOutcome::NoServer;
+        case ControlOutcome::Kind::NoAnswer:
+            return ShowOutcome::NoAnswer;
+        case ControlOutcome::Kind::Replied:
+            break;
+    }
+    return outcome.reply.status == 0 ? ShowOutcome::Shown : ShowOutcome::Headless;
 }
 
 }  // namespace tellweir

@@ -15,13 +15,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/options.h"
+
 namespace tellweir {
 
 inline constexpr std::string_view kControlMagic = "tellweir-control 1\n";
 // The first line of another version of this protocol starts with this.
 inline constexpr std::string_view kControlMagicStem = "tellweir-control ";
-// The largest request a server reads; a command line is far shorter.
-inline constexpr std::size_t kMaxControlRequest = 64 * 1024;
+// The largest request a server reads: every command line the parser accepts, each argument
+// framed (at most twice its counted length), and the client's folder.
+inline constexpr std::size_t kMaxControlRequest = 2 * kMaxCommandLineBytes + 64 * 1024;
 // The largest reply a client reads: the list of a very long queue.
 inline constexpr std::size_t kMaxControlReply = std::size_t{256} << 20;
 

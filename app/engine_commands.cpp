@@ -65,10 +65,11 @@ void SayQueueDamage(const CMonitorEngine& engine, std::string& err) {
         err += "tellweir: " + damage + "\n";
 }
 
-// Saves the queue after a change; false, said in `reply`, when it could not be saved.
-bool SaveQueueOrSay(CMonitorEngine& engine, bool namePath, ControlReply& reply) {
+// Saves the queue after a change; false, said in `reply`, when it could not be saved. With
+// `sayDamage`, where a damaged file is now kept.
+bool SaveQueueOrSay(CMonitorEngine& engine, bool namePath, bool sayDamage, ControlReply& reply) {
     const TransferResult saved = engine.SaveQueue();
-    SayQueueDamage(engine, reply.err);
+    if (sayDamage) SayQueueDamage(engine, reply.err);
     if (saved == result::kOk) return true;
     // --add has always named the file, --remove not.
     if (namePath)
@@ -121,33 +122,35 @@ std::string TaskListLine(const CMonitorTask& task) {
     return line;
 }
 
-MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
-                         ControlReply& reply) {
-    SayQueueReport(engine, false, reply.err);  // the damage is said once the save kept the file
+MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options, ControlReply& reply,
+                         bool sayReport) {
+    // The damage is said once the save kept the file.
+    if (sayReport) SayQueueReport(engine, false, reply.err);
     MonitorTaskPtr task = BuildTask(options);
     if (!engine.AddTask(*task)) {
-        SayQueueDamage(engine, reply.err);
+        if (sayReport) SayQueueDamage(engine, reply.err);
         reply.err += "tellweir: Invalid URL: \"" + MaskUrlPassword(options.uri) + "\".\n";
         reply.status = 1;
         return nullptr;
     }
-    if (!SaveQueueOrSay(engine, true, reply)) return task;
+    if (!SaveQueueOrSay(engine, true, sayReport, reply)) return task;
     reply.out += task->GetName().c_str();
     reply.out += '\n';
     return task;
 }
 
-void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply) {
-    SayQueueReport(engine, false, reply.err);  // as in AddTaskTo
+void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
+                    bool sayReport) {
+    if (sayReport) SayQueueReport(engine, false, reply.err);  // as in AddTaskTo
     MonitorTaskPtr task = engine.FindTaskByName(name);
     if (!task) {
-        SayQueueDamage(engine, reply.err);
+        if (sayReport) SayQueueDamage(engine, reply.err);
         reply.err += "tellweir: no task named \"" + name + "\"\n";
         reply.status = 1;
         return;
     }
     engine.DeleteTasks({task});
-    SaveQueueOrSay(engine, false, reply);
+    SaveQueueOrSay(engine, false, sayReport, reply);
 }
 
 void EndEngine(CMonitorEngine& engine, bool save) {
@@ -180,13 +183,16 @@ ControlReply CEngineCommands::Run(const ProgramOptions& options) {
     }
     // The engine's own load of the queue file stands for the one a one-shot command makes.
     if (!CheckQueueLoaded(engine_, result::kOk, reply)) return reply;
+    const bool sayReport = !reportSaid_;
+    reportSaid_ = true;
     switch (options.command) {
         case Command::Add:
-            if (MonitorTaskPtr task = AddTaskTo(engine_, options, reply); task && hooks_.added)
+            if (MonitorTaskPtr task = AddTaskTo(engine_, options, reply, sayReport);
+                task && hooks_.added)
                 hooks_.added(task);
             break;
         case Command::Remove:
-            RemoveTaskFrom(engine_, options.name, reply);
+            RemoveTaskFrom(engine_, options.name, reply, sayReport);
             break;
         default: {
             std::vector<MonitorTaskPtr> tasks;
@@ -194,11 +200,16 @@ ControlReply CEngineCommands::Run(const ProgramOptions& options) {
             for (const MonitorTaskPtr& task : tasks)
                 reply.out += TaskListLine(*task);
             // A list that misses entries of the file fails, as the one-shot list does.
-            if (SayQueueReport(engine_, true, reply.err)) reply.status = 1;
+            if (sayReport && SayQueueReport(engine_, true, reply.err)) reply.status = 1;
             break;
         }
     }
     return reply;
+}
+
+void CEngineCommands::ReportSaid() {
+    std::lock_guard serial(lock_);
+    reportSaid_ = true;
 }
 
 }  // namespace tellweir

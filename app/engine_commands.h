@@ -30,11 +30,13 @@ std::string NameFromUri(const std::string& uri);
 std::string TaskListLine(const CMonitorTask& task);
 
 // Adds the task `options` describe to `engine`, whose queue is loaded, and saves the queue: the
-// new task's name on standard output, or why not. The task added, or null.
-MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options,
-                         ControlReply& reply);
+// new task's name on standard output, or why not. With `sayReport`, what the load found wrong
+// with the queue file comes first. The task added, or null.
+MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options, ControlReply& reply,
+                         bool sayReport = true);
 // Removes the task `name` from `engine`, whose queue is loaded, and saves the queue.
-void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply);
+void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
+                    bool sayReport = true);
 
 // The end of a running instance's engine: the queue saved (when `save`; a failure said on
 // standard error), the saver thread ended, the tasks deleted and the engine thread stopped.
@@ -57,13 +59,19 @@ class CEngineCommands final : public IControlHandler {
         : engine_(engine), hooks_(std::move(hooks)) {}
 
     bool Show() override;
-    // --add, --remove and --list; any other command is refused with status 2.
+    // --add, --remove and --list; any other command is refused with status 2. What the load
+    // found wrong with the queue file (damage, entries left out) is said by the first command
+    // only, which a list then fails: the file does not change while the instance runs, and the
+    // user has been told.
     ControlReply Run(const ProgramOptions& options) override;
+    // The report of the load has been said elsewhere (in the window): no command repeats it.
+    void ReportSaid();
 
   private:
     CMonitorEngine& engine_;
     EngineCommandHooks hooks_;
-    std::mutex lock_;  // taken before any engine lock: one command at a time
+    std::mutex lock_;          // taken before any engine lock: one command at a time
+    bool reportSaid_ = false;  // under lock_
 };
 
 }  // namespace tellweir

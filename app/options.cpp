@@ -8,6 +8,7 @@
 #include "core/event_table.h"
 #include "url/local_path.h"
 #include "url/protocol.h"
+#include "url/url_address.h"
 #include "url/url_mask.h"
 
 namespace tellweir {
@@ -289,6 +290,15 @@ bool CheckTaskValues(ParseState& state, std::string& error) {
                 "': tasks watch http://, https:// and ftp:// URLs and local paths";
         return false;
     }
+    // As the task checks it when it is added: a URL without a host or with a port past 65534
+    // is a mistake in the command line, not a failure of the command.
+    CUrlAddress address;
+    std::string path;
+    if (!IsLocalPath(options.uri) && !options.uri.starts_with("<null") &&
+        !ParseUrl(options.uri, true, address, path)) {
+        error = "Invalid URL: \"" + MaskUrlPassword(options.uri) + "\".";
+        return false;
+    }
     if (options.weekdays && options.schedule && *options.schedule != 1) {
         error = "'--weekdays' cannot be combined with '" + state.scheduleOption + "'";
         return false;
@@ -300,6 +310,15 @@ bool CheckTaskValues(ParseState& state, std::string& error) {
 
 std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
                                            std::string_view currentFolder, std::string& error) {
+    // Counted as the kernel counts them, each with its terminating NUL.
+    std::size_t length = 0;
+    for (const std::string& arg : args)
+        length += arg.size() + 1;
+    if (length > kMaxCommandLineBytes) {
+        error = "the arguments are longer than " + std::to_string(kMaxCommandLineBytes >> 10) +
+                " KiB in all";
+        return std::nullopt;
+    }
     ParseState state;
     ArgReader reader(args);
     while (!reader.Done()) {

@@ -1,6 +1,7 @@
 // The command line of the program: what to do and the values of the task to add.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,11 @@ struct ProgramOptions {
     std::string repeatUnit;
     std::optional<std::string> weekdays;
 };
+
+// The most the arguments after the program name may take, each counted with one byte more (as
+// the kernel counts them): a command line is the same command whether it runs alone or is
+// handed to the running instance, and so has one limit, far above any name or URL.
+inline constexpr std::size_t kMaxCommandLineBytes = std::size_t{1} << 20;
 
 // Parses the arguments after the program name. On a mistake returns nothing and sets `error`.
 // The desktop's start switches ("-winstart", "/minimize", ...) set startHidden.

@@ -397,6 +397,8 @@ TransferResult CMonitorEngine::WriteQueue() {
     top.Set("Monitors", "", "", XML_ELEMENT);
     CXmlNode declaration;
     declaration.Set("", "", "", XML_DECLARATION);
+    // One process writes the queue at a time: any temporary file of an earlier save is stale.
+    RemoveStaleTempFiles(path);
     CAtomicFileWriter file;
     if (!file.Open(path)) return ResultFromErrno(errno ? errno : EACCES);
     CAtomicFileSink sink(file);

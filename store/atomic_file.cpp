@@ -1,6 +1,7 @@
 // Temporary file, fsync (unless a cache file) and rename.
 #include "store/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,22 @@ namespace {
 
 // As the kernel's own limit on links followed in one lookup.
 constexpr int kMaxLinkHops = 40;
+// What Open appends to the file's name; mkstemp fills the Xs with letters and digits.
+constexpr std::string_view kTempSuffix = ".tmpXXXXXX";
+
+bool IsTempNameOf(std::string_view entry, std::string_view name) {
+    const std::string_view stem = kTempSuffix.substr(0, kTempSuffix.find('X'));
+    const std::size_t random = kTempSuffix.size() - stem.size();
+    if (entry.size() != name.size() + kTempSuffix.size() || !entry.starts_with(name)) return false;
+    entry.remove_prefix(name.size());
+    if (!entry.starts_with(stem)) return false;
+    entry.remove_prefix(stem.size());
+    if (entry.size() != random) return false;
+    for (const char c : entry)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -59,7 +76,7 @@ bool CAtomicFileWriter::Open(const std::string& path, mode_t mode, AtomicWrite k
         Fail(errno != 0 ? errno : ENOENT);
         return false;
     }
-    std::string pattern = path_ + ".tmpXXXXXX";
+    std::string pattern = path_ + std::string(kTempSuffix);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = mkstemp(name.data());
@@ -103,6 +120,27 @@ void CAtomicFileWriter::Abandon() {
     fd_ = -1;
     ::unlink(tempPath_.c_str());
     tempPath_.clear();
+}
+
+int RemoveStaleTempFiles(const std::string& path) {
+    const std::string target = ResolveFileLinks(path);
+    if (target.empty()) return 0;
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTempNameOf(entry->d_name, name)) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode,

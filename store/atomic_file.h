@@ -64,6 +64,13 @@ class CAtomicFileWriter {
 // are taken from the link's folder. Empty, with errno ELOOP, for a chain that does not end.
 std::string ResolveFileLinks(const std::string& path);
 
+// Removes the temporary files that writes of `path` (its link's target) left behind when the
+// process was killed mid-write: the files of its folder named "<name>.tmpXXXXXX" exactly (six
+// letters or digits), regular and this user's own, and nothing else. They can be large and hold
+// what the file holds (passwords in URLs). Only for a file that one process writes at a time:
+// another writer's file in progress would go too. The number removed.
+int RemoveStaleTempFiles(const std::string& path);
+
 // Writes `content` as the whole new content of `path`, atomically as above.
 bool WriteFileAtomically(const std::string& path, std::string_view content,
                          mode_t mode = kPrivateFileMode, AtomicWrite kind = AtomicWrite::Durable);

@@ -28,6 +28,7 @@
 #include "shell/program/qt_desktop_port.h"
 #include "shell/program/url_history_file.h"
 #include "store/app_settings.h"
+#include "store/atomic_file.h"
 #include "store/setting_ids.h"
 #include "store/state_file.h"
 #include "transfer/transfer_manager.h"
@@ -48,8 +49,8 @@ int BlockStopSignalsIntoFd() {
     return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-// Commands of other copies of the program, run on the control thread; the window follows on
-// its own thread.
+// Commands of other copies of the program, run on the control command thread; the window
+// follows on its own thread.
 class CDesktopCommands final : public IControlHandler {
   public:
     CDesktopCommands(CMonitorEngine& engine, CMainFrame& frame)
@@ -67,6 +68,7 @@ class CDesktopCommands final : public IControlHandler {
                              .added = {}}) {}
 
     bool Show() override { return commands_.Show(); }
+    void ReportSaid() { commands_.ReportSaid(); }
     ControlReply Run(const ProgramOptions& options) override {
         ControlReply reply = commands_.Run(options);
         QMetaObject::invokeMethod(
@@ -94,6 +96,12 @@ int SayOtherInstance() {
                          "before starting the desktop\n",
                          CInstanceLock::LockPath().c_str());
             return 1;
+        case ShowOutcome::NoServer:
+            std::fprintf(stderr,
+                         "tellweir: another instance is running (%s) and cannot be reached "
+                         "(it has no control socket in XDG_RUNTIME_DIR)\n",
+                         CInstanceLock::LockPath().c_str());
+            return 1;
         case ShowOutcome::NoAnswer:
             break;
     }
@@ -103,11 +111,14 @@ int SayOtherInstance() {
 }
 
 // Loads the queue under its lock; false, said in a message box, when it cannot be read: the
-// program then ends rather than save an empty queue over it.
-bool LoadQueueOrSay(CMonitorEngine& engine) {
+// program then ends rather than save an empty queue over it, and takes no commands (`control`
+// stops before the box waits for the user). What the load found wrong is said in `report`, for
+// the window to show.
+bool LoadQueueOrSay(CMonitorEngine& engine, CControlServer& control, std::string& report) {
     CQueueFileLock queueLock;
     const std::string path = AppSettings().String(setting::kMonitorQueueFile);
     if (queueLock.Acquire(path, kQueueLockWait) != CQueueFileLock::Outcome::Locked) {
+        control.Stop();
         ShowMessage(
             nullptr,
             QStringLiteral("Cannot lock the queue file \"%1\".").arg(QString::fromStdString(path)),
@@ -117,11 +128,18 @@ bool LoadQueueOrSay(CMonitorEngine& engine) {
     const TransferResult loaded = engine.LoadQueue();
     ControlReply reply;
     if (!CheckQueueLoaded(engine, loaded, reply)) {
+        control.Stop();
         ShowMessage(nullptr, QString::fromStdString(reply.err).trimmed(), QMessageBox::Critical);
         return false;
     }
-    const std::string damage = engine.GetQueueReport().Describe();
-    if (!damage.empty()) ShowMessage(nullptr, QString::fromStdString(damage));
+    // What a save killed on its way left behind; no other process writes the queue now.
+    RemoveStaleTempFiles(path);
+    // The damage and every entry left out, in one box: the commands of other copies do not
+    // repeat them.
+    const QueueFileReport found = engine.GetQueueReport();
+    report = found.Describe();
+    for (const std::string& line : found.skipped)
+        report += (report.empty() ? "" : "\n") + line;
     return true;
 }
 
@@ -132,6 +150,9 @@ int RunDesktop(int argc, char** argv, bool hidden) {
     SetProgramIdentity();
     // A second start hands over to the first before it reads or writes anything.
     CInstanceLock lock;
+    // Listens as soon as this is the instance: a second start during a long load waits for the
+    // window instead of finding nobody; commands wait for the queue.
+    CControlServer control;
     switch (lock.Acquire()) {
         case CInstanceLock::Outcome::Locked:
             break;
@@ -144,6 +165,8 @@ int RunDesktop(int argc, char** argv, bool hidden) {
             if (signalFd >= 0) ::close(signalFd);
             return 1;
     }
+    const std::string unreachable = StartControlSocket(control);
+    if (!unreachable.empty()) std::fprintf(stderr, "tellweir: %s\n", unreachable.c_str());
 
     QApplication application(argc, argv);
     // Qt takes the whole locale from the environment; numbers in files and protocol texts must
@@ -166,21 +189,22 @@ int RunDesktop(int argc, char** argv, bool hidden) {
         CManagerLink transfers(CTransferManager::Get());
         CMonitorEngine engine({.transfers = &transfers, .desktop = &port});
         engine.AnnounceStart();
-        if (ItemLogPtr log = engine.GetEngineLog())
+        if (ItemLogPtr log = engine.GetEngineLog()) {
             for (const std::string& notice : TakeStateFileNotices())
                 log->Write(kLevelError, notice);
-        if (LoadQueueOrSay(engine)) {
+            if (!unreachable.empty()) log->Write(kLevelError, unreachable);
+        }
+        std::string report;
+        if (LoadQueueOrSay(engine, control, report)) {
             engine.Start();
             auto* frame = new CMainFrame(engine, port, AppSettings());
             QObject::connect(frame, &CMainFrame::exitRequested, &application, &QApplication::quit,
                              Qt::QueuedConnection);
             CDesktopCommands commands(engine, *frame);
-            CControlServer control(commands);
-            if (const std::string path = ControlSocketPath(); !path.empty()) {
-                std::string error;
-                if (!control.Start(path, error))
-                    std::fprintf(stderr, "tellweir: %s\n", error.c_str());
-            }
+            if (!report.empty()) commands.ReportSaid();
+            // The window exists: a "show" that came during the load is answered now, and
+            // brings it forward once the event loop runs.
+            control.SetHandler(commands);
             std::unique_ptr<QSocketNotifier> signalNotifier;
             if (signalFd >= 0) {
                 signalNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
@@ -193,6 +217,7 @@ int RunDesktop(int argc, char** argv, bool hidden) {
                                  });
             }
             frame->Start(hidden);
+            if (!report.empty()) ShowMessage(frame, QString::fromStdString(report));
             status = application.exec();
 
             // The exit sequence: no more calls into the windows, no more commands from outside,

@@ -1,7 +1,8 @@
 // The control socket in one process: requests reach the handler parsed against the client's
-// folder, malformed and oversized requests get an error reply, a silent client holds up the next
-// one only for its time limit, a stale socket file is no server, and Stop ends the thread at once
-// and removes the socket file.
+// folder, malformed and oversized requests get an error reply, silent clients hold up nobody,
+// requests that come before the handler wait for it, a server that does not take a request is
+// said to not answer, a stale socket file is no server, and Stop ends the threads at once and
+// removes the socket file.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -169,21 +171,86 @@ TEST_F(ControlServerTest, MalformedRequestsGetAnErrorReply) {
     EXPECT_EQ(handler_.shows, 0);
 }
 
-// The server serves one client at a time: one that never sends its request is dropped after
-// the time limit, and the client behind it is answered.
-TEST_F(ControlServerTest, SilentClientDoesNotBlockTheNext) {
-    CControlServer server(handler_, 300ms);
+// Clients are served side by side: silent ones and one that stops half-way through its request
+// delay no other (their time limit here is far longer than any client waits), and each is
+// dropped, unanswered, once its own limit passes.
+TEST_F(ControlServerTest, SilentClientsDoNotDelayOthers) {
+    for (const auto limit : {std::chrono::milliseconds(1h), std::chrono::milliseconds(300)}) {
+        SCOPED_TRACE(limit.count());
+        CControlServer server(handler_, limit);
+        std::string error;
+        ASSERT_TRUE(server.Start(path_, error)) << error;
+        std::vector<int> silent;
+        for (int i = 0; i < 5; ++i)
+            silent.push_back(Connect(path_));
+        silent.push_back(Connect(path_));
+        const std::string half = EncodeControlRequest({ControlRequest::Kind::Run, "/", {"--list"}});
+        ASSERT_GT(::send(silent.back(), half.data(), half.size() / 2, MSG_NOSIGNAL), 0);
+        const std::optional<ControlReply> reply =
+            SendControlRequest({ControlRequest::Kind::Run, "/", {"--list"}}, path_);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 0) << reply->err;
+        EXPECT_EQ(reply->err, "said on stderr\n");
+        if (limit < 1s) {
+            for (const int fd : silent) {
+                char byte = 0;
+                EXPECT_EQ(::recv(fd, &byte, 1, 0), 0) << "dropped, unanswered";
+            }
+        }
+        for (const int fd : silent)
+            ::close(fd);
+    }
+}
+
+// An instance listens before it can run anything: a request waits for the handler instead of
+// being turned away, and one still waiting when the server stops is told so.
+TEST_F(ControlServerTest, RequestsBeforeTheHandlerWaitForIt) {
+    CControlServer server;
     std::string error;
     ASSERT_TRUE(server.Start(path_, error)) << error;
-    const int silent = Connect(path_);
-    ASSERT_GE(silent, 0);
+    // The short answer limit covers only the taking: the reply may come much later.
+    auto shown =
+        std::async(std::launch::async, [&] { return SendControlRequest({}, path_, 300ms); });
+    EXPECT_EQ(shown.wait_for(600ms), std::future_status::timeout) << "answered without a handler";
+    handler_.window = true;
+    server.SetHandler(handler_);
+    const std::optional<ControlReply> reply = shown.get();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 0) << reply->err;
+    EXPECT_EQ(handler_.shows, 1);
+
+    CControlServer stopped;
+    ASSERT_TRUE(stopped.Start(dir_ / "d.sock", error)) << error;
+    auto listed = std::async(std::launch::async, [&] {
+        return SendControlRequest({ControlRequest::Kind::Run, "/", {"--list"}}, dir_ / "d.sock");
+    });
+    EXPECT_EQ(listed.wait_for(300ms), std::future_status::timeout);
+    stopped.Stop();
+    const std::optional<ControlReply> refused = listed.get();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 1);
+    EXPECT_EQ(refused->err,
+              "tellweir: the running instance stopped taking commands before it ran this one\n");
+    EXPECT_TRUE(handler_.runs.empty());
+}
+
+// Something listens but never takes a request (an instance stuck elsewhere): the client says
+// so, rather than run the command as if no instance ran.
+TEST_F(ControlServerTest, ServerThatDoesNotTakeTheRequestIsSaid) {
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    EXPECT_EQ(ExchangeControlRequest({}, path_, 300ms).kind, ControlOutcome::Kind::NoAnswer);
     const std::optional<ControlReply> reply =
-        SendControlRequest({ControlRequest::Kind::Run, "/", {"--list"}}, path_);
-    ASSERT_TRUE(reply) << "the request behind the silent client was not answered";
-    EXPECT_EQ(reply->status, 0);
-    char byte = 0;
-    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0) << "the silent client is dropped, unanswered";
-    ::close(silent);
+        SendControlRequest({ControlRequest::Kind::Run, "/", {"--list"}}, path_, 300ms);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 1);
+    EXPECT_EQ(reply->err, "tellweir: the running instance did not answer in time\n");
+    ::close(listener);
+    EXPECT_EQ(ExchangeControlRequest({}, path_, 300ms).kind, ControlOutcome::Kind::NoServer);
 }
 
 // Stop returns while a client that sends nothing is connected (the server's time limit here is

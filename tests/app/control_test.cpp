@@ -1,13 +1,16 @@
 // --add, --remove and --list while the program without windows runs: the running instance makes
 // the change, runs the new task at once and saves the queue, and each command prints what and
 // exits as it does with no instance running. With a socket file that no server is behind, the
-// commands behave as they always have while an instance runs.
+// commands behave as they always have while an instance runs. An instance still loading a long
+// queue answers once it is loaded; what a damaged queue lost is said once; an instance with no
+// place for its socket says so.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +22,7 @@
 #include "app/control_client.h"
 #include "app/control_server.h"
 #include "app/instance_lock.h"
+#include "app/options.h"
 #include "app/services.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
@@ -106,7 +110,14 @@ TEST(ControlTest, RunningInstanceRunsTheCommandsAsTheyRunAlone) {
     ASSERT_TRUE(StartInstance(live, program)) << program.Error() << program.Output();
 
     const std::string original = std::filesystem::current_path();
+    // Far past the old 64 KiB request, and one past the command line's own limit.
+    const std::string longName(100 * 1024, 'n');
+    const std::string tooLong(kMaxCommandLineBytes, 'n');
     const std::vector<std::vector<std::string>> steps = {
+        {"--add", "page.txt", "--manual", "--name", longName},
+        {"--remove", longName},
+        {"--add", "page.txt", "--name", tooLong},
+        {"--add", "http://127.0.0.1:99999/"},
         {"--add", "page.txt", "--manual"},
         {"--add", "page.txt", "--manual"},
         {"--add", "page.txt", "--manual", "--name", "other"},
@@ -160,7 +171,7 @@ TEST(ControlTest, RunningInstanceRunsTheCommandsAsTheyRunAlone) {
     kill(program.Pid(), SIGTERM);
     EXPECT_EQ(program.WaitForExit(20s), 0) << program.Output();
     EXPECT_FALSE(std::filesystem::exists(ControlSocketPath())) << "removed at exit";
-    EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::NoAnswer);
+    EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::NoServer);
     ASSERT_EQ(live.Run({"--list"}, output), 0);
     EXPECT_NE(output.find("tick\twaiting\tevery 1 seconds\t~/page.txt\n"), std::string::npos)
         << output;
@@ -185,6 +196,105 @@ TEST(ControlTest, StaleSocketFileFallsBack) {
     EXPECT_EQ(output, "tellweir: another instance is running; stop it before removing a task\n");
     EXPECT_EQ(home.Run({"--list"}, output), 0);
     EXPECT_EQ(output, "page.txt\tidle\tmanually\t~/page.txt\n") << "read from the file";
+}
+
+// The folder of a home's queue file.
+std::filesystem::path QueueFolder(const Home& home) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Dir().Path()))
+        if (entry.path().filename() == "m.xml") return entry.path().parent_path();
+    return {};
+}
+
+// A second copy started while the instance still loads a long queue is not turned away: it is
+// answered once the queue is loaded, and its command is run on the whole list. A temporary file
+// a killed save left beside the queue is removed at the start.
+TEST(ControlTest, CommandsDuringALongLoadWaitForIt) {
+    const Home home("control-load");
+    std::string output;
+    const std::string page = home.Dir().WriteFile("page.txt", "x");
+    ASSERT_EQ(home.Run({"--add", page, "--manual"}, output), 0) << output;
+    const std::filesystem::path folder = QueueFolder(home);
+    const std::string queue = ReadAll(folder / "m.xml");
+    const std::size_t begin = queue.find("<Monitor>");
+    const std::size_t end = queue.find("</Monitor>") + std::string("</Monitor>").size();
+    ASSERT_NE(begin, std::string::npos);
+    const std::string element = queue.substr(begin, end - begin);
+    constexpr int kTasks = 20000;
+    std::string many = queue.substr(0, begin);
+    many.reserve(queue.size() + kTasks * element.size());
+    for (int i = 0; i < kTasks; ++i) {
+        std::string copy = element;
+        copy.replace(copy.find("<Name>page.txt</Name>"), 21,
+                     "<Name>t" + std::to_string(i) + "</Name>");
+        many += copy + "\r\n";
+    }
+    many += queue.substr(queue.find("</Monitors>"));
+    WriteAll(folder / "m.xml", many);
+    WriteAll(folder / "m.xml.tmpAb12Z9", "left by a killed save");
+
+    ChildProcess program;
+    home.Use();
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home.Dir() / "headless.txt"));
+    ASSERT_TRUE(WaitUntil([] { return CInstanceLock::IsHeldElsewhere(); }, 20s, 5ms));
+    EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::Headless) << program.Output();
+    EXPECT_EQ(home.Run({"--add", page, "--manual", "--name", "late"}, output), 0) << output;
+    EXPECT_EQ(output, "late\n");
+    ASSERT_EQ(home.Run({"--list"}, output), 0);
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), kTasks + 1);
+    EXPECT_NE(output.find("late\tnew\tmanually\t"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "m.xml.tmpAb12Z9"));
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(60s), 0) << program.Output();
+}
+
+// What the load of a damaged queue found is said by the first command handed to the instance,
+// not by every one after it.
+TEST(ControlTest, DamagedQueueIsSaidOnce) {
+    const Home home("control-damaged");
+    std::string output;
+    for (const char* name : {"a.txt", "b.txt"})
+        ASSERT_EQ(home.Run({"--add", home.Dir().WriteFile(name, name), "--manual"}, output), 0);
+    const std::filesystem::path queue = QueueFolder(home) / "m.xml";
+    const std::string text = ReadAll(queue);
+    WriteAll(queue, text.substr(0, text.find("<Monitor>", text.find("</Monitor>")) + 200));
+    ChildProcess program;
+    ASSERT_TRUE(StartInstance(home, program)) << program.Error() << program.Output();
+
+    EXPECT_EQ(home.Run({"--list"}, output), 1);
+    EXPECT_NE(output.find("tellweir: Cannot read all of the queue file"), std::string::npos)
+        << output;
+    for (const std::vector<std::string>& step : {std::vector<std::string>{"--list"},
+                                                 {"--add", home.Dir() / "a.txt", "--name", "c"},
+                                                 {"--remove", "c"},
+                                                 {"--list"}}) {
+        SCOPED_TRACE(step[0]);
+        EXPECT_EQ(home.Run(step, output), 0) << output;
+        EXPECT_EQ(output.find("tellweir:"), std::string::npos) << output;
+    }
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(20s), 0) << program.Output();
+}
+
+// Without XDG_RUNTIME_DIR the instance has no socket: it says once that other copies cannot
+// reach it, and runs.
+TEST(ControlTest, InstanceWithoutARuntimeFolderSaysSo) {
+    const Home home("control-noruntime");
+    home.Use();
+    unsetenv("XDG_RUNTIME_DIR");
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home.Dir() / "headless.txt"));
+    const std::string said =
+        "tellweir: XDG_RUNTIME_DIR is not set; other copies of the program cannot reach this "
+        "one while it runs\n";
+    EXPECT_TRUE(WaitUntil([&] { return program.Output().find("[engine]") != std::string::npos; },
+                          20s, 20ms))
+        << program.Output();
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(20s), 0);
+    const std::string all = program.Output();
+    const std::size_t first = all.find(said);
+    EXPECT_NE(first, std::string::npos) << all;
+    EXPECT_EQ(all.find(said, first + 1), std::string::npos) << "once";
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     EXPECT_EQ(output, "page.txt\n");
     ASSERT_EQ(Run({"--add", watched}, output), 0);
     EXPECT_EQ(output, "page.txt(1)\n") << "names stay unique";
-    EXPECT_EQ(Run({"--add", "ftp://"}, output), 1);
+    EXPECT_EQ(Run({"--add", "ftp://"}, output), 2) << "a usage error, as every other";
     EXPECT_NE(output.find("Invalid URL: \"ftp://\"."), std::string::npos) << output;
     EXPECT_EQ(Run({"--frobnicate"}, output), 2);
     EXPECT_EQ(Run({"--add", "sftp://h/x"}, output), 2);
@@ -256,7 +256,7 @@ TEST_F(HeadlessTest, UrlPasswordsAreNeverPrinted) {
     // A URL without a file name becomes the task's name.
     ASSERT_EQ(Run({"--add", url.substr(0, url.size() - 1), "--manual"}, output), 0) << output;
     EXPECT_EQ(output, shown + "/\n");
-    EXPECT_EQ(Run({"--add", "http://u:secret@"}, output), 1);
+    EXPECT_EQ(Run({"--add", "http://u:secret@"}, output), 2);
     EXPECT_NE(output.find("Invalid URL: \"http://u:****@\"."), std::string::npos) << output;
     ASSERT_EQ(Run({"--list"}, output), 0);
     EXPECT_NE(output.find("f\twaiting\tevery 10 seconds\t" + shown + "/f\n"), std::string::npos)

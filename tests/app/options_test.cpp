@@ -71,6 +71,21 @@ TEST(ProgramOptions, MistakesAreNamed) {
     }
 }
 
+// One limit on the whole command line, each argument counted with one byte more: a name far
+// longer than the old 64 KiB request limit passes, one byte over the limit does not.
+TEST(ProgramOptions, CommandLineLimit) {
+    std::string error;
+    const std::string name(kMaxCommandLineBytes - 10, 'n');  // "--add" "/a" "--name" take 16
+    EXPECT_FALSE(Parse({"--add", "/a", "--name", name}, error));
+    EXPECT_EQ(error, "the arguments are longer than 1024 KiB in all");
+    const std::string fits(kMaxCommandLineBytes - 17, 'n');
+    const auto parsed = Parse({"--add", "/a", "--name", fits}, error);
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(parsed->name.size(), fits.size());
+    EXPECT_TRUE(Parse(Args(kMaxCommandLineBytes / 7, "--list"), error)) << "many short ones";
+    EXPECT_FALSE(Parse(Args(kMaxCommandLineBytes / 7 + 1, "--list"), error));
+}
+
 // Each option's command, value count and group come from one table: an alias, a repeated
 // command, a two-value option with its first value attached, and each group's misplacement.
 TEST(ProgramOptions, OptionTableEntries) {
@@ -153,6 +168,10 @@ TEST(ProgramOptions, UnusableTasksAreRefused) {
          "'--every 2 days' cannot be combined with '--every 1 days'"},
         {{"--add", "/a", "--once", "--weekdays", "23"},
          "'--weekdays' cannot be combined with '--once'"},
+        // What the task would refuse when it is added is a mistake in the command line.
+        {{"--add", "http://"}, "Invalid URL: \"http://\"."},
+        {{"--add", "http://127.0.0.1:99999/"}, "Invalid URL: \"http://127.0.0.1:99999/\"."},
+        {{"--add", "ftp://u:secret@:21/"}, "Invalid URL: \"ftp://u:****@:21/\"."},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -160,6 +179,7 @@ TEST(ProgramOptions, UnusableTasksAreRefused) {
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
     }
     std::string error;
+    EXPECT_TRUE(Parse({"--add", "http://127.0.0.1:65534/"}, error)) << error;
     EXPECT_TRUE(Parse({"--add", "/a", "--once", "--once"}, error)) << error;
     EXPECT_TRUE(Parse({"--add", "/a", "--weekdays", "23"}, error)) << error;
 }

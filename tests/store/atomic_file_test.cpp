@@ -102,5 +102,45 @@ TEST_F(AtomicFileTest, FolderCreationFailsOnAFileInThePath) {
     EXPECT_FALSE(MakePrivateFolders(""));
 }
 
+// A write killed mid-way leaves its temporary file; the next clean-up removes exactly those of
+// the file it is given (through its link), and nothing that only looks like one.
+TEST_F(AtomicFileTest, StaleTempFilesOfTheFileAreRemoved) {
+    const std::string queue = dir_ / "m.xml";
+    testing::WriteAll(queue, "queue");
+    const char* stale[] = {"m.xml.tmpAb12Z9", "m.xml.tmp000000", "m.xml.tmpzzzzzz"};
+    const char* kept[] = {
+        "m.xml.tmpAb12Z",    // five
+        "m.xml.tmpAb12Z99",  // seven
+        "m.xml.tmp-b12Z9",   // not a letter or digit
+        "n.xml.tmpAb12Z9",   // another file's
+        "xm.xml.tmpAb12Z9",  // a name that ends like it
+        "m.xml.TMPAb12Z9",   // another case
+        "m.xml.damaged-1",
+    };
+    for (const char* name : stale)
+        testing::WriteAll(dir_ / name, "secret");
+    for (const char* name : kept)
+        testing::WriteAll(dir_ / name, "mine");
+    fs::create_directory(dir_ / "m.xml.tmpFOLDER");
+    testing::WriteAll(dir_ / "target.txt", "pointed at");
+    fs::create_symlink(dir_ / "target.txt", dir_ / "m.xml.tmpLink00");
+    // Given through a link, the files beside the link's target go.
+    fs::create_directories(dir_ / "links");
+    fs::create_symlink("../m.xml", dir_ / "links/m.xml");
+    testing::WriteAll(dir_ / "links/m.xml.tmpAb12Z9", "beside the link");
+
+    EXPECT_EQ(RemoveStaleTempFiles(dir_ / "links/m.xml"), 3);
+    for (const char* name : stale)
+        EXPECT_FALSE(fs::exists(dir_ / name)) << name;
+    for (const char* name : kept)
+        EXPECT_EQ(ReadAll(dir_ / name), "mine") << name;
+    EXPECT_TRUE(fs::is_directory(dir_ / "m.xml.tmpFOLDER"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "m.xml.tmpLink00"));
+    EXPECT_EQ(ReadAll(dir_ / "target.txt"), "pointed at");
+    EXPECT_EQ(ReadAll(dir_ / "links/m.xml.tmpAb12Z9"), "beside the link");
+    EXPECT_EQ(ReadAll(queue), "queue");
+    EXPECT_EQ(RemoveStaleTempFiles(dir_ / "missing/m.xml"), 0);
+}
+
 }  // namespace
 }  // namespace tellweir

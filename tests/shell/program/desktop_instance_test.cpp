@@ -1,14 +1,18 @@
 // The desktop program as a process: one instance per data folder, a second start that brings the
-// first forward and writes nothing, commands handed to it, and a clean end on SIGTERM.
+// first forward and writes nothing (also while the first still loads a long queue), commands
+// handed to it, and a clean end on SIGTERM.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include "app/control_client.h"
 #include "app/control_server.h"
+#include "app/instance_lock.h"
 #include "app/services.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
@@ -32,11 +36,13 @@ class DesktopInstanceTest : public ::testing::Test {
         socket_ = ControlSocketPath();
     }
 
-    // Starts the program with `args` until it answers on its control socket.
+    // Starts the program with `args` until it answers on its control socket: it listens before
+    // its queue is loaded, and answers once it is.
     bool StartInstance(ChildProcess& program, std::vector<std::string> args, const char* log) {
         args.insert(args.begin(), TELLWEIR_PROGRAM);
         if (!program.Start(args, dir_ / log)) return false;
-        return WaitUntil([&] { return fs::exists(socket_); }, 20s, 20ms);
+        return WaitUntil([&] { return fs::exists(socket_); }, 20s, 20ms) &&
+               AskRunningInstanceToShow() != ShowOutcome::NoServer;
     }
 
     int Run(const std::vector<std::string>& args, std::string& output) {
@@ -92,6 +98,38 @@ TEST_F(DesktopInstanceTest, SecondStartHandsOverAndCommandsReachTheFirst) {
     first.Stop();
     EXPECT_NE(QueueText().find(watched), std::string::npos);
     EXPECT_FALSE(fs::exists(socket_));
+}
+
+// A second start while the first still loads 20,000 tasks waits for the first window and brings
+// it forward, rather than say that nobody answers; a command sent meanwhile runs on the whole list.
+TEST_F(DesktopInstanceTest, SecondStartDuringALongLoadBringsTheWindowForward) {
+    std::string output;
+    ASSERT_EQ(Run({"--add", dir_.WriteFile("page.txt", "x"), "--manual"}, output), 0) << output;
+    fs::path queue;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.Path()))
+        if (entry.path().filename() == "m.xml") queue = entry.path();
+    const std::string text = ReadAll(queue);
+    const std::size_t begin = text.find("<Monitor>");
+    const std::size_t end = text.find("</Monitor>") + std::string("</Monitor>").size();
+    const std::string element = text.substr(begin, end - begin);
+    constexpr int kTasks = 20000;
+    std::string many = text.substr(0, begin);
+    for (int i = 0; i < kTasks; ++i) {
+        std::string copy = element;
+        const std::string name = "<Name>page.txt</Name>";
+        copy.replace(copy.find(name), name.size(), "<Name>t" + std::to_string(i) + "</Name>");
+        many += copy + "\r\n";
+    }
+    many += text.substr(text.find("</Monitors>"));
+    WriteAll(queue, many);
+
+    ChildProcess first;
+    ASSERT_TRUE(first.Start({TELLWEIR_PROGRAM}, dir_ / "first.txt")) << first.Error();
+    ASSERT_TRUE(WaitUntil([] { return CInstanceLock::IsHeldElsewhere(); }, 20s, 5ms));
+    EXPECT_EQ(Run({"-winstart"}, output), 0) << output;
+    EXPECT_EQ(Run({"--list"}, output), 0);
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), kTasks);
+    first.Stop();
 }
 
 TEST_F(DesktopInstanceTest, DesktopStartBesideTheProgramWithoutWindowsSaysSo) {
