@@ -30,6 +30,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
     void LogChanged(std::int32_t logId) override;
     void TransfersChanged(TransferNotice what) override;
+    // True while the port is open: the windows answer credential requests (a login dialog).
+    bool CredentialsRequested() override;
 
     // How long OpenInShell waits for the GUI thread.
     static constexpr std::chrono::seconds kShellOpenWait{5};
@@ -40,6 +42,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void iconLit(const QString& taskName, const QString& text);
     void logChanged(int logId);
     void transfersChanged();
+    // The prompt broker's requests changed; at most one is queued at a time.
+    void credentialsChanged();
 
   private:
     // Runs `call` on the GUI thread unless the port was closed by then.
@@ -47,6 +51,7 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void Queue(Call call);
 
     std::atomic<bool> closed_{false};
+    std::atomic<bool> credentialsQueued_{false};
 };
 
 // Opens a path or link with the desktop's handler; false when none took it.
