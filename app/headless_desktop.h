@@ -1,6 +1,6 @@
 // CHeadlessDesktop: the desktop port of the program without windows. Lines written to the watched
 // logs are echoed on a stream; prompts and lit icons are written into the engine log, which is
-// echoed too; nothing answers credential requests or opens targets for the actions.
+// echoed too; credential requests are refused at once; nothing opens targets for the actions.
 #pragma once
 
 #include <cstdio>
@@ -30,6 +30,9 @@ class CHeadlessDesktop final : public IDesktopPort {
 
     void ShowPrompt(const std::string& taskName, const std::string& text) override;
     void LightTrayIcon(const std::string& taskName, const std::string& text) override;
+    // Nobody is there to answer a login's question: it is refused at once rather than holding
+    // its worker until the time limit.
+    bool CredentialsRequested() override { return false; }
 
   private:
     ItemLogPtr EngineLog();

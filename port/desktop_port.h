@@ -51,7 +51,8 @@ class IDesktopPort : public ILogObserver {
     // Changed from the thread that changed the transfer's status, often with the
     // transfer-manager lock held.
     virtual void TransfersChanged(TransferNotice /*what*/) {}
-    // A worker asks for a user name and password, or a request was answered or withdrawn; the
+    // A worker asks for a user name and password, or a request was answered, withdrawn or given
+    // up after its time limit (also called about once a second while a request waits); the
     // window reads the pending request from the prompt broker. Returns whether a window is there
     // to answer: without one the asking transfer gives up at once. Worker thread, with the prompt
     // broker's lock held: never call the broker from here.

@@ -7,7 +7,8 @@ set -euo pipefail
 declare -A GROUP
 # The desktop shell needs Qt 6 Widgets (QtDBus comes with the base package) and its SVG images.
 GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev qt6-base-dev qt6-svg-dev libqt6svg6"
-GROUP[test]="libgtest-dev libgmock-dev"
+# dbus-daemon: the desktop notification tests run a D-Bus bus of their own.
+GROUP[test]="libgtest-dev libgmock-dev dbus-daemon"
 # Renders the windows for the screenshot script, with a tray host for the tray icon.
 GROUP[screens]="xvfb xauth x11-utils trayer"
 # The peers the scale benchmarks (bench/scale.sh) compare with, and their server; urlwatch is

@@ -30,6 +30,7 @@ bool CPromptBroker::Ask(std::atomic<std::int32_t>& id, std::string& userName, st
     id = pending->request.id;
     pending_.push_back(std::move(owned));
     bool listening = NotifyLocked();
+    bool timedOut = false;
     // The request stays in the array until this thread removes it, so `pending` stays valid.
     while (listening) {
         lock.unlock();
@@ -45,10 +46,13 @@ bool CPromptBroker::Ask(std::atomic<std::int32_t>& id, std::string& userName, st
             id = 0;
             return answered;
         }
-        listening = std::chrono::steady_clock::now() - started <= timeout_ && NotifyLocked();
+        timedOut = std::chrono::steady_clock::now() - started > timeout_;
+        listening = !timedOut && NotifyLocked();
     }
     RemoveLocked(pending);
     id = 0;
+    // A window showing the request learns that it is gone.
+    if (timedOut) (void)NotifyLocked();
     return false;
 }
 

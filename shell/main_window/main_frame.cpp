@@ -21,20 +21,23 @@
 #include <unordered_set>
 
 #include "core/task_properties.h"
-#include "shell/widgets/about_dialog.h"
 #include "shell/log_view/log_window.h"
-#include "shell/widgets/message_box.h"
 #include "shell/log_view/prompts_window.h"
-#include "shell/program/qt_desktop_port.h"
-#include "shell/settings/settings_dialog.h"
-#include "shell/widgets/shell_icons.h"
-#include "shell/task_dialog/task_dialog.h"
+#include "shell/login/credential_prompter.h"
 #include "shell/main_window/task_list_model.h"
 #include "shell/main_window/task_list_view.h"
 #include "shell/main_window/window_layout.h"
+#include "shell/program/desktop_notifier.h"
+#include "shell/program/qt_desktop_port.h"
+#include "shell/settings/settings_dialog.h"
+#include "shell/task_dialog/task_dialog.h"
+#include "shell/widgets/about_dialog.h"
+#include "shell/widgets/message_box.h"
+#include "shell/widgets/shell_icons.h"
 #include "store/app_identity.h"
 #include "store/app_settings.h"
 #include "store/help_file.h"
+#include "store/password_store.h"
 #include "store/setting_ids.h"
 #include "url/url_mask.h"
 
@@ -184,6 +187,14 @@ void CMainFrame::CreateTray() {
     trayMenu_->addSeparator();
     trayMenu_->addActions(fileMenu_->actions());
     trayMenu_->setDefaultAction(actions_[kCmdShow]);
+    notifier_ = new CDesktopNotifier(this);
+    // Without a notification service the tray's own balloon shows the message.
+    notifier_->SetFallback([this](const QString& taskName, const QString& text) {
+        if (!tray_) return;
+        notifiedTask_ = taskName;
+        tray_->showMessage(taskName, text, AppIcon());
+    });
+    connect(notifier_, &CDesktopNotifier::taskActivated, this, &CMainFrame::ShowTask);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         statusBar()->showMessage(QStringLiteral("No system tray: closing the window minimises it."),
                                  10000);
@@ -194,14 +205,7 @@ void CMainFrame::CreateTray() {
     tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { TrayActivated(reason); });
-    connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
-        ShowWindow();
-        for (int row = 0; row < model_->rowCount(); ++row)
-            if (QString::fromStdString(model_->RowAt(row).name) == notifiedTask_) {
-                list_->SelectTask(model_->TaskAt(row).get());
-                break;
-            }
-    });
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] { ShowTask(notifiedTask_); });
     tray_->show();
 }
 
@@ -215,6 +219,10 @@ void CMainFrame::ConnectPort() {
         if (logWindow_) logWindow_->LogChanged(logId);
         if (promptsWindow_) promptsWindow_->LogChanged(logId);
     });
+    // Logins that need a user name and password are answered here, in dialogs.
+    prompter_ =
+        new CCredentialPrompter(CPromptBroker::Instance(), CPasswordStore::Instance(), this);
+    connect(&port_, &CQtDesktopPort::credentialsChanged, prompter_, &CCredentialPrompter::Sync);
 }
 
 void CMainFrame::Start(bool hidden) {
@@ -483,10 +491,16 @@ void CMainFrame::LightIcon(const QString& taskName, const QString& text) {
 }
 
 void CMainFrame::Notify(const QString& taskName, const QString& text) {
-    if (!tray_ || (isVisible() && !isMinimized() && isActiveWindow())) return;
-    notifiedTask_ = taskName;
-    // Without a notification service Qt shows nothing, or a balloon of its own.
-    tray_->showMessage(taskName, text, AppIcon());
+    if (isVisible() && !isMinimized() && isActiveWindow()) return;
+    notifier_->Notify(taskName, text);
+}
+
+void CMainFrame::ShowTask(const QString& taskName) {
+    ShowWindow();
+    if (MonitorTaskPtr task = engine_.FindTaskByName(taskName.toStdString()))
+        list_->SelectTask(task.get());
+    // Seen: the icon it lit has told its news.
+    if (lit_ && litTask_ == taskName) ClearLit(false);
 }
 
 void CMainFrame::TrayActivated(int reason) {
@@ -570,6 +584,8 @@ void CMainFrame::CloseForExit(int tries) {
     }
     exiting_ = true;
     timer_->stop();
+    // A login still asked for is refused: nobody is left to answer it.
+    prompter_->Stop();
     if (tray_) tray_->hide();
     SaveLayout();
     // The port stops passing changes on: the windows stop observing their logs.

@@ -1,5 +1,6 @@
 // CMainFrame: the main window: menus, toolbar, the task list, the status bar with its clock, the
-// tray icon with its lit state, and the commands on tasks. Closing hides it (or minimises it
+// tray icon with its lit state, desktop notifications, the login dialogs of credentials requests,
+// and the commands on tasks. Closing hides it (or minimises it
 // where there is no tray); Exit asks while tasks are active, closes the open dialogs and ends
 // the event loop, after which the program runs its exit sequence.
 #pragma once
@@ -20,6 +21,8 @@ class QTimer;
 
 namespace tellweir {
 
+class CCredentialPrompter;
+class CDesktopNotifier;
 class CLogWindow;
 class CQtDesktopPort;
 class CTaskListModel;
@@ -43,6 +46,8 @@ class CMainFrame final : public QMainWindow {
     QMenu* TrayMenu() const { return trayMenu_; }
     CLogWindow* LogWindow() const { return logWindow_; }
     CLogWindow* PromptsWindow() const { return promptsWindow_; }
+    CDesktopNotifier* Notifier() const { return notifier_; }
+    CCredentialPrompter* Prompter() const { return prompter_; }
 
     // The commands, as the menus run them.
     void Execute(CommandId id);
@@ -106,6 +111,8 @@ class CMainFrame final : public QMainWindow {
     void LightIcon(const QString& taskName, const QString& text);
     // A desktop notification when the window is not in front.
     void Notify(const QString& taskName, const QString& text);
+    // A notification was chosen: the window with that task selected.
+    void ShowTask(const QString& taskName);
     void ClearLit(bool selectTask);
     void AddPromptLine(const QString& taskName, const QString& text);
 
@@ -123,6 +130,8 @@ class CMainFrame final : public QMainWindow {
     QTimer* timer_ = nullptr;
     CLogWindow* logWindow_ = nullptr;
     CLogWindow* promptsWindow_ = nullptr;
+    CDesktopNotifier* notifier_ = nullptr;
+    CCredentialPrompter* prompter_ = nullptr;
     bool ticking_ = false;
     bool lit_ = false;
     int litPhase_ = 0;

@@ -60,6 +60,18 @@ void CQtDesktopPort::QueueSaveFailed(const std::string& text) {
     Queue([this, message = QString::fromStdString(text)] { emit queueSaveFailed(message); });
 }
 
+bool CQtDesktopPort::CredentialsRequested() {
+    if (closed_.load(std::memory_order_acquire)) return false;
+    // Each waiting request calls once a second: one queued look at the broker is enough.
+    if (!credentialsQueued_.exchange(true, std::memory_order_acq_rel)) {
+        Queue([this] {
+            credentialsQueued_.store(false, std::memory_order_release);
+            emit credentialsChanged();
+        });
+    }
+    return true;
+}
+
 std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* /*log*/) {
     if (closed_.load(std::memory_order_acquire)) return std::nullopt;
     const QString path = QString::fromStdString(target);

@@ -31,6 +31,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void LogChanged(std::int32_t logId) override;
     void TransfersChanged(TransferNotice what) override;
     void QueueSaveFailed(const std::string& text) override;
+    // True while the port is open: the windows answer credential requests (a login dialog).
+    bool CredentialsRequested() override;
 
     // How long OpenInShell waits for the GUI thread.
     static constexpr std::chrono::seconds kShellOpenWait{5};
@@ -42,6 +44,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void logChanged(int logId);
     void transfersChanged();
     void queueSaveFailed(const QString& text);
+    // The prompt broker's requests changed; at most one is queued at a time.
+    void credentialsChanged();
 
   private:
     // Runs `call` on the GUI thread unless the port was closed by then.
@@ -49,6 +53,7 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void Queue(Call call);
 
     std::atomic<bool> closed_{false};
+    std::atomic<bool> credentialsQueued_{false};
 };
 
 // Opens a path or link with the desktop's handler; false when none took it.

@@ -18,8 +18,8 @@
 
 #include "core/action_line.h"
 #include "core/action_runner.h"
-#include "shell/widgets/message_box.h"
 #include "shell/task_dialog/url_page.h"
+#include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "url/url_address.h"

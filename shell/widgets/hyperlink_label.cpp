@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "shell/widgets/message_box.h"
 #include "shell/program/qt_desktop_port.h"
+#include "shell/widgets/message_box.h"
 
 namespace tellweir {
 

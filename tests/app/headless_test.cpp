@@ -283,5 +283,23 @@ TEST_F(HeadlessTest, UrlPasswordsAreNeverPrinted) {
     expectHidden(program.Output());
 }
 
+// Nobody can answer a login's question without windows: it is refused at once, and the run ends
+// long before the prompt's 60 s limit.
+TEST_F(HeadlessTest, LoginQuestionsAreRefusedAtOnce) {
+    TempDir ftpDir("headless-ftp");
+    FtpServer ftp;
+    ASSERT_TRUE(StartFtpServer(ftp, ftpDir)) << ftp.server.error;
+    const std::string url =
+        std::string("ftp://") + kFtpTestUser + ":$@127.0.0.1:" + std::to_string(ftp.Port()) + "/f";
+    std::string output;
+    ASSERT_EQ(Run({"--add", url}, output), 0) << output;
+    ChildProcess program;
+    ASSERT_TRUE(program.Start({TELLWEIR_PROGRAM, "--headless"}, home_ / "headless.txt"))
+        << program.Error();
+    EXPECT_TRUE(WaitForOutput(program, "[f] S:\tPrompt canceled.")) << program.Output();
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
 }  // namespace
 }  // namespace tellweir::testing

@@ -78,7 +78,7 @@ TEST_F(PromptBrokerTest, UnansweredRequestTimesOutAfterNotifyingEveryStep) {
     EXPECT_GE(took, 300ms);
     EXPECT_LT(took, 2000ms);
     EXPECT_EQ(id.load(), 0);
-    // Once on asking, then once per 50 ms step until the time-out.
+    // Once on asking, once per 50 ms step until the time-out, and once when it is gone.
     EXPECT_GE(notifications_, 4);
     EXPECT_LE(notifications_, 8);
     PromptRequest pending;
