@@ -139,18 +139,19 @@ MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options, 
     return task;
 }
 
-void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
-                    bool sayReport) {
+MonitorTaskPtr RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
+                              bool sayReport) {
     if (sayReport) SayQueueReport(engine, false, reply.err);  // as in AddTaskTo
     MonitorTaskPtr task = engine.FindTaskByName(name);
     if (!task) {
         if (sayReport) SayQueueDamage(engine, reply.err);
         reply.err += "tellweir: no task named \"" + name + "\"\n";
         reply.status = 1;
-        return;
+        return nullptr;
     }
     engine.DeleteTasks({task});
     SaveQueueOrSay(engine, false, sayReport, reply);
+    return task;
 }
 
 void EndEngine(CMonitorEngine& engine, bool save) {
@@ -192,7 +193,9 @@ ControlReply CEngineCommands::Run(const ProgramOptions& options) {
                 hooks_.added(task);
             break;
         case Command::Remove:
-            RemoveTaskFrom(engine_, options.name, reply, sayReport);
+            if (MonitorTaskPtr task = RemoveTaskFrom(engine_, options.name, reply, sayReport);
+                task && hooks_.removed)
+                hooks_.removed({task});
             break;
         default: {
             std::vector<MonitorTaskPtr> tasks;
@@ -210,6 +213,41 @@ ControlReply CEngineCommands::Run(const ProgramOptions& options) {
 void CEngineCommands::ReportSaid() {
     std::lock_guard serial(lock_);
     reportSaid_ = true;
+}
+
+// The window's commands take no command lock: the engine guards its list, and the window must not
+// wait while another copy's command writes the queue file.
+bool CEngineCommands::AddTask(const MonitorTaskPtr& task) {
+    if (!task || !engine_.AddTask(*task)) return false;
+    engine_.RequestSave();
+    if (hooks_.added) hooks_.added(task);
+    return true;
+}
+
+void CEngineCommands::RemoveTasks(const std::vector<MonitorTaskPtr>& tasks) {
+    if (tasks.empty()) return;
+    engine_.DeleteTasks(tasks);
+    engine_.RequestSave();
+    if (hooks_.removed) hooks_.removed(tasks);
+}
+
+void CEngineCommands::StartTasks(const std::vector<MonitorTaskPtr>& tasks, bool start) {
+    if (tasks.empty()) return;
+    if (start)
+        engine_.ResumeTasks(tasks);
+    else
+        engine_.StopTasks(tasks);
+    engine_.RequestSave();
+}
+
+void CEngineCommands::ApplyEdit(const MonitorTaskPtr& task, TaskEditPart part,
+                                const CMonitorTask& opened, const CMonitorTask& edited) {
+    task->ApplyEdit(part, opened, edited);
+    engine_.RequestSave();
+}
+
+void CEngineCommands::RequestSave() {
+    engine_.RequestSave();
 }
 
 }  // namespace tellweir

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/control_protocol.h"
 #include "app/control_server.h"
@@ -34,25 +35,32 @@ std::string TaskListLine(const CMonitorTask& task);
 // with the queue file comes first. The task added, or null.
 MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options, ControlReply& reply,
                          bool sayReport = true);
-// Removes the task `name` from `engine`, whose queue is loaded, and saves the queue.
-void RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
-                    bool sayReport = true);
+// Removes the task `name` from `engine`, whose queue is loaded, and saves the queue. The task
+// removed, or null.
+MonitorTaskPtr RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
+                              bool sayReport = true);
 
 // The end of a running instance's engine: the queue saved (when `save`; a failure said on
 // standard error), the saver thread ended, the tasks deleted and the engine thread stopped.
 void EndEngine(CMonitorEngine& engine, bool save);
 
-// What the owner of the engine adds to the commands; both are called on the thread that called
-// Run or Show, with no engine lock held.
+// What the owner of the engine adds to the commands; each is called on the thread that called
+// the command, with no engine lock held.
 struct EngineCommandHooks {
     // Brings the window to the front; null: there is no window.
     std::function<bool()> show;
     // Told of each task added, after it joined the engine's list.
     std::function<void(const MonitorTaskPtr&)> added;
+    // Told of the tasks removed, after they left the engine's list.
+    std::function<void(const std::vector<MonitorTaskPtr>&)> removed;
 };
 
-// Runs the commands against a running engine; any thread may call it while the engine thread
-// runs. Commands are run one at a time, each from its change to the save of the queue file.
+// The one way in for changes to a running engine's list: the commands of other copies (Run) and
+// the window's own (AddTask ... RequestSave) make their change here, and the owner hears of
+// additions and removals through its hooks whoever asked. Any thread may call while the engine
+// thread runs. Other copies' commands run one at a time, each from its change to the save of the
+// queue file, whose result they report; the window's commands ask for a save in the background
+// and never wait for one of those.
 class CEngineCommands final : public IControlHandler {
   public:
     explicit CEngineCommands(CMonitorEngine& engine, EngineCommandHooks hooks = {})
@@ -66,6 +74,17 @@ class CEngineCommands final : public IControlHandler {
     ControlReply Run(const ProgramOptions& options) override;
     // The report of the load has been said elsewhere (in the window): no command repeats it.
     void ReportSaid();
+
+    // The window's commands. Each asks for a save of the queue file when it changed the list.
+    // False: the engine refused the task (its URL), which is not added.
+    bool AddTask(const MonitorTaskPtr& task);
+    void RemoveTasks(const std::vector<MonitorTaskPtr>& tasks);
+    // Resumes (`start`) or stops the tasks.
+    void StartTasks(const std::vector<MonitorTaskPtr>& tasks, bool start);
+    // Applies to `task` what a dialog changed in its part (`opened`: the copy it started from).
+    void ApplyEdit(const MonitorTaskPtr& task, TaskEditPart part, const CMonitorTask& opened,
+                   const CMonitorTask& edited);
+    void RequestSave();
 
   private:
     CMonitorEngine& engine_;

@@ -29,10 +29,10 @@
 
 #include "bench_queue.h"
 #include "shell/main_window/main_frame.h"
-#include "shell/program/qt_desktop_port.h"
-#include "shell/task_dialog/task_dialog.h"
 #include "shell/main_window/task_list_model.h"
 #include "shell/main_window/task_list_view.h"
+#include "shell/program/qt_desktop_port.h"
+#include "shell/task_dialog/task_dialog.h"
 #include "shell/task_dialog/url_page.h"
 
 using namespace tellweir;

@@ -73,8 +73,7 @@ void CCredentialPrompter::Finish(CLoginDialog* dialog, bool accepted) {
         answer.password = dialog->Password().toStdString();
         // Kept only for a request still waiting: an answer that came too late logs in nowhere.
         if (broker_.Answer(answer) && dialog->Remember())
-            (void)passwords_.Set(PasswordKeyForSite(answer.text, answer.userName),
-                                 answer.password);
+            (void)passwords_.Set(PasswordKeyForSite(answer.text, answer.userName), answer.password);
     } else {
         (void)broker_.Cancel(answer.id);  // false: it went away by itself meanwhile
     }

@@ -18,7 +18,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
-#include <unordered_set>
 
 #include "core/task_properties.h"
 #include "shell/log_view/log_window.h"
@@ -59,7 +58,8 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
       port_(port),
       settings_(settings),
       model_(new CTaskListModel(this)),
-      list_(new CTaskListView(model_, this)) {
+      list_(new CTaskListView(model_, this)),
+      commands_(engine, RowHooks()) {
     setWindowTitle(QStringLiteral("%1 - %2").arg(IdentityText(CAppIdentity::kProduct),
                                                  IdentityText(CAppIdentity::kVersion)));
     setWindowIcon(AppIcon());
@@ -357,20 +357,19 @@ void CMainFrame::ShowWindow() {
 
 void CMainFrame::SaveQueue() {
     // Written on the engine's saver thread; a failure comes back through the port.
-    engine_.RequestSave();
+    commands_.RequestSave();
 }
 
 void CMainFrame::NewTask() {
     ShowWindow();
     MonitorTaskPtr task;
     if (!RunTaskDialog(this, port_, QString(), task)) return;
-    if (!engine_.AddTask(*task)) {
+    // The row comes through the commands' hook, as for a task another copy adds.
+    if (!commands_.AddTask(task)) {
         AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
                               .arg(QString::fromStdString(MaskUrlPassword(task->GetUri()))));
         return;
     }
-    SaveQueue();
-    model_->AddTask(task);
     list_->SelectTask(task.get());
 }
 
@@ -395,8 +394,8 @@ void CMainFrame::EditTask(bool schedule) {
         return;
     }
     // Only what the dialog changed: the task ran on while it was open.
-    task->ApplyEdit(schedule ? TaskEditPart::Schedule : TaskEditPart::Events, *opened, *copy);
-    SaveQueue();
+    commands_.ApplyEdit(task, schedule ? TaskEditPart::Schedule : TaskEditPart::Events, *opened,
+                        *copy);
     model_->RefreshRow(model_->RowOf(task.get()));
 }
 
@@ -421,11 +420,7 @@ void CMainFrame::ClearLog() {
 void CMainFrame::StartTasks(bool start) {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
-    if (start)
-        engine_.ResumeTasks(selected);
-    else
-        engine_.StopTasks(selected);
-    SaveQueue();
+    commands_.StartTasks(selected, start);
     model_->Refresh();
     UpdateCommands();
 }
@@ -436,10 +431,7 @@ void CMainFrame::RemoveTasks() {
     if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete %1 monitor task(s)?")
                             .arg(selected.size())))
         return;
-    engine_.DeleteTasks(selected);
-    SaveQueue();
-    model_->RemoveTasks(selected);
-    UpdateCommands();
+    commands_.RemoveTasks(selected);  // the rows go through the commands' hook
 }
 
 void CMainFrame::CleanupCache() {
@@ -605,22 +597,42 @@ void CMainFrame::SaveLayout() {
                         FormatColumnWidths(list_->ColumnWidths()).toStdString());
 }
 
-void CMainFrame::SyncWithEngine() {
-    std::vector<MonitorTaskPtr> tasks;
-    engine_.SnapshotTasks(tasks);
-    std::unordered_set<const CMonitorTask*> listed;
-    for (const MonitorTaskPtr& task : tasks)
-        listed.insert(task.get());
-    std::vector<MonitorTaskPtr> gone;
-    std::unordered_set<const CMonitorTask*> shown;
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        MonitorTaskPtr task = model_->TaskAt(row);
-        shown.insert(task.get());
-        if (!listed.contains(task.get())) gone.push_back(task);
-    }
-    if (!gone.empty()) model_->RemoveTasks(gone);
-    for (const MonitorTaskPtr& task : tasks)
-        if (!shown.contains(task.get())) model_->AddTask(task);
+EngineCommandHooks CMainFrame::RowHooks() {
+    // A command of another copy runs on the control thread: its news is queued onto the GUI
+    // thread. The window's own commands run here, and their rows follow at once.
+    const auto onGuiThread = [self = QPointer<CMainFrame>(this)](std::function<void()> call) {
+        if (QThread::currentThread() == qApp->thread()) {
+            if (self) call();
+            return;
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, call = std::move(call)] {
+                if (self) call();
+            },
+            Qt::QueuedConnection);
+    };
+    return {
+        .show =
+            [this, onGuiThread] {
+                onGuiThread([this] { ShowWindow(); });
+                return true;
+            },
+        .added = [this, onGuiThread](
+                     const MonitorTaskPtr& task) { onGuiThread([this, task] { AddRow(task); }); },
+        .removed =
+            [this, onGuiThread](const std::vector<MonitorTaskPtr>& tasks) {
+                onGuiThread([this, tasks] { RemoveRows(tasks); });
+            }};
+}
+
+void CMainFrame::AddRow(const MonitorTaskPtr& task) {
+    if (model_->RowOf(task.get()) < 0) model_->AddTask(task);
+    UpdateCommands();
+}
+
+void CMainFrame::RemoveRows(const std::vector<MonitorTaskPtr>& tasks) {
+    model_->RemoveTasks(tasks);
     UpdateCommands();
 }
 

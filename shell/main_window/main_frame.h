@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 
+#include "app/engine_commands.h"
 #include "core/monitor_engine.h"
 #include "shell/main_window/command_table.h"
 
@@ -62,8 +63,9 @@ class CMainFrame final : public QMainWindow {
     // A click or double click on the tray icon (QSystemTrayIcon::ActivationReason): shows the
     // window and selects the task that lit the icon.
     void TrayActivated(int reason);
-    // Adds the engine's new tasks and drops its deleted ones (after a command from outside).
-    void SyncWithEngine();
+    // The one way in for changes to the list, the window's and other copies' (the control
+    // socket's handler): additions and removals reach the rows through its hooks.
+    CEngineCommands& EngineCommands() { return commands_; }
 
     bool IsLit() const { return lit_; }
     QString LitTip() const;
@@ -115,12 +117,17 @@ class CMainFrame final : public QMainWindow {
     void ShowTask(const QString& taskName);
     void ClearLit(bool selectTask);
     void AddPromptLine(const QString& taskName, const QString& text);
+    // The hooks of the commands: rows for the tasks added or removed, on the GUI thread.
+    EngineCommandHooks RowHooks();
+    void AddRow(const MonitorTaskPtr& task);
+    void RemoveRows(const std::vector<MonitorTaskPtr>& tasks);
 
     CMonitorEngine& engine_;
     CQtDesktopPort& port_;
     CPropertySet& settings_;
     CTaskListModel* model_;
     CTaskListView* list_;
+    CEngineCommands commands_;
     std::map<CommandId, QAction*> actions_;
     QMenu* itemMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;

@@ -49,42 +49,6 @@ int BlockStopSignalsIntoFd() {
     return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-// Commands of other copies of the program, run on the control command thread; the window
-// follows on its own thread.
-class CDesktopCommands final : public IControlHandler {
-  public:
-    CDesktopCommands(CMonitorEngine& engine, CMainFrame& frame)
-        : frame_(&frame),
-          commands_(engine, {.show =
-                                 [this] {
-                                     QMetaObject::invokeMethod(
-                                         qApp,
-                                         [frame = frame_] {
-                                             if (frame) frame->ShowWindow();
-                                         },
-                                         Qt::QueuedConnection);
-                                     return true;
-                                 },
-                             .added = {}}) {}
-
-    bool Show() override { return commands_.Show(); }
-    void ReportSaid() { commands_.ReportSaid(); }
-    ControlReply Run(const ProgramOptions& options) override {
-        ControlReply reply = commands_.Run(options);
-        QMetaObject::invokeMethod(
-            qApp,
-            [frame = frame_] {
-                if (frame) frame->SyncWithEngine();
-            },
-            Qt::QueuedConnection);
-        return reply;
-    }
-
-  private:
-    QPointer<CMainFrame> frame_;
-    CEngineCommands commands_;
-};
-
 // Says why the desktop program cannot start while another instance holds the lock.
 int SayOtherInstance() {
     switch (AskRunningInstanceToShow()) {
@@ -200,7 +164,8 @@ int RunDesktop(int argc, char** argv, bool hidden) {
             auto* frame = new CMainFrame(engine, port, AppSettings());
             QObject::connect(frame, &CMainFrame::exitRequested, &application, &QApplication::quit,
                              Qt::QueuedConnection);
-            CDesktopCommands commands(engine, *frame);
+            // Other copies' commands go the window's way in: their tasks reach its list.
+            CEngineCommands& commands = frame->EngineCommands();
             if (!report.empty()) commands.ReportSaid();
             // The window exists: a "show" that came during the load is answered now, and
             // brings it forward once the event loop runs.

@@ -74,8 +74,8 @@ void CDesktopNotifier::Send(const QString& taskName, const QString& text) {
     }
     TaskNote& note = notes_[taskName];
     note.sending = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                       QStringLiteral("Notify"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     const QString appName = IdentityText(CAppIdentity::kProduct);
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), kIconName);

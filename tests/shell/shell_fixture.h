@@ -120,6 +120,12 @@ class ShellTest : public ::testing::Test {
 
     // A task over a file of the folder, every hour from now: it runs once and then waits.
     MonitorTaskPtr AddFileTask(const std::string& name) {
+        MonitorTaskPtr task = MakeFileTask(name);
+        EXPECT_TRUE(engine_.AddTask(*task)) << name;
+        return task;
+    }
+    // The same task, not yet in the engine.
+    MonitorTaskPtr MakeFileTask(const std::string& name) {
         MonitorTaskPtr task = CMonitorTask::Create();
         task->SetName(name);
         task->SetString(task::kUri, dir_.WriteFile(name + ".txt", "text of " + name));
@@ -127,7 +133,6 @@ class ShellTest : public ::testing::Test {
         task->SetInt(task::kScheduleRepeatValue, 1);
         task->SetString(task::kScheduleRepeatUnit, "hours");
         task->ApplyDefaultEvents();
-        EXPECT_TRUE(engine_.AddTask(*task)) << name;
         return task;
     }
 

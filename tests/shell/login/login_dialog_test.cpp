@@ -7,11 +7,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <atomic>
 #include <fstream>
 #include <span>
-#include <thread>
-#include <atomic>
 #include <string>
+#include <thread>
 
 #include "log/log_registry.h"
 #include "net/net_clients.h"
@@ -72,7 +72,8 @@ class LoginDialogTest : public ShellTest {
     }
 
     // Runs the event loop until the transfer has ended; its status.
-    TransferStatus WaitEnd(std::int32_t id, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    TransferStatus WaitEnd(std::int32_t id,
+                           std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         TransferStatus status;
         EXPECT_TRUE(WaitFor(
             [&] {
@@ -85,8 +86,7 @@ class LoginDialogTest : public ShellTest {
 
     static std::string LogOf(std::int32_t id) {
         std::int32_t logId = 0;
-        (void)Manager().QueryTransfers(std::span(&id, 1), kKindLogId,
-                                                          std::span(&logId, 1));
+        (void)Manager().QueryTransfers(std::span(&id, 1), kKindLogId, std::span(&logId, 1));
         const ItemLogPtr log = CLogRegistry::Instance().GetLog(logId);
         return log ? log->GetText() : std::string();
     }

@@ -309,10 +309,14 @@ TEST_F(ShellTest, PromptsAndExternalChangesReachTheWindow) {
     const QString prompts = frame.PromptsWindow()->View()->Text();
     EXPECT_TRUE(prompts.contains("] \"Page\".\nD:\tContent Changed")) << prompts.toStdString();
     EXPECT_EQ(frame.PromptsWindow()->windowTitle(), "Monitor prompt events");
-    // A task another copy of the program added joins the list.
-    AddFileTask("From outside");
-    frame.SyncWithEngine();
-    EXPECT_EQ(RowNames(frame), std::vector<std::string>{"From outside"});
+    // Tasks another copy of the program adds or removes (on the control thread) reach the list
+    // through the commands' hooks.
+    const MonitorTaskPtr outside = MakeFileTask("From outside");
+    std::thread([&] { EXPECT_TRUE(frame.EngineCommands().AddTask(outside)); }).join();
+    EXPECT_TRUE(
+        WaitFor([&] { return RowNames(frame) == std::vector<std::string>{"From outside"}; }));
+    std::thread([&] { frame.EngineCommands().RemoveTasks({outside}); }).join();
+    EXPECT_TRUE(WaitFor([&] { return RowNames(frame).empty(); }));
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ TEST_F(DesktopNotifierTest, PromptsOfAHiddenWindowReachTheServiceOnePerTask) {
     EXPECT_EQ(first.icon, QStringLiteral("tellweir"));
     EXPECT_EQ(first.summary, QStringLiteral("alpha"));
     EXPECT_EQ(first.body, QStringLiteral("Monitored resource was changed."));
-    EXPECT_TRUE(first.actions.contains(QStringLiteral("default"))) << first.actions.join(',').toStdString();
+    EXPECT_TRUE(first.actions.contains(QStringLiteral("default")))
+        << first.actions.join(',').toStdString();
     EXPECT_EQ(first.timeout, -1);
 
     // The same task replaces its notification; another task gets one of its own. Sent
@@ -103,9 +104,8 @@ TEST_F(DesktopNotifierTest, WithoutAServiceTheFallbackShowsTheMessage) {
         CDesktopNotifier notifier;
         notifier.UseBus(connection);
         std::vector<std::pair<QString, QString>> shown;
-        notifier.SetFallback([&](const QString& task, const QString& text) {
-            shown.emplace_back(task, text);
-        });
+        notifier.SetFallback(
+            [&](const QString& task, const QString& text) { shown.emplace_back(task, text); });
         notifier.Notify(QStringLiteral("alpha"), QStringLiteral("Monitored resource was changed."));
         ASSERT_TRUE(WaitFor([&] { return !shown.empty(); }));
         EXPECT_EQ(shown.front().first, QStringLiteral("alpha"));
