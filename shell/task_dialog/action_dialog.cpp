@@ -12,12 +12,13 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QThread>
+#include <QApplication>
 #include <QVBoxLayout>
 #include <memory>
 
 #include "core/action_line.h"
 #include "core/action_runner.h"
+#include "shell/task_dialog/action_test_threads.h"
 #include "shell/widgets/message_box.h"
 #include "shell/task_dialog/url_page.h"
 #include "store/app_settings.h"
@@ -159,20 +160,23 @@ void CActionDialog::Test() {
     if (!line || testing_) return;
     testing_ = true;
     UpdateState();
-    auto result = std::make_shared<std::string>();
     IDesktopPort* desktop = &desktop_;
-    QThread* thread = QThread::create(
-        [result, desktop, text = line->toStdString()] { *result = RunActionTest(text, *desktop); });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, result] {
-        testing_ = false;
-        UpdateState();
-        ShowMessage(
-            this,
-            QString::fromStdString(*result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
-            QMessageBox::Information);
+    QPointer<CActionDialog> self(this);
+    // The thread belongs to the program (joined at exit); its result comes back to this dialog
+    // while it is open.
+    CActionTestThreads::Instance().Start([self, desktop, text = line->toStdString()] {
+        const QString result = QString::fromStdString(RunActionTest(text, *desktop));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, result] {
+                if (!self) return;
+                self->testing_ = false;
+                self->UpdateState();
+                ShowMessage(self, QString(result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+                            QMessageBox::Information);
+            },
+            Qt::QueuedConnection);
     });
-    thread->start();
 }
 
 bool RunActionDialog(QWidget* parent, IDesktopPort& desktop, const QString& line, QString& out) {
