@@ -28,10 +28,10 @@
 #include "core/monitor_engine.h"
 #include "core/task_properties.h"
 #include "shell/main_window/main_frame.h"
-#include "shell/program/qt_desktop_port.h"
 #include "shell/main_window/task_list_model.h"
 #include "shell/main_window/task_list_view.h"
 #include "shell/main_window/task_row.h"
+#include "shell/program/qt_desktop_port.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 

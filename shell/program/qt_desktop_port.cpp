@@ -94,8 +94,7 @@ std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* 
         int unclaimed = kUnclaimed;
         if (open->claim.compare_exchange_strong(unclaimed, kClaimedByAction)) return std::nullopt;
         // The window took it just now and is handing it to the desktop: its answer is close.
-        if (opened.wait_for(kShellOpenWait) != std::future_status::ready)
-            return kShellOpenHandled;
+        if (opened.wait_for(kShellOpenWait) != std::future_status::ready) return kShellOpenHandled;
     }
     bool done = false;
     try {

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "shell/widgets/message_box.h"
 #include "shell/settings/settings_pages.h"
+#include "shell/widgets/message_box.h"
 #include "store/setting_ids.h"
 
 namespace tellweir {

@@ -14,10 +14,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "shell/widgets/desktop_opener.h"
-#include "shell/widgets/message_box.h"
 #include "shell/settings/settings_header.h"
 #include "shell/settings/settings_pages.h"
+#include "shell/widgets/desktop_opener.h"
+#include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
 #include "store/help_file.h"
 #include "store/password_store.h"

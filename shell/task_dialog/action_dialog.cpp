@@ -2,6 +2,7 @@
 #include "shell/task_dialog/action_dialog.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
@@ -12,15 +13,14 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QApplication>
 #include <QVBoxLayout>
 #include <memory>
 
 #include "core/action_line.h"
 #include "core/action_runner.h"
 #include "shell/task_dialog/action_test_threads.h"
-#include "shell/widgets/message_box.h"
 #include "shell/task_dialog/url_page.h"
+#include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "url/url_address.h"
@@ -172,7 +172,8 @@ void CActionDialog::Test() {
                 if (!self) return;
                 self->testing_ = false;
                 self->UpdateState();
-                ShowMessage(self, QString(result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+                ShowMessage(self,
+                            QString(result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
                             QMessageBox::Information);
             },
             Qt::QueuedConnection);

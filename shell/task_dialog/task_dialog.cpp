@@ -14,9 +14,9 @@
 #include "shell/task_dialog/download_page.h"
 #include "shell/task_dialog/events_page.h"
 #include "shell/task_dialog/schedule_page.h"
-#include "shell/widgets/shell_icons.h"
 #include "shell/task_dialog/url_page.h"
 #include "shell/task_dialog/wizard_pages.h"
+#include "shell/widgets/shell_icons.h"
 #include "store/url_history.h"
 
 namespace tellweir {

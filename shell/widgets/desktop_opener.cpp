@@ -19,8 +19,7 @@ QString OpenFailureReason(bool started, int exitStatus) {
         case 2:
             return QApplication::translate("DesktopOpener", "The file does not exist.");
         case 3:
-            return QApplication::translate("DesktopOpener",
-                                           "No application is set up to open it.");
+            return QApplication::translate("DesktopOpener", "No application is set up to open it.");
         case -1:
             return QApplication::translate("DesktopOpener",
                                            "The desktop's opener, xdg-open, crashed.");

@@ -157,7 +157,7 @@ TEST_F(LogViewTest, SelectedTextReadsWellOnEveryPalette) {
     dark.setColor(QPalette::Button, QColor(53, 53, 53));
     dark.setColor(QPalette::ButtonText, Qt::white);
     QPalette grey = View().palette();
-    grey.setColor(QPalette::Button, QColor(239, 239, 239));  // a light button face: the
+    grey.setColor(QPalette::Button, QColor(239, 239, 239));    // a light button face: the
     grey.setColor(QPalette::Highlight, QColor(48, 140, 198));  // inverted colours fail on it
     for (const QPalette& palette : {View().palette(), dark, grey}) {
         View().setPalette(palette);

@@ -9,13 +9,13 @@
 #include <QSystemTrayIcon>
 #include <thread>
 
-#include "shell/widgets/about_dialog.h"
 #include "shell/log_view/color_edit_view.h"
 #include "shell/log_view/log_window.h"
-#include "shell/task_dialog/task_dialog.h"
 #include "shell/main_window/task_list_model.h"
 #include "shell/main_window/task_list_view.h"
+#include "shell/task_dialog/task_dialog.h"
 #include "shell/task_dialog/url_page.h"
+#include "shell/widgets/about_dialog.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tellweir::testing {

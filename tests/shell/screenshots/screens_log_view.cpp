@@ -5,8 +5,8 @@
 
 #include "shell/log_view/color_edit_view.h"
 #include "shell/log_view/log_window.h"
-#include "shell/main_window/main_frame.h"
 #include "shell/log_view/prompts_window.h"
+#include "shell/main_window/main_frame.h"
 #include "shell/main_window/task_list_view.h"
 #include "tests/shell/screenshots/screens.h"
 

@@ -5,12 +5,12 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "shell/main_window/main_frame.h"
+#include "shell/program/qt_desktop_port.h"
 #include "shell/task_dialog/action_dialog.h"
 #include "shell/task_dialog/compose_url_dialog.h"
 #include "shell/task_dialog/event_dialog.h"
 #include "shell/task_dialog/events_page.h"
-#include "shell/main_window/main_frame.h"
-#include "shell/program/qt_desktop_port.h"
 #include "shell/task_dialog/task_dialog.h"
 #include "shell/task_dialog/url_page.h"
 #include "tests/shell/screenshots/screens.h"

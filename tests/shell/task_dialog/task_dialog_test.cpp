@@ -17,17 +17,17 @@
 
 #include "core/action_line.h"
 #include "core/event_table.h"
+#include "shell/program/url_history_file.h"
 #include "shell/task_dialog/action_dialog.h"
-#include "shell/widgets/bound_page.h"
 #include "shell/task_dialog/compose_url_dialog.h"
 #include "shell/task_dialog/download_page.h"
 #include "shell/task_dialog/event_dialog.h"
 #include "shell/task_dialog/events_page.h"
 #include "shell/task_dialog/schedule_page.h"
 #include "shell/task_dialog/task_dialog.h"
-#include "shell/program/url_history_file.h"
 #include "shell/task_dialog/url_page.h"
 #include "shell/task_dialog/wizard_pages.h"
+#include "shell/widgets/bound_page.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tellweir::testing {
