@@ -91,8 +91,8 @@ TEST_F(ShellTest, WhatNoApplicationOpensIsSaid) {
     }
     EXPECT_FALSE(label.Visited());
     // Each target reached the opener once, the help file as a file address.
-    EXPECT_EQ(opener.Calls(), "file://" + help + "\n" + link.toStdString() + "\n" +
-                                  link.toStdString() + "\n");
+    EXPECT_EQ(opener.Calls(),
+              "file://" + help + "\n" + link.toStdString() + "\n" + link.toStdString() + "\n");
 }
 
 TEST_F(ShellTest, StartNowInTheScheduleDialogStartsTheTask) {
@@ -130,8 +130,7 @@ TEST_F(ShellTest, WindowsOpenByTheMainWindowAndItComesBackWhereItWas) {
               QRect(500, 400, 300, 200));
     EXPECT_EQ(PlaceNear(QRect(), QSize(200, 100), QRect(0, 0, 800, 600)),
               QRect(300, 250, 200, 100));
-    EXPECT_EQ(PlaceNear(QRect(), QSize(2000, 100), QRect(0, 0, 800, 600)),
-              QRect(0, 250, 800, 100));
+    EXPECT_EQ(PlaceNear(QRect(), QSize(2000, 100), QRect(0, 0, 800, 600)), QRect(0, 250, 800, 100));
 
     const MonitorTaskPtr task = AddFileTask("Page");
     engine_.AnnounceStart();
