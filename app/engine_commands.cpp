@@ -1,10 +1,13 @@
 // The task commands over an engine, and their texts.
 #include "app/engine_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "base/ascii_text.h"
 #include "base/text_format.h"
 #include "core/task_properties.h"
+#include "core/task_schedule.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "url/url_mask.h"
@@ -36,10 +39,14 @@ std::string ScheduleText(const CMonitorTask& task) {
         default:
             break;
     }
-    std::string text = "every " + std::to_string(task.Int(task::kScheduleRepeatValue)) + " " +
-                       task.String(task::kScheduleRepeatUnit);
-    const std::string days = task.String(task::kScheduleWeekDays);
-    if (!days.empty() && days != "1234567") text += " on days " + days;
+    // A value below 1 runs as 1, and one unit reads as one: "every 1 minute".
+    const std::int32_t count = std::max(task.Int(task::kScheduleRepeatValue), 1);
+    std::string unit(TrimAsciiSpace(task.String(task::kScheduleRepeatUnit)));
+    if (count == 1 && unit.size() > 1 && unit.back() == 's') unit.pop_back();
+    std::string text = "every " + std::to_string(count) + " " + unit;
+    // Days in any stored order, and all seven meaning every day, read the same.
+    const std::string days = RestrictedWeekDays(task.String(task::kScheduleWeekDays));
+    if (!days.empty()) text += " on days " + days;
     return text;
 }
 
@@ -53,7 +60,8 @@ MonitorTaskPtr BuildTask(const ProgramOptions& options) {
         task->SetInt(task::kScheduleRepeatValue, options.repeatValue);
         task->SetString(task::kScheduleRepeatUnit, options.repeatUnit);
     }
-    if (options.weekdays) task->SetString(task::kScheduleWeekDays, *options.weekdays);
+    if (options.weekdays)
+        task->SetString(task::kScheduleWeekDays, CanonicalWeekDays(*options.weekdays));
     task->ApplyDefaultEvents();
     return task;
 }

@@ -165,6 +165,20 @@ RepeatUnit ParseRepeatUnit(std::string_view name) {
     return RepeatUnit::Hours;
 }
 
+std::string RestrictedWeekDays(std::string_view weekDays) {
+    const WeekdayFilter filter(weekDays);
+    std::string digits;
+    if (!filter.active) return digits;
+    for (int day = 1; day <= 7; ++day)
+        if (filter.allowed[day]) digits += static_cast<char>('0' + day);
+    return digits;
+}
+
+std::string CanonicalWeekDays(std::string_view weekDays) {
+    std::string digits = RestrictedWeekDays(weekDays);
+    return digits.empty() ? std::string("1234567") : digits;
+}
+
 int WeekdayDigit(DateTime time) {
     return WeekdayOfSeconds(ToSeconds(time));
 }

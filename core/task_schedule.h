@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/date_time.h"
@@ -25,6 +26,14 @@ RepeatUnit ParseRepeatUnit(std::string_view name);
 
 // The weekday digit of a time: 1 Sunday to 7 Saturday.
 int WeekdayDigit(DateTime time);
+
+// The days `weekDays` restricts a task to, as digits from "1" (Sunday) to "7" (Saturday), each
+// once and in that order; empty when it allows every day (all seven, or no digit 1 to 7). Any
+// stored order reads the same.
+std::string RestrictedWeekDays(std::string_view weekDays);
+
+// The one stored form of `weekDays`: the restricted digits in order, or "1234567" for every day.
+std::string CanonicalWeekDays(std::string_view weekDays);
 
 // `time` one step of `count` units later (a count below 1 counts as 1). Steps of seconds or
 // minutes shorter than an hour, and steps of at most five hours, repeat until they land on a day

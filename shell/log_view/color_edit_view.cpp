@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace tellweir {
 
@@ -26,6 +27,15 @@ constexpr int kHorizontalPage = 10;
 
 QColor Inverted(const QColor& color) {
     return QColor(255 - color.red(), 255 - color.green(), 255 - color.blue());
+}
+
+// The relative luminance of a colour, as contrast ratios measure it.
+double Luminance(const QColor& color) {
+    const auto linear = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
 }
 
 // A fixed colour made light enough to read on a dark background.
@@ -158,10 +168,20 @@ void CColorEditView::RefreshFromLog() {
         const LogStats after = log_->GetStats();
         if (after.linesDropped != stats.linesDropped || after.bytesDropped != stats.bytesDropped)
             continue;
+        // Like a terminal: the view follows the end only while it is there (a log opened shows
+        // its end); once the user scrolled away the new lines do not move what they read.
+        const bool follow = reloadNext_ || AtEnd();
+        const int left = left_;
+        const int topLine = follow ? 1'000'000 : top_;
         if (from == 0)
-            SetText(added, true, 1'000'000);
+            SetText(added, follow, topLine);
         else
-            AppendText(added, true, 1'000'000);
+            AppendText(added, follow, topLine);
+        if (!follow) {
+            left_ = left;
+            Clamp();
+            Redraw();
+        }
         lastLinesDropped_ = stats.linesDropped;
         lastBytesDropped_ = stats.bytesDropped;
         lastChange_ = stats.changeCount;
@@ -261,6 +281,11 @@ int CColorEditView::VisibleLines() const {
 int CColorEditView::VisibleColumns() const {
     const int width = std::max(viewport()->width() - GutterWidth(), 0);
     return std::max(1, (width + charWidth_ - 1) / charWidth_);
+}
+
+bool CColorEditView::AtEnd() const {
+    // A text that fits shows its end too.
+    return followEnd_ || LineCount() <= VisibleLines();
 }
 
 void CColorEditView::Clamp() {
@@ -614,6 +639,38 @@ void CColorEditView::changeEvent(QEvent* event) {
 
 // --- drawing ---
 
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor CColorEditView::SelectionColor(bool focused) const {
+    return palette().color(focused ? QPalette::Highlight : QPalette::Button);
+}
+
+QColor CColorEditView::SelectedTextColor(ColorClass colorClass, bool focused) const {
+    // The class colour inverted keeps the classes apart, but on a light or mid highlight it is
+    // often unreadable (yellow on grey): the first colour that reads well wins, else the best.
+    const QColor background = SelectionColor(focused);
+    const QColor color = ClassColor(colorClass);
+    const QColor candidates[] = {
+        Inverted(color),
+        color,
+        palette().color(focused ? QPalette::HighlightedText : QPalette::ButtonText),
+        QColor(Qt::black),
+        QColor(Qt::white),
+    };
+    constexpr double kReadable = 4.5;
+    QColor best = candidates[0];
+    for (const QColor& candidate : candidates) {
+        if (ContrastRatio(candidate, background) >= kReadable) return candidate;
+        if (ContrastRatio(candidate, background) > ContrastRatio(best, background))
+            best = candidate;
+    }
+    return best;
+}
+
 QColor CColorEditView::ClassColor(ColorClass colorClass) const {
     const QColor background = palette().color(QPalette::Base);
     switch (colorClass) {
@@ -642,7 +699,7 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
     painter.setFont(font_);
     const QPalette& pal = palette();
     const bool focused = hasFocus();
-    const QColor highlight = pal.color(focused ? QPalette::Highlight : QPalette::Button);
+    const QColor highlight = SelectionColor(focused);
     painter.fillRect(viewport()->rect(), pal.color(QPalette::Base));
 
     const int gutter = GutterWidth();
@@ -653,9 +710,12 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
     const TextPos selTo = std::max(anchor_, caret_);
     const bool selection = selFrom != selTo;
     QColor colors[17];
+    QColor selectedColors[17];
     for (ColorClass c : {kClassText, kClassGutter, kClassStatus, kClassError, kClassC, kClassDetail,
-                         kClassBracket, kClassQuote})
+                         kClassBracket, kClassQuote}) {
         colors[c] = ClassColor(c);
+        selectedColors[c] = SelectedTextColor(c, focused);
+    }
 
     std::vector<ColorRun> runs;
     QString segment;
@@ -703,14 +763,13 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
         const auto flush = [&] {
             if (segment.isEmpty()) return;
             const int x = gutter + (segColumn - left_) * charWidth_;
-            const QColor color = colors[segClass];
             if (segSelected) {
                 painter.fillRect(
                     QRect(x, y, static_cast<int>(segment.size()) * charWidth_, lineHeight_),
                     highlight);
-                painter.setPen(Inverted(color));
+                painter.setPen(selectedColors[segClass]);
             } else {
-                painter.setPen(color);
+                painter.setPen(colors[segClass]);
             }
             painter.drawText(x, y + ascent, segment);
             segment.clear();

@@ -2,7 +2,7 @@
 // coloured lines, drawn line by line for the visible rows only. It follows an item log: the
 // log's observer (the desktop port) passes each change back on the GUI thread, and the view
 // reads only the bytes added since its last refresh (the whole text after a clear or a trim),
-// at most once a frame, then scrolls to the end.
+// at most once a frame, and keeps showing the end while the user has it in view.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -25,6 +25,9 @@ struct TextPos {
     int offset = 0;
     auto operator<=>(const TextPos&) const = default;
 };
+
+// The contrast ratio of two colours, 1 (the same) to 21 (black on white).
+double ContrastRatio(const QColor& a, const QColor& b);
 
 class CColorEditView final : public QAbstractScrollArea {
     Q_OBJECT
@@ -49,7 +52,8 @@ class CColorEditView final : public QAbstractScrollArea {
     // Shows `log` (null: none) from its start; the view keeps its own reference.
     void AttachLog(const ItemLogPtr& log);
     const ItemLogPtr& AttachedLog() const { return log_; }
-    // Reads what the log gained since the last refresh and scrolls to the end.
+    // Reads what the log gained since the last refresh; a view at the end scrolls to the new end
+    // and the left edge, one scrolled elsewhere stays where it is.
     void RefreshFromLog();
     // The log `logId` changed: refreshes now, or at the next frame when it just did.
     void LogChanged(int logId);
@@ -71,6 +75,8 @@ class CColorEditView final : public QAbstractScrollArea {
     int TopLine() const { return top_; }
     int LeftColumn() const { return left_; }
     bool FollowsEnd() const { return followEnd_; }
+    // Whether the last line is in view: the view follows the log's end.
+    bool AtEnd() const;
     // Rows and columns that show, a partly visible one counted.
     int VisibleLines() const;
     int VisibleColumns() const;
@@ -82,6 +88,10 @@ class CColorEditView final : public QAbstractScrollArea {
     void ScrollTo(int topLine, int leftColumn);
     // The colour class `colorClass` is drawn in, on this view's palette.
     QColor ClassColor(ColorClass colorClass) const;
+    // The background of selected text, and the colour its text of `colorClass` is drawn in
+    // there: one that reads well on that background.
+    QColor SelectionColor(bool focused) const;
+    QColor SelectedTextColor(ColorClass colorClass, bool focused) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -17,11 +17,15 @@ void WritePromptEntries(ILog& log, const QString& taskName, const QString& text)
     log.Write(kLevelDetail, text.toStdString());
 }
 
+CLogWindow* MakePromptsWindow(ILogObserver* observer) {
+    return new CLogWindow(observer, QStringLiteral("Monitor prompt events"));
+}
+
 void ShowPrompt(CLogWindow*& window, ILogObserver* observer, const ItemLogPtr& engineLog,
                 const QString& taskName, const QString& text) {
     if (!engineLog) return;
     WritePromptEntries(*engineLog, taskName, text);
-    if (!window) window = new CLogWindow(observer, QStringLiteral("Monitor prompt events"));
+    if (!window) window = MakePromptsWindow(observer);
     window->ShowLog(engineLog);
 }
 

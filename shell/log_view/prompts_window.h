@@ -15,6 +15,9 @@ class CLogWindow;
 // The two entries of a prompt; nothing when both the name and the text are empty.
 void WritePromptEntries(ILog& log, const QString& taskName, const QString& text);
 
+// The prompts window, hidden, for a caller that places it before it first shows.
+CLogWindow* MakePromptsWindow(ILogObserver* observer);
+
 // Writes the prompt into `engineLog` and shows the prompts window on it, creating `window` on
 // first use. Nothing at all without an engine log.
 void ShowPrompt(CLogWindow*& window, ILogObserver* observer, const ItemLogPtr& engineLog,

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "core/local_clock.h"
 #include "core/task_properties.h"
 #include "shell/log_view/log_window.h"
 #include "shell/log_view/prompts_window.h"
@@ -31,6 +32,7 @@
 #include "shell/settings/settings_dialog.h"
 #include "shell/task_dialog/task_dialog.h"
 #include "shell/widgets/about_dialog.h"
+#include "shell/widgets/desktop_opener.h"
 #include "shell/widgets/message_box.h"
 #include "shell/widgets/shell_icons.h"
 #include "store/app_identity.h"
@@ -310,7 +312,7 @@ void CMainFrame::Execute(CommandId id) {
         case kCmdShow:
             return ShowWindow();
         case kCmdHide:
-            hide();
+            HideWindow();
             UpdateCommands();
             return;
         case kCmdCleanupCache:
@@ -345,14 +347,33 @@ void CMainFrame::Execute(CommandId id) {
     }
 }
 
+void CMainFrame::HideWindow() {
+    hiddenAt_ = isMaximized() ? QRect() : QRect(pos(), size());
+    hide();
+}
+
 void CMainFrame::ShowWindow() {
-    if (isMinimized())
+    if (isMinimized()) {
         showNormal();
-    else if (!isVisible())
+    } else if (!isVisible()) {
+        // Back where it was: a window the program never placed is placed anew by the window
+        // manager when it maps again (next to the tray, where the pointer is).
+        if (hiddenAt_.isValid()) {
+            resize(hiddenAt_.size());
+            move(hiddenAt_.topLeft());
+        }
         show();
+    }
     raise();
     activateWindow();
     UpdateCommands();
+}
+
+void CMainFrame::PlaceNearWindow(QWidget& window) const {
+    const QScreen* on = isVisible() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = on ? on->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QRect anchor = isVisible() && !isMinimized() ? frameGeometry() : QRect();
+    window.setGeometry(PlaceNear(anchor, window.size(), area));
 }
 
 void CMainFrame::SaveQueue() {
@@ -379,24 +400,22 @@ void CMainFrame::EditTask(bool schedule) {
     const MonitorTaskPtr& task = selected.front();
     const MonitorTaskPtr opened = task->Clone();
     MonitorTaskPtr copy = opened->Clone();
-    const std::string oldName = copy->GetName();
-    const std::string oldUri = copy->GetUri();
     const QString page = schedule ? QStringLiteral("schedule") : QStringLiteral("events");
-    if (!RunTaskDialog(this, port_, page, copy)) return;
-    if (copy->GetName() != oldName && engine_.NameExists(copy->GetName())) {
-        ShowMessage(this, QStringLiteral("A task named \"%1\" exists already; the name is kept.")
-                              .arg(QString::fromStdString(copy->GetName())));
-        copy->SetName(oldName);
-    }
-    if (copy->GetUri() != oldUri && !copy->Prepare(false)) {
-        AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
-                              .arg(QString::fromStdString(MaskUrlPassword(copy->GetUri()))));
-        return;
-    }
+    bool startNow = false;
+    if (!RunTaskDialog(this, port_, page, copy, &startNow)) return;
     // Only what the dialog changed: the task ran on while it was open.
     commands_.ApplyEdit(task, schedule ? TaskEditPart::Schedule : TaskEditPart::Events, *opened,
                         *copy);
+    if (startNow) StartTaskNow(task);
     model_->RefreshRow(model_->RowOf(task.get()));
+}
+
+void CMainFrame::StartTaskNow(const MonitorTaskPtr& task) {
+    // Due in the engine's next pass: a waiting task takes the new time at once, a stopped one is
+    // resumed with it, and a running one counts its next run from now.
+    task->SetTime(task::kNextStartTime, LocalNow());
+    commands_.StartTasks({task}, true);
+    UpdateCommands();
 }
 
 void CMainFrame::ViewLog() {
@@ -406,7 +425,10 @@ void CMainFrame::ViewLog() {
     const ItemLogPtr log = task->GetLog();
     if (!log) return;
     // One window for all tasks: View Log on another task switches it.
-    if (!logWindow_) logWindow_ = new CLogWindow(&port_);
+    if (!logWindow_) {
+        logWindow_ = new CLogWindow(&port_);
+        PlaceNearWindow(*logWindow_);
+    }
     logWindow_->SetTitle(
         QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
     logWindow_->ShowLog(log);
@@ -465,11 +487,19 @@ void CMainFrame::AddPromptLine(const QString& taskName, const QString& text) {
     if (const ItemLogPtr log = engine_.GetEngineLog()) WritePromptEntries(*log, taskName, text);
 }
 
+void CMainFrame::MakePromptsWindowNearby() {
+    if (promptsWindow_ || !engine_.GetEngineLog()) return;
+    promptsWindow_ = MakePromptsWindow(&port_);
+    PlaceNearWindow(*promptsWindow_);
+}
+
 void CMainFrame::ShowPrompts() {
+    MakePromptsWindowNearby();
     ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), QString(), QString());
 }
 
 void CMainFrame::Prompt(const QString& taskName, const QString& text) {
+    MakePromptsWindowNearby();
     ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), taskName, text);
     Notify(taskName, text);
 }
@@ -517,8 +547,11 @@ void CMainFrame::ShowHelp() {
         path = FindHelpFile(settings_.String(setting::kExecutablePath));
         settings_.SetString(setting::kHelpFilePath, path);
     }
-    if (path.empty() || !OpenWithDesktop(QString::fromStdString(path)))
-        ShowMessage(this, QStringLiteral("Help file not found!"), QMessageBox::Critical);
+    if (path.empty()) {
+        ShowMessage(this, tr("Help file not found!"), QMessageBox::Critical);
+        return;
+    }
+    OpenOnDesktop(this, QString::fromStdString(path), HelpOpenFailure(path));
 }
 
 void CMainFrame::ShowSettings() {
@@ -529,8 +562,7 @@ void CMainFrame::ShowSettings() {
 
 void CMainFrame::OpenHomePage() {
     const QString link = SettingText(settings_, setting::kHomePageLink);
-    if (link.isEmpty() || !OpenWithDesktop(link))
-        ShowMessage(this, QStringLiteral("Unable to open hyperlink:\n\n%1").arg(link));
+    OpenOnDesktop(this, link, LinkOpenFailure(link));
 }
 
 void CMainFrame::ShowAbout() {
@@ -644,7 +676,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // Closing only puts the window away: monitoring goes on.
     event->ignore();
     if (tray_ && tray_->isVisible())
-        hide();
+        HideWindow();
     else
         showMinimized();
     UpdateCommands();

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <map>
 #include <memory>
@@ -94,6 +95,15 @@ class CMainFrame final : public QMainWindow {
     // Commands.
     void NewTask();
     void EditTask(bool schedule);
+    // Hides the window, remembering its place for ShowWindow.
+    void HideWindow();
+    // Places a window that opens for the first time over this one (centred on the screen
+    // while this one is hidden), never where the window manager would put it (at the tray).
+    void PlaceNearWindow(QWidget& window) const;
+    // The prompts window, made and placed on first use.
+    void MakePromptsWindowNearby();
+    // "Start now" of the Schedule dialog.
+    void StartTaskNow(const MonitorTaskPtr& task);
     void ViewLog();
     void ClearLog();
     void StartTasks(bool start);
@@ -149,6 +159,7 @@ class CMainFrame final : public QMainWindow {
     int exitQuestion_ = 0;
     bool exiting_ = false;
     bool trayIconShown_ = false;
+    QRect hiddenAt_;  // the place the window was hidden from (empty: maximized, or never hidden)
 };
 
 }  // namespace tellweir

@@ -33,6 +33,14 @@ std::optional<WindowPlacement> ParsePlacement(const QString& text, const QRect& 
     return WindowPlacement{QRect(left, top, width, height), values[4] != 0};
 }
 
+QRect PlaceNear(const QRect& anchor, const QSize& size, const QRect& screen) {
+    QRect place(QPoint(0, 0), size.boundedTo(screen.size()));
+    place.moveCenter(anchor.isEmpty() ? screen.center() : anchor.center());
+    place.moveLeft(std::clamp(place.left(), screen.left(), screen.right() - place.width() + 1));
+    place.moveTop(std::clamp(place.top(), screen.top(), screen.bottom() - place.height() + 1));
+    return place;
+}
+
 QString FormatColumnWidths(const std::vector<int>& widths) {
     QStringList parts;
     for (int width : widths)

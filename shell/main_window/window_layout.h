@@ -19,6 +19,10 @@ QString FormatPlacement(const WindowPlacement& placement);
 // kept on it.
 std::optional<WindowPlacement> ParsePlacement(const QString& text, const QRect& screen);
 
+// Where a window of `size` opens beside the main window `anchor`: centred on it, or on `screen`
+// when the main window is hidden (an empty `anchor`), and kept on `screen`.
+QRect PlaceNear(const QRect& anchor, const QSize& size, const QRect& screen);
+
 QString FormatColumnWidths(const std::vector<int>& widths);
 // The widths given, each clamped to 0..1000, at most `columns` of them.
 std::vector<int> ParseColumnWidths(const QString& text, int columns);

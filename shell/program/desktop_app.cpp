@@ -26,6 +26,7 @@
 #include "shell/main_window/main_frame.h"
 #include "shell/program/qt_desktop_port.h"
 #include "shell/program/url_history_file.h"
+#include "shell/task_dialog/action_test_threads.h"
 #include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
 #include "store/atomic_file.h"
@@ -36,6 +37,10 @@
 namespace tellweir {
 
 namespace {
+
+// How long the exit waits for a running Test Action: past the longest wait of an "Open in
+// Shell" for the window.
+constexpr auto kActionTestJoin = 2 * CQtDesktopPort::kShellOpenWait + std::chrono::seconds(1);
 
 // The signals that end the program cleanly (a logout sends SIGHUP), read from a descriptor on
 // the GUI thread instead of interrupting whatever thread they hit. Blocked before any thread
@@ -189,6 +194,8 @@ int RunDesktop(int argc, char** argv, bool hidden) {
             // then the queue is saved and the engine stopped before the services go.
             signalNotifier.reset();
             port.Close();
+            // A running Test Action ends soon now that the port answers nothing.
+            (void)CActionTestThreads::Instance().JoinAll(kActionTestJoin);
             control.Stop();
             delete frame;
             EndEngine(engine, true);

@@ -6,10 +6,20 @@
 #include <QMetaObject>
 #include <QThread>
 #include <QUrl>
+#include <atomic>
 #include <future>
 #include <memory>
 
 namespace tellweir {
+
+namespace {
+
+// Who opens the target of one OpenInShell.
+constexpr int kUnclaimed = 0;
+constexpr int kClaimedByWindow = 1;
+constexpr int kClaimedByAction = 2;
+
+}  // namespace
 
 CQtDesktopPort::CQtDesktopPort(QObject* parent) : QObject(parent) {}
 
@@ -77,16 +87,31 @@ std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* 
     const QString path = QString::fromStdString(target);
     if (QThread::currentThread() == thread())
         return OpenWithDesktop(path) ? std::optional<int>(kShellOpenHandled) : std::nullopt;
-    auto answer = std::make_shared<std::promise<bool>>();
-    std::future<bool> opened = answer->get_future();
+    // Whoever claims the open first does it: the GUI thread when it gets to the call in time,
+    // else the action itself once it stopped waiting; the other side then leaves it alone, so
+    // the target opens at most once.
+    struct Open {
+        std::atomic<int> claim{kUnclaimed};
+        std::promise<bool> answer;
+    };
+    auto open = std::make_shared<Open>();
+    std::future<bool> opened = open->answer.get_future();
     QMetaObject::invokeMethod(
         this,
-        [this, path, answer] {
-            answer->set_value(!closed_.load(std::memory_order_acquire) && OpenWithDesktop(path));
+        [this, path, open] {
+            int unclaimed = kUnclaimed;
+            if (!open->claim.compare_exchange_strong(unclaimed, kClaimedByWindow)) return;
+            open->answer.set_value(!closed_.load(std::memory_order_acquire) &&
+                                   OpenWithDesktop(path));
         },
         Qt::QueuedConnection);
     // The GUI may be busy in a modal dialog or going away: the action then opens it itself.
-    if (opened.wait_for(kShellOpenWait) != std::future_status::ready) return std::nullopt;
+    if (opened.wait_for(kShellOpenWait) != std::future_status::ready) {
+        int unclaimed = kUnclaimed;
+        if (open->claim.compare_exchange_strong(unclaimed, kClaimedByAction)) return std::nullopt;
+        // The window took it just now and is handing it to the desktop: its answer is close.
+        if (opened.wait_for(kShellOpenWait) != std::future_status::ready) return kShellOpenHandled;
+    }
     bool done = false;
     try {
         done = opened.get();

@@ -2,7 +2,6 @@
 // Cancel, and the help topic of a page.
 #include "shell/settings/settings_dialog.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +16,7 @@
 
 #include "shell/settings/settings_header.h"
 #include "shell/settings/settings_pages.h"
+#include "shell/widgets/desktop_opener.h"
 #include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
 #include "store/help_file.h"
@@ -95,6 +95,10 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
              [this] { return new CFtpSettingsPage(values_, settings_); });
     tree_->expandAll();
 
+    // Every page exists from the start, so the dialog is sized for the widest and keeps its
+    // width when the user goes from page to page.
+    for (PageDef& def : pages_)
+        CreatePage(def);
     connect(tree_, &QTreeWidget::currentItemChanged, this, &CSettingsDialog::SelectionChanged);
     PageDef* first = Find(initialPath);
     if (!first) first = &pages_.front();
@@ -169,13 +173,16 @@ void CSettingsDialog::SelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem
     if (PageDef* def = Find(current->data(0, kPathRole).toString())) ShowPage(*def);
 }
 
+void CSettingsDialog::CreatePage(PageDef& def) {
+    if (def.page) return;
+    def.page = def.create();
+    stack_->addWidget(def.page);
+    OrderTabs(def.page);
+    connect(def.page, &CSettingsPage::modified, this, [this] { apply_->setEnabled(true); });
+}
+
 void CSettingsDialog::ShowPage(PageDef& def) {
-    if (!def.page) {
-        def.page = def.create();
-        stack_->addWidget(def.page);
-        OrderTabs(def.page);
-        connect(def.page, &CSettingsPage::modified, this, [this] { apply_->setEnabled(true); });
-    }
+    CreatePage(def);
     def.page->Enter();
     Reveal(def);
 }
@@ -232,10 +239,13 @@ void CSettingsDialog::ShowHelp() {
     std::string path = settings_.String(setting::kHelpFilePath);
     if (path.empty() || !QFileInfo::exists(QString::fromStdString(path)))
         path = FindHelpFile(settings_.String(setting::kExecutablePath));
+    if (path.empty()) {
+        ShowMessage(this, tr("Help file not found!"), QMessageBox::Critical);
+        return;
+    }
     QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
     if (const CSettingsPage* page = CurrentPage()) url.setFragment(page->HelpAnchor());
-    if (path.empty() || !QDesktopServices::openUrl(url))
-        ShowMessage(this, QStringLiteral("Help file not found!"), QMessageBox::Critical);
+    OpenOnDesktop(this, url.toString(), HelpOpenFailure(path));
 }
 
 int RunSettingsDialog(QWidget* parent, const SettingsDialogContext& context) {

@@ -69,6 +69,8 @@ class CSettingsDialog final : public QDialog {
     PageDef* Find(const QString& path);
     void SelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     // Creates the page on first use, fills its controls and shows it.
+    // Makes the page of `def` if it does not exist yet.
+    void CreatePage(PageDef& def);
     void ShowPage(PageDef& def);
     // Shows a created page as it is.
     void Reveal(PageDef& def);

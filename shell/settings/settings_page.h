@@ -1,32 +1,14 @@
 // CSettingsPage: one page of the settings dialog, a bound page over the dialog's working copy
 // whose values Apply copies into the application settings, with a title for the tree and the
-// header, a help topic and a modified flag. CBoundSpinBox is the number edit of its pages.
+// header, a help topic and a modified flag.
 #pragma once
 
-#include <QSpinBox>
 #include <QString>
 
 #include "shell/widgets/bound_page.h"
+#include "shell/widgets/bound_spin_box.h"
 
 namespace tellweir {
-
-// A number edit whose text takes any integer (not below 0 when the arrows never go there), so a
-// value out of the binding's range reaches the page's check, while the arrows stay within
-// [spinMin, spinMax].
-class CBoundSpinBox final : public QSpinBox {
-    Q_OBJECT
-
-  public:
-    CBoundSpinBox(int spinMin, int spinMax, QWidget* parent = nullptr);
-    void stepBy(int steps) override;
-
-  protected:
-    StepEnabled stepEnabled() const override;
-
-  private:
-    int spinMin_;
-    int spinMax_;
-};
 
 class CSettingsPage : public CBoundPage {
     Q_OBJECT

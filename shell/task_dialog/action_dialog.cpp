@@ -2,6 +2,7 @@
 #include "shell/task_dialog/action_dialog.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
@@ -12,12 +13,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
 #include <memory>
 
 #include "core/action_line.h"
 #include "core/action_runner.h"
+#include "shell/task_dialog/action_test_threads.h"
 #include "shell/task_dialog/url_page.h"
 #include "shell/widgets/message_box.h"
 #include "store/app_settings.h"
@@ -159,20 +160,24 @@ void CActionDialog::Test() {
     if (!line || testing_) return;
     testing_ = true;
     UpdateState();
-    auto result = std::make_shared<std::string>();
     IDesktopPort* desktop = &desktop_;
-    QThread* thread = QThread::create(
-        [result, desktop, text = line->toStdString()] { *result = RunActionTest(text, *desktop); });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, result] {
-        testing_ = false;
-        UpdateState();
-        ShowMessage(
-            this,
-            QString::fromStdString(*result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
-            QMessageBox::Information);
+    QPointer<CActionDialog> self(this);
+    // The thread belongs to the program (joined at exit); its result comes back to this dialog
+    // while it is open.
+    CActionTestThreads::Instance().Start([self, desktop, text = line->toStdString()] {
+        const QString result = QString::fromStdString(RunActionTest(text, *desktop));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, result] {
+                if (!self) return;
+                self->testing_ = false;
+                self->UpdateState();
+                ShowMessage(self,
+                            QString(result).replace(QLatin1String("\r\n"), QLatin1String("\n")),
+                            QMessageBox::Information);
+            },
+            Qt::QueuedConnection);
     });
-    thread->start();
 }
 
 bool RunActionDialog(QWidget* parent, IDesktopPort& desktop, const QString& line, QString& out) {

@@ -9,13 +9,15 @@
 #include <QLabel>
 #include <QLocale>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "base/date_time.h"
 #include "core/task_properties.h"
+#include "shell/widgets/bound_spin_box.h"
 
 namespace tellweir {
 
@@ -49,12 +51,11 @@ CSchedulePage::CSchedulePage(CMonitorTask* task, bool& startNow, QWidget* parent
       date_(new QDateEdit(this)),
       time_(new QTimeEdit(this)),
       repeatLabel_(new QLabel(QStringLiteral("&Repeat every:"), this)),
-      repeat_(new QSpinBox(this)),
+      repeat_(new CBoundSpinBox(1, 1000, this)),
       unit_(new QComboBox(this)),
       daysLabel_(new QLabel(QStringLiteral("Repeat on the day(s) of the week below:"), this)),
       timer_(new QTimer(this)) {
     date_->setCalendarPopup(true);
-    repeat_->setRange(1, 1000);
     repeat_->setToolTip(QStringLiteral("Type the number of delay units between monitor events"));
     repeatLabel_->setBuddy(repeat_);
     for (const char* unit : kUnits)
@@ -156,9 +157,14 @@ void CSchedulePage::Refresh() {
 }
 
 void CSchedulePage::DaysChanged() {
+    // One stored order whatever the boxes' order on screen: Sunday "1" to Saturday "7", so all
+    // seven read as every day.
     std::string digits;
-    for (int i = 0; i < 7; ++i)
-        if (days_[i]->isChecked()) digits += kDayDigits[i];
+    for (char digit = '1'; digit <= '7'; ++digit) {
+        const auto* at = std::find(std::begin(kDayDigits), std::end(kDayDigits), digit);
+        if (days_[static_cast<std::size_t>(at - std::begin(kDayDigits))]->isChecked())
+            digits += digit;
+    }
     BoundSet()->SetString(task::kScheduleWeekDays, digits);
     emit changed();
 }

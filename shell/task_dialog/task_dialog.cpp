@@ -193,9 +193,10 @@ void CTaskDialog::Finish() {
 }
 
 bool RunTaskDialog(QWidget* parent, IDesktopPort& desktop, const QString& filter,
-                   MonitorTaskPtr& task) {
+                   MonitorTaskPtr& task, bool* startNow) {
     CTaskDialog dialog(task, filter, desktop, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
+    if (startNow) *startNow = dialog.StartNowAsked();
     if (!task) {
         task = dialog.Task();
         // The address comes first the next time the URL edit offers the history.

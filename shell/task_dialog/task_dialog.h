@@ -27,6 +27,9 @@ class CTaskDialog final : public QDialog {
 
     const MonitorTaskPtr& Task() const { return task_; }
     bool IsWizard() const { return filter_.isEmpty(); }
+    // The single-page Schedule dialog ended with "Start n&ow" chosen: the caller starts the task
+    // (the wizard sets the new task's next start time itself).
+    bool StartNowAsked() const { return !IsWizard() && startNow_; }
 
     CBoundPage* CurrentPage() const { return pages_[current_]; }
     // The page named `name`, or null when the dialog has none.
@@ -59,8 +62,9 @@ class CTaskDialog final : public QDialog {
 };
 
 // Runs the dialog modally. With `task` null the wizard makes a new task and hands it back in
-// `task` on OK; with a task (the caller's copy) that task is edited. True on OK.
+// `task` on OK; with a task (the caller's copy) that task is edited. True on OK; `startNow`, when
+// given, tells whether the Schedule dialog asked to start the task now.
 bool RunTaskDialog(QWidget* parent, IDesktopPort& desktop, const QString& filter,
-                   MonitorTaskPtr& task);
+                   MonitorTaskPtr& task, bool* startNow = nullptr);
 
 }  // namespace tellweir

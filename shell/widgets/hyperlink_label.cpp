@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include "shell/program/qt_desktop_port.h"
+#include "shell/widgets/desktop_opener.h"
 #include "shell/widgets/message_box.h"
 
 namespace tellweir {
@@ -63,17 +65,20 @@ void CHyperlinkLabel::keyPressEvent(QKeyEvent* event) {
     QLabel::keyPressEvent(event);
 }
 
-bool CHyperlinkLabel::Open() {
-    if (!OpenWithDesktop(link_)) {
-        QApplication::beep();
-        // The desktop says only that no handler took the link.
-        ShowMessage(this, QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
-                                         "associated\nwith the given filename extension."));
-        return false;
-    }
-    visited_ = true;
-    Recolour();
-    return true;
+void CHyperlinkLabel::Open() {
+    QPointer<CHyperlinkLabel> self(this);
+    const auto message = LinkOpenFailure(link_);
+    OpenOnDesktop(
+        this, link_,
+        [message](const QString& reason) {
+            QApplication::beep();
+            return message(reason);
+        },
+        [self] {
+            if (!self) return;
+            self->visited_ = true;
+            self->Recolour();
+        });
 }
 
 }  // namespace tellweir

@@ -15,8 +15,9 @@ class CHyperlinkLabel final : public QLabel {
 
     bool Visited() const { return visited_; }
     bool Hovered() const { return hovered_; }
-    // Opens the link as a click does; false when nothing opened it.
-    bool Open();
+    // Opens the link as a click does, without waiting: visited once it opened, a message when
+    // nothing could open it.
+    void Open();
 
     static const QColor kNormal;
     static const QColor kVisited;

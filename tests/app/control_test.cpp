@@ -173,7 +173,7 @@ TEST(ControlTest, RunningInstanceRunsTheCommandsAsTheyRunAlone) {
     EXPECT_FALSE(std::filesystem::exists(ControlSocketPath())) << "removed at exit";
     EXPECT_EQ(AskRunningInstanceToShow(), ShowOutcome::NoServer);
     ASSERT_EQ(live.Run({"--list"}, output), 0);
-    EXPECT_NE(output.find("tick\twaiting\tevery 1 seconds\t~/page.txt\n"), std::string::npos)
+    EXPECT_NE(output.find("tick\twaiting\tevery 1 second\t~/page.txt\n"), std::string::npos)
         << output;
 }
 

@@ -114,7 +114,7 @@ TEST_F(HeadlessTest, LocalFileIsWatchedUntilTheProgramIsStopped) {
     EXPECT_EQ(program.WaitForExit(10s), 0);
 
     ASSERT_EQ(Run({"--list"}, output), 0);
-    EXPECT_NE(output.find("page.txt\twaiting\tevery 1 seconds\t" + watched + "\n"),
+    EXPECT_NE(output.find("page.txt\twaiting\tevery 1 second\t" + watched + "\n"),
               std::string::npos)
         << output;
     ASSERT_EQ(Run({"--remove", "page.txt"}, output), 0);

@@ -20,6 +20,7 @@
 #include "core/task_properties.h"
 #include "shell/main_window/main_frame.h"
 #include "shell/program/qt_desktop_port.h"
+#include "shell/task_dialog/action_test_threads.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "tests/support/temp_dir.h"
@@ -114,6 +115,8 @@ class ShellTest : public ::testing::Test {
     void TearDown() override {
         frame_.reset();
         port_.Close();
+        // No Test Action thread outlives its test.
+        EXPECT_TRUE(CActionTestThreads::Instance().JoinAll(std::chrono::seconds(20)));
         engine_.DeleteAllTasks();
         engine_.Stop();
     }

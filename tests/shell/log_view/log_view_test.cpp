@@ -1,7 +1,6 @@
 // The log and prompts windows and their text view, driven as a user drives them, over real item
 // logs written from other threads and a real engine.
 #include <QClipboard>
-#include <QImage>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QToolButton>
@@ -72,32 +71,32 @@ QPoint Gutter(const CColorEditView& view, int line) {
     return {view.CharWidth(), (line - view.TopLine()) * view.LineHeight() + view.LineHeight() / 2};
 }
 
-// Whether row `line` of the view is drawn with pixels of the status colour.
-bool RowHasStatusColour(CColorEditView& view, int line) {
-    const QImage image = view.viewport()->grab().toImage();
-    const QColor want = view.ClassColor(kClassStatus);
-    const int top = (line - view.TopLine()) * view.LineHeight();
-    for (int y = top; y < top + view.LineHeight() && y < image.height(); ++y)
-        for (int x = view.GutterColumns() * view.CharWidth(); x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
-                    std::abs(c.blue() - want.blue()) <
-                40)
-                return true;
-        }
-    return false;
+// The colour classes the view gives line `line`, one run per class, as it draws them.
+std::vector<ColorRun> Runs(const CColorEditView& view, int line) {
+    std::vector<ColorRun> runs;
+    CLogColorizer().ColorLine(view.Buffer().Line(line), runs);
+    return runs;
+}
+
+// Writes `count` error lines, each wider than the view, into `log` from another thread.
+void WriteWideLines(const ItemLogPtr& log, int count) {
+    std::thread([&] {
+        for (int i = 0; i < count; ++i)
+            log->Write(1, "E:\tan old line " + std::to_string(i) + " " + std::string(150, 'x'));
+    }).join();
 }
 
 TEST_F(LogViewTest, StatusWritesAppendBlueLinesAndScrollToThem) {
     const MonitorTaskPtr task = AddFileTask("Page");
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
     const ItemLogPtr log = task->GetLog();
-    for (int i = 0; i < 80; ++i)
-        log->Write(1, "E:\tan old line " + std::string(150, 'x'));
+    WriteWideLines(log, 80);
     CLogWindow* window = OpenTaskLog(task);
     ASSERT_NE(window, nullptr);
     CColorEditView& view = *window->View();
-    view.ScrollTo(0, 30);
+    ASSERT_TRUE(view.FollowsEnd()) << "a log opens at its end";
+    // At the end, scrolled to the right: new lines bring the view back to the left edge.
+    view.ScrollTo(view.TopLine(), 30);
     ASSERT_EQ(view.LeftColumn(), 30);
     const int before = view.LineCount();
     std::thread([&] {
@@ -105,13 +104,72 @@ TEST_F(LogViewTest, StatusWritesAppendBlueLinesAndScrollToThem) {
         log->Write(0, "second new line");
     }).join();
     ASSERT_TRUE(WaitFor([&] { return view.Text().endsWith("S:\tsecond new line\n"); }));
-    ASSERT_TRUE(WaitFor([&] { return view.LineCount() >= before + 2; }));
+    ASSERT_GE(view.LineCount(), before + 2);
     const int last = view.LineCount() - 1;
     EXPECT_EQ(view.TopLine(), view.LineCount() - view.VisibleLines() + 1);
     EXPECT_EQ(view.LeftColumn(), 0);
     EXPECT_TRUE(view.FollowsEnd());
-    EXPECT_TRUE(RowHasStatusColour(view, last - 1));
-    EXPECT_TRUE(RowHasStatusColour(view, last));
+    // Both lines are status lines, whole: the tag, the tab and the text in the status class.
+    for (int line : {last - 1, last}) {
+        const std::vector<ColorRun> runs = Runs(view, line);
+        ASSERT_EQ(runs.size(), 1u) << line;
+        EXPECT_EQ(runs[0].colorClass, kClassStatus);
+        EXPECT_EQ(runs[0].length, view.Buffer().Line(line).size());
+    }
+    EXPECT_EQ(view.ClassColor(kClassStatus), QColor(0, 0, 200));
+}
+
+TEST_F(LogViewTest, NewLinesMoveTheViewOnlyWhileItShowsTheEnd) {
+    const ItemLogPtr log = MakeRef<CItemLog>(703);
+    WriteWideLines(log, 80);
+    CColorEditView& view = View();
+    view.AttachLog(log);
+    ASSERT_TRUE(view.FollowsEnd());
+    // Scrolled up to read older lines (and to the right): the lines written meanwhile, and a
+    // reload after a trim, leave the view where the user put it.
+    view.ScrollTo(10, 7);
+    const int shown = view.VisibleLines();
+    WriteWideLines(log, 5);
+    ASSERT_TRUE(WaitFor([&] { return view.Text() == Shown(log); }));
+    EXPECT_EQ(view.TopLine(), 10);
+    EXPECT_EQ(view.LeftColumn(), 7);
+    EXPECT_FALSE(view.FollowsEnd());
+    std::thread([&] { log->PopLines(1); }).join();
+    WriteWideLines(log, 1);
+    ASSERT_TRUE(WaitFor([&] { return view.Text() == Shown(log); }));
+    EXPECT_EQ(view.TopLine(), 10);
+    // Back at the end (the wheel or the scroll bar alike), it follows again.
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    ASSERT_TRUE(view.FollowsEnd());
+    WriteWideLines(log, 3);
+    ASSERT_TRUE(WaitFor([&] { return view.Text() == Shown(log); }));
+    EXPECT_EQ(view.TopLine(), view.LineCount() - shown + 1);
+    EXPECT_EQ(view.LeftColumn(), 0);
+    EXPECT_TRUE(view.FollowsEnd());
+}
+
+TEST_F(LogViewTest, SelectedTextReadsWellOnEveryPalette) {
+    QPalette dark;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    QPalette grey = View().palette();
+    grey.setColor(QPalette::Button, QColor(239, 239, 239));    // a light button face: the
+    grey.setColor(QPalette::Highlight, QColor(48, 140, 198));  // inverted colours fail on it
+    for (const QPalette& palette : {View().palette(), dark, grey}) {
+        View().setPalette(palette);
+        for (bool focused : {true, false})
+            for (ColorClass c : {kClassText, kClassStatus, kClassError, kClassC, kClassDetail,
+                                 kClassBracket, kClassQuote}) {
+                const QColor background = View().SelectionColor(focused);
+                EXPECT_GE(ContrastRatio(View().SelectedTextColor(c, focused), background), 4.5)
+                    << "class " << int(c) << (focused ? " focused on " : " unfocused on ")
+                    << background.name().toStdString();
+            }
+    }
 }
 
 TEST_F(LogViewTest, ClearedOrTrimmedLogReloadsWhole) {

@@ -99,6 +99,19 @@ class SettingsDialogTest : public ShellTest {
     std::vector<CPropertySet> saved_;
 };
 
+// Going from page to page never changes the dialog's size: it fits its widest page from the
+// start.
+TEST_F(SettingsDialogTest, KeepsItsSizeFromPageToPage) {
+    Run([&](CSettingsDialog& dialog) {
+        const QSize size = dialog.size();
+        for (const char* page : {"Proxy", "HTTP", "FTP", "Misc", "Connection", "Proxy"}) {
+            ClickPage(dialog, page);
+            QApplication::processEvents();
+            EXPECT_EQ(dialog.size(), size) << page;
+        }
+    });
+}
+
 // The Connection page keeps the user while per site exceeds the downloads or a value is out of
 // its range; accepted values leave the page and reach the settings with OK.
 TEST_F(SettingsDialogTest, ConnectionPageChecksItsValues) {

@@ -174,8 +174,40 @@ TEST_F(TaskDialogTest, PeriodicScheduleNeedsAWeekday) {
     EXPECT_FALSE(dialog->NextButton()->isEnabled());
     ClickButton(page->DayBox(6));  // Sunday
     ClickButton(page->DayBox(0));  // Monday
-    EXPECT_EQ(dialog->Task()->String(task::kScheduleWeekDays), "21");
+    // Sunday "1" first, whatever the order of the boxes or of the clicks.
+    EXPECT_EQ(dialog->Task()->String(task::kScheduleWeekDays), "12");
     EXPECT_TRUE(dialog->NextButton()->isEnabled());
+    for (int day = 1; day < 6; ++day)
+        ClickButton(page->DayBox(day));
+    // All seven again: every day, stored as a new task stores it.
+    EXPECT_EQ(dialog->Task()->String(task::kScheduleWeekDays), "1234567");
+}
+
+TEST_F(TaskDialogTest, RepeatValueOutOfRangeIsSaidNotChanged) {
+    for (const char* typed : {"0", "5000"}) {
+        SCOPED_TRACE(typed);
+        MonitorTaskPtr task = CMonitorTask::Create();
+        task->SetString(task::kUri, "http://example.com/");
+        task->SetInt(task::kSchedule, task::kSchedulePeriodic);
+        task->SetInt(task::kScheduleRepeatValue, 7);
+        CTaskDialog dialog(task, "schedule", port_);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        auto* page = static_cast<CSchedulePage*>(dialog.Page("schedule"));
+        QSpinBox* repeat = page->RepeatBox();
+        repeat->setFocus();
+        repeat->selectAll();
+        QTest::keyClicks(repeat, typed);
+        EXPECT_EQ(repeat->cleanText(), typed) << "the box keeps what was typed";
+        MessageBoxAnswer ok(QStringLiteral("OK"));
+        QTest::mouseClick(dialog.NextButton(), Qt::LeftButton);
+        EXPECT_TRUE(ok.Answered());
+        EXPECT_EQ(ok.Text(), "Please enter an integer between 1 and 1000.");
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.focusWidget(), repeat);
+        EXPECT_EQ(repeat->cleanText(), typed);
+    }
 }
 
 TEST_F(TaskDialogTest, SchedulePageStartsAtTheNextMinuteAndKeepsThePickers) {
