@@ -9,6 +9,9 @@
 #include <string>
 #include <system_error>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/services.h"
 #include "core/local_clock.h"
 #include "core/monitor_engine.h"
@@ -72,6 +75,20 @@ inline int MakeQueue(const std::filesystem::path& root, int count) {
         return 1;
     }
     return 0;
+}
+
+// MakeQueue in a child process, before any thread or window exists here; false, said, when the
+// queue could not be made.
+inline bool MakeQueueInChild(const std::filesystem::path& root, int count) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(MakeQueue(root, count));
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the queue of %d tasks could not be made\n", count);
+        return false;
+    }
+    return true;
 }
 
 // Removes the temporary folder however main returns.

@@ -164,14 +164,7 @@ int main(int argc, char** argv) {
     const fs::path root = pattern;
     const RemoveOnExit removeRoot{root};
     UseFolders(root);
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(MakeQueue(root, count));
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "the queue of %d tasks could not be made\n", count);
-        return 1;
-    }
+    if (!MakeQueueInChild(root, count)) return 1;
     // Stray files for the cache cleanup to walk and delete: one for each task.
     const fs::path cache = root / "tasks-cache";
     const auto makeStrays = [&] {

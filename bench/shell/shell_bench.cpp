@@ -122,15 +122,7 @@ int main(int argc, char** argv) {
     const RemoveOnExit removeRoot{root};
     UseFolders(root);
 
-    // The queue is made by a child before any thread or window exists here.
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(MakeQueue(root, count));
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "the queue of %d tasks could not be made\n", count);
-        return 1;
-    }
+    if (!MakeQueueInChild(root, count)) return 1;
     const auto queueBytes = fs::file_size(root / "queue.xml");
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -99,12 +99,12 @@ TEST_F(ShellTest, StartNowInTheScheduleDialogStartsTheTask) {
     for (const bool stopped : {false, true}) {
         SCOPED_TRACE(stopped ? "stopped" : "waiting");
         const std::string name = stopped ? "Stopped" : "Waiting";
-        const MonitorTaskPtr task = AddFileTask(name);  // next run in an hour
         CMainFrame& frame = Frame();
+        const MonitorTaskPtr task = MakeFileTask(name);  // next run in an hour
+        ASSERT_TRUE(frame.EngineCommands().AddTask(task));
         ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
         if (stopped) engine_.StopTasks({task});
         const std::int32_t count = task->Int(task::kCount);
-        frame.SyncWithEngine();
         frame.List()->SelectTask(task.get());
         QTimer::singleShot(0, &frame, [&] {
             auto* dialog = qobject_cast<CTaskDialog*>(QApplication::activeModalWidget());
