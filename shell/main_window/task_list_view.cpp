@@ -17,6 +17,19 @@ CTaskListView::CTaskListView(CTaskListModel* model, QWidget* parent)
     : QTableView(parent), model_(model) {
     setModel(model_);
     setItemDelegateForColumn(kColumnXfer, new CXferBarDelegate(this));
+    // A longer error in a row may need room from the URL column: one fit per turn of the event
+    // loop, however many rows changed.
+    connect(model_, &QAbstractItemModel::dataChanged, this, [this] {
+        if (fitQueued_) return;
+        fitQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                fitQueued_ = false;
+                FitUrlColumn();
+            },
+            Qt::QueuedConnection);
+    });
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -106,6 +119,16 @@ std::vector<int> CTaskListView::ColumnWidths() const {
 }
 
 void CTaskListView::FitUrlColumn() {
+    const int viewWidth = viewport()->width();
+    const int errorWidth = std::min(sizeHintForColumn(kColumnLastError), viewWidth / 3);
+    if (errorWidth > columnWidth(kColumnLastError)) {
+        int fixed = 100;  // the URL column's least
+        for (int column = 0; column < kTaskColumnCount; ++column)
+            if (column != kColumnUrl && column != kColumnLastError) fixed += columnWidth(column);
+        const int room = viewWidth - fixed;
+        if (room > columnWidth(kColumnLastError))
+            setColumnWidth(kColumnLastError, std::min(errorWidth, room));
+    }
     int others = 0;
     for (int column = 0; column < kTaskColumnCount; ++column)
         if (column != kColumnUrl) others += columnWidth(column);
@@ -125,10 +148,13 @@ void CTaskListView::SetContextMenu(QMenu* menu, QAction* defaultAction) {
     defaultAction_ = defaultAction;
 }
 
-void CTaskListView::resizeEvent(QResizeEvent* event) {
-    QTableView::resizeEvent(event);
+bool CTaskListView::viewportEvent(QEvent* event) {
+    const bool handled = QTableView::viewportEvent(event);
     // Ctrl held keeps the URL column as the user set it while resizing.
-    if (!(QApplication::keyboardModifiers() & Qt::ControlModifier)) FitUrlColumn();
+    if (event->type() == QEvent::Resize &&
+        !(QApplication::keyboardModifiers() & Qt::ControlModifier))
+        FitUrlColumn();
+    return handled;
 }
 
 void CTaskListView::contextMenuEvent(QContextMenuEvent* event) {

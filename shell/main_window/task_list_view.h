@@ -31,7 +31,9 @@ class CTaskListView final : public QTableView {
     // A column's width as created: the designed width, or what its header and a full cell need
     // in the current font when that is more.
     int FittingWidth(int column) const;
-    // Widens "URL" to the width the other columns leave, never below 100 pixels.
+    // Widens "URL" to the width the other columns leave, never below 100 pixels. "Last Error"
+    // first grows to the longest error the shown rows hold (up to a third of the view) when there
+    // is room: the URL column is elided anyway, an error cut short says nothing.
     void FitUrlColumn();
     // Sorts by `column` as a header click does: the sorted column again reverses the order,
     // another keeps it.
@@ -44,12 +46,15 @@ class CTaskListView final : public QTableView {
     void rowActivated();
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // The viewport's size changes with the window and with the vertical scroll bar coming or
+    // going: the URL column takes what the others leave either way.
+    bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     CTaskListModel* model_;
+    bool fitQueued_ = false;  // a fit of the columns waits for the event loop
     QMenu* contextMenu_ = nullptr;
     QAction* defaultAction_ = nullptr;
 };

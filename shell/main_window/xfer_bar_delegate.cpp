@@ -1,6 +1,7 @@
 // The "Xfer %" bar.
 #include "shell/main_window/xfer_bar_delegate.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <algorithm>
 
@@ -16,10 +17,15 @@ void CXferBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     initStyleOption(&cell, index);
     const bool selected = option.state & (QStyle::State_Selected | QStyle::State_HasFocus);
     if (percent.isValid() && percent.toDouble() >= 0) {
-        // The row's background first, then the bar, then the text over it.
+        // The row's background alone (the style would draw the text too, a pixel or two off
+        // the one drawn below), then the bar, then the text over it.
         const QString text = cell.text;
         cell.text.clear();
-        QStyledItemDelegate::paint(painter, cell, QModelIndex());
+        cell.features &= ~QStyleOptionViewItem::HasDisplay;
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
         const QRect frame = option.rect.adjusted(2, 2, -2, -2);
         const double share = std::clamp(percent.toDouble(), 0.0, 100.0) / 100.0;
         QRect fill = frame.adjusted(1, 1, -1, -1);
@@ -28,10 +34,19 @@ void CXferBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->setPen(option.palette.color(QPalette::Mid));
         painter->drawRect(frame.adjusted(0, 0, -1, -1));
         painter->fillRect(fill, selected ? kSelectedFill : kFill);
-        // Text readable on the bar and on the empty part alike.
-        painter->setPen(selected ? QColor(Qt::white) : option.palette.color(QPalette::Text));
-        if (!selected && share > 0.5) painter->setPen(QColor(Qt::black));
-        painter->drawText(frame.adjusted(2, 0, -3, 0), Qt::AlignVCenter | Qt::AlignRight, text);
+        // Text readable on the bar and on the empty part alike: each part in its own colour.
+        const QRect textRect = frame.adjusted(2, 0, -3, 0);
+        const int flags = Qt::AlignVCenter | Qt::AlignRight;
+        const QColor onEmpty = option.palette.color(
+            option.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+        painter->setClipRect(QRect(fill.right() + 1, frame.top(), frame.width(), frame.height()));
+        painter->setPen(onEmpty);
+        painter->drawText(textRect, flags, text);
+        if (fill.width() > 0) {
+            painter->setClipRect(fill);
+            painter->setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
+            painter->drawText(textRect, flags, text);
+        }
         painter->restore();
         return;
     }
