@@ -6,9 +6,9 @@
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
 
-#include "shell/main_window/task_list_view.h"
 #include "log/error_words.h"
 #include "shell/main_window/task_list_model.h"
+#include "shell/main_window/task_list_view.h"
 #include "shell/main_window/task_row.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -37,9 +37,9 @@ TEST_F(ShellTest, UrlColumnLeavesLastErrorItsRoom) {
         return list->columnWidth(kColumnLastError) > errorWidth &&
                list->horizontalHeader()->length() <= list->viewport()->width() &&
                list->horizontalScrollBar()->maximum() == 0;
-    })) << error.toStdString() << ": " << list->columnWidth(kColumnLastError) << " for "
-        << errorWidth << "; " << list->horizontalHeader()->length() << " in "
-        << list->viewport()->width();
+    })) << error.toStdString()
+        << ": " << list->columnWidth(kColumnLastError) << " for " << errorWidth << "; "
+        << list->horizontalHeader()->length() << " in " << list->viewport()->width();
 }
 
 // Notes every time the style is asked to draw the Xfer cell with a text of its own.
@@ -63,13 +63,11 @@ class TextCellRecorder final : public QProxyStyle {
 TEST_F(ShellTest, XferBarTextIsDrawnOnceByTheBar) {
     const MonitorTaskPtr task = AddFileTask("Page");
     CMainFrame& frame = Frame();
-    ASSERT_TRUE(WaitFor([&] {
-        return task->GetState() == TaskState::Waiting && task->Int(task::kCount) > 0;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return task->GetState() == TaskState::Waiting && task->Int(task::kCount) > 0; }));
     CTaskListView* list = frame.List();
-    ASSERT_TRUE(WaitFor([&] {
-        return list->model()->index(0, kColumnXfer).data(Qt::UserRole).toDouble() >= 0;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return list->model()->index(0, kColumnXfer).data(Qt::UserRole).toDouble() >= 0; }));
     auto* recorder = new TextCellRecorder;  // the view does not own a style set on it
     recorder->xferCell = list->visualRect(list->model()->index(0, kColumnXfer));
     list->setStyle(recorder);
