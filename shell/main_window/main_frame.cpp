@@ -79,7 +79,8 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
     list_->ApplyColumnWidths(SettingText(settings_, setting::kMonitorListColumns));
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::UpdateCommands);
-    connect(list_, &CTaskListView::rowActivated, this, [this] { Execute(kCmdEventsActions); });
+    connect(list_, &CTaskListView::rowActivated, this,
+            [this] { Execute(CommandId::kEventsActions); });
 
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
@@ -111,7 +112,7 @@ void CMainFrame::CreateActions() {
         addAction(action);  // the keys work while the menu bar is hidden, too
         actions_[id] = action;
     }
-    for (CommandId id : {kCmdToolbar, kCmdStatusBar}) {
+    for (CommandId id : {CommandId::kToolbar, CommandId::kStatusBar}) {
         actions_[id]->setCheckable(true);
         actions_[id]->setChecked(true);
     }
@@ -119,33 +120,35 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
-    for (CommandId id : {kCmdNewTask, kCmdDisplayPrompts, kCmdShow, kCmdHide})
+    for (CommandId id :
+         {CommandId::kNewTask, CommandId::kDisplayPrompts, CommandId::kShow, CommandId::kHide})
         fileMenu_->addAction(actions_[id]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdCleanupCache]);
+    fileMenu_->addAction(actions_[CommandId::kCleanupCache]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdSettings]);
+    fileMenu_->addAction(actions_[CommandId::kSettings]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdExit]);
+    fileMenu_->addAction(actions_[CommandId::kExit]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(actions_[kCmdToolbar]);
-    view->addAction(actions_[kCmdStatusBar]);
+    view->addAction(actions_[CommandId::kToolbar]);
+    view->addAction(actions_[CommandId::kStatusBar]);
 
     itemMenu_ = menuBar()->addMenu(QStringLiteral("&Item"));
-    for (CommandId id : {kCmdEventsActions, kCmdSchedule, kCmdViewLog, kCmdClearLog})
+    for (CommandId id : {CommandId::kEventsActions, CommandId::kSchedule, CommandId::kViewLog,
+                         CommandId::kClearLog})
         itemMenu_->addAction(actions_[id]);
     itemMenu_->addSeparator();
-    for (CommandId id : {kCmdStart, kCmdStop, kCmdRemove})
+    for (CommandId id : {CommandId::kStart, CommandId::kStop, CommandId::kRemove})
         itemMenu_->addAction(actions_[id]);
-    list_->SetContextMenu(itemMenu_, actions_[kCmdEventsActions]);
+    list_->SetContextMenu(itemMenu_, actions_[CommandId::kEventsActions]);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(actions_[kCmdHelp]);
+    help->addAction(actions_[CommandId::kHelp]);
     help->addSeparator();
-    help->addAction(actions_[kCmdUpdate]);
+    help->addAction(actions_[CommandId::kUpdate]);
     help->addSeparator();
-    help->addAction(actions_[kCmdAbout]);
+    help->addAction(actions_[CommandId::kAbout]);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -153,18 +156,18 @@ void CMainFrame::CreateToolBar() {
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(16, 16));
-    bar->addAction(actions_[kCmdNewTask]);
+    bar->addAction(actions_[CommandId::kNewTask]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdSettings]);
+    bar->addAction(actions_[CommandId::kSettings]);
     bar->addSeparator();
-    for (CommandId id : {kCmdViewLog, kCmdSchedule, kCmdEventsActions})
+    for (CommandId id : {CommandId::kViewLog, CommandId::kSchedule, CommandId::kEventsActions})
         bar->addAction(actions_[id]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdStop]);
-    bar->addAction(actions_[kCmdStart]);
+    bar->addAction(actions_[CommandId::kStop]);
+    bar->addAction(actions_[CommandId::kStart]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdAbout]);
-    connect(actions_[kCmdToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
+    bar->addAction(actions_[CommandId::kAbout]);
+    connect(actions_[CommandId::kToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -178,17 +181,17 @@ void CMainFrame::CreateStatusBar() {
     connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
         if (message.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
     });
-    connect(actions_[kCmdStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
+    connect(actions_[CommandId::kStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
 void CMainFrame::CreateTray() {
     trayMenu_ = new QMenu(this);
     auto* about = new QAction(QStringLiteral("&About..."), trayMenu_);
-    connect(about, &QAction::triggered, this, [this] { Execute(kCmdAbout); });
+    connect(about, &QAction::triggered, this, [this] { Execute(CommandId::kAbout); });
     trayMenu_->addAction(about);
     trayMenu_->addSeparator();
     trayMenu_->addActions(fileMenu_->actions());
-    trayMenu_->setDefaultAction(actions_[kCmdShow]);
+    trayMenu_->setDefaultAction(actions_[CommandId::kShow]);
     notifier_ = new CDesktopNotifier(this);
     // Without a notification service the tray's own balloon shows the message.
     notifier_->SetFallback([this](const QString& taskName, const QString& text) {
@@ -288,61 +291,62 @@ void CMainFrame::UpdateCommands() {
         someInactive |= !active;
     }
     const auto enable = [&](CommandId id, bool on) { actions_[id]->setEnabled(on); };
-    enable(kCmdShow, hidden && !question);
-    enable(kCmdHide, !hidden && modal == nullptr && !question);
-    enable(kCmdCleanupCache, !question);
-    enable(kCmdExit, !question && (modal == nullptr ||
-                                   (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
-    enable(kCmdEventsActions, !question && selected == 1);
-    enable(kCmdSchedule, !question && selected == 1);
-    enable(kCmdViewLog, !question && selected == 1);
-    enable(kCmdClearLog, !question && selected > 0);
-    enable(kCmdStart, !question && someInactive);
-    enable(kCmdStop, !question && someActive);
-    enable(kCmdRemove, !question && selected > 0);
+    enable(CommandId::kShow, hidden && !question);
+    enable(CommandId::kHide, !hidden && modal == nullptr && !question);
+    enable(CommandId::kCleanupCache, !question);
+    enable(CommandId::kExit,
+           !question &&
+               (modal == nullptr || (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
+    enable(CommandId::kEventsActions, !question && selected == 1);
+    enable(CommandId::kSchedule, !question && selected == 1);
+    enable(CommandId::kViewLog, !question && selected == 1);
+    enable(CommandId::kClearLog, !question && selected > 0);
+    enable(CommandId::kStart, !question && someInactive);
+    enable(CommandId::kStop, !question && someActive);
+    enable(CommandId::kRemove, !question && selected > 0);
 }
 
 void CMainFrame::Execute(CommandId id) {
     if (!actions_[id]->isEnabled()) return;
     switch (id) {
-        case kCmdNewTask:
+        case CommandId::kNewTask:
             return NewTask();
-        case kCmdDisplayPrompts:
+        case CommandId::kDisplayPrompts:
             return ShowPrompts();
-        case kCmdShow:
+        case CommandId::kShow:
             return ShowWindow();
-        case kCmdHide:
+        case CommandId::kHide:
             HideWindow();
             UpdateCommands();
             return;
-        case kCmdCleanupCache:
+        case CommandId::kCleanupCache:
             return CleanupCache();
-        case kCmdSettings:
+        case CommandId::kSettings:
             return ShowSettings();
-        case kCmdExit:
+        case CommandId::kExit:
             return Exit();
-        case kCmdToolbar:
-        case kCmdStatusBar:
+        case CommandId::kToolbar:
+        case CommandId::kStatusBar:
             return;  // the checkable actions toggle the bars themselves
-        case kCmdEventsActions:
+        case CommandId::kEventsActions:
             return EditTask(false);
-        case kCmdSchedule:
+        case CommandId::kSchedule:
             return EditTask(true);
-        case kCmdViewLog:
+        case CommandId::kViewLog:
             return ViewLog();
-        case kCmdClearLog:
+        case CommandId::kClearLog:
             return ClearLog();
-        case kCmdStart:
+        case CommandId::kStart:
             return StartTasks(true);
-        case kCmdStop:
+        case CommandId::kStop:
             return StartTasks(false);
-        case kCmdRemove:
+        case CommandId::kRemove:
             return RemoveTasks();
-        case kCmdHelp:
+        case CommandId::kHelp:
             return ShowHelp();
-        case kCmdUpdate:
+        case CommandId::kUpdate:
             return OpenHomePage();
-        case kCmdAbout:
+        case CommandId::kAbout:
             return ShowAbout();
     }
 }

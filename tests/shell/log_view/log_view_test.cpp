@@ -39,7 +39,7 @@ class LogViewTest : public ShellTest {
     CLogWindow* OpenTaskLog(const MonitorTaskPtr& task) {
         CMainFrame& frame = Frame();
         frame.List()->SelectTask(task.get());
-        frame.Execute(kCmdViewLog);
+        frame.Execute(CommandId::kViewLog);
         return frame.LogWindow();
     }
 
@@ -219,7 +219,7 @@ TEST_F(LogViewTest, KeysThatEditChangeNothingAndEscapeCloses) {
     const MonitorTaskPtr task = AddFileTask("Page");
     CMainFrame& frame = Frame();
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
-    frame.Execute(kCmdDisplayPrompts);
+    frame.Execute(CommandId::kDisplayPrompts);
     OpenTaskLog(task);
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
     for (CLogWindow* window : {frame.PromptsWindow(), frame.LogWindow()}) {
@@ -389,7 +389,7 @@ TEST_F(LogViewTest, PromptsWriteTwoEntriesIntoTheEngineLog) {
     }
     // Display Prompts only shows the window.
     const std::string text = log->GetText();
-    frame.Execute(kCmdDisplayPrompts);
+    frame.Execute(CommandId::kDisplayPrompts);
     EXPECT_TRUE(frame.PromptsWindow()->isVisible());
     EXPECT_EQ(log->GetText(), text);
     EXPECT_EQ(frame.PromptsWindow()->View()->Text(), Shown(log));
