@@ -230,18 +230,18 @@ int main(int argc, char** argv) {
 
     for (int n = 0; n < repeats; ++n) {
         SelectRow(*frame, n * 7);
-        runCommand(CommandId::kStop, stop);
-        runCommand(CommandId::kStart, start);
+        runCommand(CommandId::Stop, stop);
+        runCommand(CommandId::Start, start);
 
         SelectRow(*frame, n * 11);
         AnswerMessageBox(QStringLiteral("Yes"), [&] { probe.Mark(); });
-        runCommand(CommandId::kRemove, remove);
+        runCommand(CommandId::Remove, remove);
         removeAfterYes.Add(probe.AfterMark());
 
         const std::string file = (root / "files" / ("new" + std::to_string(n) + ".txt")).string();
         std::ofstream(file) << "new";
         runDialog(
-            CommandId::kNewTask, 0,
+            CommandId::NewTask, 0,
             [&](QDialog* dialog) {
                 auto* wizard = static_cast<CTaskDialog*>(dialog);
                 QTest::keyClick(wizard, Qt::Key_Return);  // past the introduction
@@ -259,8 +259,8 @@ int main(int argc, char** argv) {
             },
             add, addAfterOk);
 
-        runDialog(CommandId::kEventsActions, n * 13, ok, events, eventsAfterOk);
-        runDialog(CommandId::kSchedule, n * 17, ok, schedule, scheduleAfterOk);
+        runDialog(CommandId::EventsActions, n * 13, ok, events, eventsAfterOk);
+        runDialog(CommandId::Schedule, n * 17, ok, schedule, scheduleAfterOk);
 
         makeStrays();
         const auto cleaned = [&] {
@@ -269,7 +269,7 @@ int main(int argc, char** argv) {
         };
         if (const ItemLogPtr log = engine.GetEngineLog()) log->Clear();
         probe.Start();
-        frame->Execute(CommandId::kCleanupCache);
+        frame->Execute(CommandId::CleanupCache);
         RunUntil(cleaned);
         Settle(50);
         probe.Stop();

@@ -109,7 +109,7 @@ class CColorEditView final : public QAbstractScrollArea {
     void inputMethodEvent(QInputMethodEvent* event) override;
 
   private:
-    enum class Drag { kNone, kChars, kWords, kLines };
+    enum class Drag { None, Chars, Words, Lines };
 
     void ApplyTop(int topLine);
     // Keeps the top line and left column within the text, then recomputes follow end.
@@ -148,7 +148,7 @@ class CColorEditView final : public QAbstractScrollArea {
     TextPos anchor_;
     TextPos caret_;
     int wantColumn_ = -1;  // the column vertical moves keep
-    Drag drag_ = Drag::kNone;
+    Drag drag_ = Drag::None;
     TextPos dragWordStart_;  // the word a word drag started on
     TextPos dragWordEnd_;
     int dragLine_ = 0;  // the line a line drag started on

@@ -80,7 +80,7 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::UpdateCommands);
     connect(list_, &CTaskListView::rowActivated, this,
-            [this] { Execute(CommandId::kEventsActions); });
+            [this] { Execute(CommandId::EventsActions); });
 
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
@@ -112,7 +112,7 @@ void CMainFrame::CreateActions() {
         addAction(action);  // the keys work while the menu bar is hidden, too
         actions_[id] = action;
     }
-    for (CommandId id : {CommandId::kToolbar, CommandId::kStatusBar}) {
+    for (CommandId id : {CommandId::Toolbar, CommandId::StatusBar}) {
         actions_[id]->setCheckable(true);
         actions_[id]->setChecked(true);
     }
@@ -121,34 +121,34 @@ void CMainFrame::CreateActions() {
 void CMainFrame::CreateMenus() {
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     for (CommandId id :
-         {CommandId::kNewTask, CommandId::kDisplayPrompts, CommandId::kShow, CommandId::kHide})
+         {CommandId::NewTask, CommandId::DisplayPrompts, CommandId::Show, CommandId::Hide})
         fileMenu_->addAction(actions_[id]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[CommandId::kCleanupCache]);
+    fileMenu_->addAction(actions_[CommandId::CleanupCache]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[CommandId::kSettings]);
+    fileMenu_->addAction(actions_[CommandId::Settings]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[CommandId::kExit]);
+    fileMenu_->addAction(actions_[CommandId::Exit]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(actions_[CommandId::kToolbar]);
-    view->addAction(actions_[CommandId::kStatusBar]);
+    view->addAction(actions_[CommandId::Toolbar]);
+    view->addAction(actions_[CommandId::StatusBar]);
 
     itemMenu_ = menuBar()->addMenu(QStringLiteral("&Item"));
-    for (CommandId id : {CommandId::kEventsActions, CommandId::kSchedule, CommandId::kViewLog,
-                         CommandId::kClearLog})
+    for (CommandId id :
+         {CommandId::EventsActions, CommandId::Schedule, CommandId::ViewLog, CommandId::ClearLog})
         itemMenu_->addAction(actions_[id]);
     itemMenu_->addSeparator();
-    for (CommandId id : {CommandId::kStart, CommandId::kStop, CommandId::kRemove})
+    for (CommandId id : {CommandId::Start, CommandId::Stop, CommandId::Remove})
         itemMenu_->addAction(actions_[id]);
-    list_->SetContextMenu(itemMenu_, actions_[CommandId::kEventsActions]);
+    list_->SetContextMenu(itemMenu_, actions_[CommandId::EventsActions]);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(actions_[CommandId::kHelp]);
+    help->addAction(actions_[CommandId::Help]);
     help->addSeparator();
-    help->addAction(actions_[CommandId::kUpdate]);
+    help->addAction(actions_[CommandId::Update]);
     help->addSeparator();
-    help->addAction(actions_[CommandId::kAbout]);
+    help->addAction(actions_[CommandId::About]);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -156,18 +156,18 @@ void CMainFrame::CreateToolBar() {
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(16, 16));
-    bar->addAction(actions_[CommandId::kNewTask]);
+    bar->addAction(actions_[CommandId::NewTask]);
     bar->addSeparator();
-    bar->addAction(actions_[CommandId::kSettings]);
+    bar->addAction(actions_[CommandId::Settings]);
     bar->addSeparator();
-    for (CommandId id : {CommandId::kViewLog, CommandId::kSchedule, CommandId::kEventsActions})
+    for (CommandId id : {CommandId::ViewLog, CommandId::Schedule, CommandId::EventsActions})
         bar->addAction(actions_[id]);
     bar->addSeparator();
-    bar->addAction(actions_[CommandId::kStop]);
-    bar->addAction(actions_[CommandId::kStart]);
+    bar->addAction(actions_[CommandId::Stop]);
+    bar->addAction(actions_[CommandId::Start]);
     bar->addSeparator();
-    bar->addAction(actions_[CommandId::kAbout]);
-    connect(actions_[CommandId::kToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
+    bar->addAction(actions_[CommandId::About]);
+    connect(actions_[CommandId::Toolbar], &QAction::toggled, bar, &QToolBar::setVisible);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -181,17 +181,17 @@ void CMainFrame::CreateStatusBar() {
     connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
         if (message.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
     });
-    connect(actions_[CommandId::kStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
+    connect(actions_[CommandId::StatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
 void CMainFrame::CreateTray() {
     trayMenu_ = new QMenu(this);
     auto* about = new QAction(QStringLiteral("&About..."), trayMenu_);
-    connect(about, &QAction::triggered, this, [this] { Execute(CommandId::kAbout); });
+    connect(about, &QAction::triggered, this, [this] { Execute(CommandId::About); });
     trayMenu_->addAction(about);
     trayMenu_->addSeparator();
     trayMenu_->addActions(fileMenu_->actions());
-    trayMenu_->setDefaultAction(actions_[CommandId::kShow]);
+    trayMenu_->setDefaultAction(actions_[CommandId::Show]);
     notifier_ = new CDesktopNotifier(this);
     // Without a notification service the tray's own balloon shows the message.
     notifier_->SetFallback([this](const QString& taskName, const QString& text) {
@@ -291,62 +291,62 @@ void CMainFrame::UpdateCommands() {
         someInactive |= !active;
     }
     const auto enable = [&](CommandId id, bool on) { actions_[id]->setEnabled(on); };
-    enable(CommandId::kShow, hidden && !question);
-    enable(CommandId::kHide, !hidden && modal == nullptr && !question);
-    enable(CommandId::kCleanupCache, !question);
-    enable(CommandId::kExit,
+    enable(CommandId::Show, hidden && !question);
+    enable(CommandId::Hide, !hidden && modal == nullptr && !question);
+    enable(CommandId::CleanupCache, !question);
+    enable(CommandId::Exit,
            !question &&
                (modal == nullptr || (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
-    enable(CommandId::kEventsActions, !question && selected == 1);
-    enable(CommandId::kSchedule, !question && selected == 1);
-    enable(CommandId::kViewLog, !question && selected == 1);
-    enable(CommandId::kClearLog, !question && selected > 0);
-    enable(CommandId::kStart, !question && someInactive);
-    enable(CommandId::kStop, !question && someActive);
-    enable(CommandId::kRemove, !question && selected > 0);
+    enable(CommandId::EventsActions, !question && selected == 1);
+    enable(CommandId::Schedule, !question && selected == 1);
+    enable(CommandId::ViewLog, !question && selected == 1);
+    enable(CommandId::ClearLog, !question && selected > 0);
+    enable(CommandId::Start, !question && someInactive);
+    enable(CommandId::Stop, !question && someActive);
+    enable(CommandId::Remove, !question && selected > 0);
 }
 
 void CMainFrame::Execute(CommandId id) {
     if (!actions_[id]->isEnabled()) return;
     switch (id) {
-        case CommandId::kNewTask:
+        case CommandId::NewTask:
             return NewTask();
-        case CommandId::kDisplayPrompts:
+        case CommandId::DisplayPrompts:
             return ShowPrompts();
-        case CommandId::kShow:
+        case CommandId::Show:
             return ShowWindow();
-        case CommandId::kHide:
+        case CommandId::Hide:
             HideWindow();
             UpdateCommands();
             return;
-        case CommandId::kCleanupCache:
+        case CommandId::CleanupCache:
             return CleanupCache();
-        case CommandId::kSettings:
+        case CommandId::Settings:
             return ShowSettings();
-        case CommandId::kExit:
+        case CommandId::Exit:
             return Exit();
-        case CommandId::kToolbar:
-        case CommandId::kStatusBar:
+        case CommandId::Toolbar:
+        case CommandId::StatusBar:
             return;  // the checkable actions toggle the bars themselves
-        case CommandId::kEventsActions:
+        case CommandId::EventsActions:
             return EditTask(false);
-        case CommandId::kSchedule:
+        case CommandId::Schedule:
             return EditTask(true);
-        case CommandId::kViewLog:
+        case CommandId::ViewLog:
             return ViewLog();
-        case CommandId::kClearLog:
+        case CommandId::ClearLog:
             return ClearLog();
-        case CommandId::kStart:
+        case CommandId::Start:
             return StartTasks(true);
-        case CommandId::kStop:
+        case CommandId::Stop:
             return StartTasks(false);
-        case CommandId::kRemove:
+        case CommandId::Remove:
             return RemoveTasks();
-        case CommandId::kHelp:
+        case CommandId::Help:
             return ShowHelp();
-        case CommandId::kUpdate:
+        case CommandId::Update:
             return OpenHomePage();
-        case CommandId::kAbout:
+        case CommandId::About:
             return ShowAbout();
     }
 }

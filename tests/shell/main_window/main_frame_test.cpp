@@ -66,11 +66,11 @@ TEST_F(ShellTest, CommandsFollowTheSelectionAndTheTasksState) {
         bool none, runningOnly, both;
     };
     const Expect expected[] = {
-        {CommandId::kStart, false, false, true},    {CommandId::kStop, false, true, true},
-        {CommandId::kRemove, false, true, true},    {CommandId::kClearLog, false, true, true},
-        {CommandId::kViewLog, false, true, false},  {CommandId::kEventsActions, false, true, false},
-        {CommandId::kSchedule, false, true, false}, {CommandId::kNewTask, true, true, true},
-        {CommandId::kShow, false, false, false},    {CommandId::kHide, true, true, true},
+        {CommandId::Start, false, false, true},    {CommandId::Stop, false, true, true},
+        {CommandId::Remove, false, true, true},    {CommandId::ClearLog, false, true, true},
+        {CommandId::ViewLog, false, true, false},  {CommandId::EventsActions, false, true, false},
+        {CommandId::Schedule, false, true, false}, {CommandId::NewTask, true, true, true},
+        {CommandId::Show, false, false, false},    {CommandId::Hide, true, true, true},
     };
     const auto check = [&](const char* what, bool Expect::*column) {
         for (const Expect& e : expected)
@@ -86,8 +86,8 @@ TEST_F(ShellTest, CommandsFollowTheSelectionAndTheTasksState) {
     // F6 stops both; Start is then the only one of the two enabled.
     PressInList(frame, Qt::Key_F6);
     EXPECT_EQ(running->GetState(), TaskState::Idle);
-    EXPECT_TRUE(frame.Action(CommandId::kStart)->isEnabled());
-    EXPECT_FALSE(frame.Action(CommandId::kStop)->isEnabled());
+    EXPECT_TRUE(frame.Action(CommandId::Start)->isEnabled());
+    EXPECT_FALSE(frame.Action(CommandId::Stop)->isEnabled());
 }
 
 TEST_F(ShellTest, ExitAsksWhileTasksAreActive) {
@@ -109,7 +109,7 @@ TEST_F(ShellTest, ExitAsksWhileTasksAreActive) {
     EXPECT_EQ(engine_.CountActiveTasks(), 2);
     {
         MessageBoxAnswer yes(QStringLiteral("Yes"));
-        frame.Execute(CommandId::kExit);
+        frame.Execute(CommandId::Exit);
         ASSERT_TRUE(yes.Answered());
     }
     ASSERT_TRUE(WaitFor([&] { return exited.count() == 1; }));
@@ -127,7 +127,7 @@ TEST_F(ShellTest, ExitClosesAnOpenDialogFirst) {
         aboutShown = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget()) != nullptr;
         frame.TrayMenu()->actions().last()->trigger();
     });
-    frame.Execute(CommandId::kAbout);  // returns once the box was closed
+    frame.Execute(CommandId::About);  // returns once the box was closed
     EXPECT_TRUE(aboutShown);
     ASSERT_TRUE(WaitFor([&] { return exited.count() == 1; }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -145,8 +145,8 @@ TEST_F(ShellTest, ClosingPutsTheWindowAwayAndMonitoringGoesOn) {
     EXPECT_EQ(exited.count(), 0);
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
     // F4 (Show) brings it back.
-    EXPECT_TRUE(frame.Action(CommandId::kShow)->isEnabled());
-    frame.Action(CommandId::kShow)->trigger();
+    EXPECT_TRUE(frame.Action(CommandId::Show)->isEnabled());
+    frame.Action(CommandId::Show)->trigger();
     EXPECT_TRUE(frame.isVisible());
     EXPECT_FALSE(frame.isMinimized());
 }
@@ -281,7 +281,7 @@ TEST_F(ShellTest, EventsDialogOkKeepsTheRunsOfARunningTask) {
         countAtOk = task->Int(task::kCount);
         QTest::keyClick(dialog, Qt::Key_Return);
     });
-    frame.Execute(CommandId::kEventsActions);
+    frame.Execute(CommandId::EventsActions);
     EXPECT_GT(countAtOk, 0);
     EXPECT_GE(task->Int(task::kCount), countAtOk);
     EXPECT_GE(task->GetNextStartTimeShown().days, task->GetLastStartTime().days);

@@ -389,7 +389,7 @@ TEST_F(SettingsDialogTest, SettingsCommandOpensTheDialog) {
         EXPECT_EQ(dialog->parentWidget(), &frame);
         dialog->reject();
     });
-    frame.Action(CommandId::kSettings)->trigger();
+    frame.Action(CommandId::Settings)->trigger();
     EXPECT_EQ(title, "Settings");
 }
 
