@@ -23,7 +23,8 @@ namespace tellweir {
 struct TextPos {
     int line = 0;
     int offset = 0;
-    auto operator<=>(const TextPos&) const = default;
+    // clang-tidy 14 takes the 0 of the defaulted comparison for a null pointer.
+    auto operator<=>(const TextPos&) const = default;  // NOLINT(modernize-use-nullptr)
 };
 
 // The contrast ratio of two colours, 1 (the same) to 21 (black on white).

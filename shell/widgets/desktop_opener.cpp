@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QUrl>
+#include <utility>
 
 #include "shell/widgets/message_box.h"
 
@@ -57,7 +58,7 @@ void OpenOnDesktop(QWidget* owner, const QString& target,
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
     QPointer<QWidget> asker(owner);
-    auto report = [asker, message](const QString& reason) {
+    auto report = [asker, message = std::move(message)](const QString& reason) {
         QWidget* parent = asker ? asker.data() : QApplication::activeWindow();
         ShowMessage(parent, message(reason));
     };
@@ -69,7 +70,7 @@ void OpenOnDesktop(QWidget* owner, const QString& target,
                      });
     QObject::connect(
         process, &QProcess::finished, process,
-        [process, report, opened](int exitCode, QProcess::ExitStatus status) {
+        [process, report, opened = std::move(opened)](int exitCode, QProcess::ExitStatus status) {
             process->deleteLater();
             if (status == QProcess::NormalExit && exitCode == 0) {
                 if (opened) opened();
