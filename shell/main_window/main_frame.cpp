@@ -99,10 +99,10 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::CreateActions() {
     for (const CommandInfo& info : Commands()) {
-        auto* action = new QAction(QString::fromUtf8(info.text), this);
+        auto* action = new QAction(tr(info.text), this);
         if (*info.key) action->setShortcut(QKeySequence(QString::fromLatin1(info.key)));
-        action->setStatusTip(QString::fromUtf8(info.status));
-        action->setToolTip(QString::fromUtf8(info.tooltip));
+        action->setStatusTip(tr(info.status));
+        action->setToolTip(tr(info.tooltip));
         if (info.ownIcon)
             action->setIcon(ToolbarIcon(info.themeIcon ? info.themeIcon : "", info.ownIcon));
         else if (info.themeIcon)
@@ -119,7 +119,7 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::CreateMenus() {
-    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
     for (CommandId id :
          {CommandId::NewTask, CommandId::DisplayPrompts, CommandId::Show, CommandId::Hide})
         fileMenu_->addAction(actions_[id]);
@@ -130,11 +130,11 @@ void CMainFrame::CreateMenus() {
     fileMenu_->addSeparator();
     fileMenu_->addAction(actions_[CommandId::Exit]);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(actions_[CommandId::Toolbar]);
     view->addAction(actions_[CommandId::StatusBar]);
 
-    itemMenu_ = menuBar()->addMenu(QStringLiteral("&Item"));
+    itemMenu_ = menuBar()->addMenu(tr("&Item"));
     for (CommandId id :
          {CommandId::EventsActions, CommandId::Schedule, CommandId::ViewLog, CommandId::ClearLog})
         itemMenu_->addAction(actions_[id]);
@@ -143,7 +143,7 @@ void CMainFrame::CreateMenus() {
         itemMenu_->addAction(actions_[id]);
     list_->SetContextMenu(itemMenu_, actions_[CommandId::EventsActions]);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(actions_[CommandId::Help]);
     help->addSeparator();
     help->addAction(actions_[CommandId::Update]);
@@ -152,7 +152,7 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+    QToolBar* bar = addToolBar(tr("Toolbar"));
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(16, 16));
@@ -176,17 +176,17 @@ void CMainFrame::CreateStatusBar() {
     clock_->setMinimumWidth(120);
     clock_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     bar->addPermanentWidget(clock_);
-    bar->showMessage(QStringLiteral("Ready"));
+    bar->showMessage(tr("Ready"));
     // A command's status text shows while the pointer is on it; then "Ready" again.
     connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
-        if (message.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+        if (message.isEmpty()) bar->showMessage(tr("Ready"));
     });
     connect(actions_[CommandId::StatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
 void CMainFrame::CreateTray() {
     trayMenu_ = new QMenu(this);
-    auto* about = new QAction(QStringLiteral("&About..."), trayMenu_);
+    auto* about = new QAction(tr("&About..."), trayMenu_);
     connect(about, &QAction::triggered, this, [this] { Execute(CommandId::About); });
     trayMenu_->addAction(about);
     trayMenu_->addSeparator();
@@ -201,8 +201,7 @@ void CMainFrame::CreateTray() {
     });
     connect(notifier_, &CDesktopNotifier::taskActivated, this, &CMainFrame::ShowTask);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        statusBar()->showMessage(QStringLiteral("No system tray: closing the window minimises it."),
-                                 10000);
+        statusBar()->showMessage(tr("No system tray: closing the window minimises it."), 10000);
         return;
     }
     tray_ = new QSystemTrayIcon(AppIcon(), this);
@@ -252,7 +251,7 @@ QString CMainFrame::TrayTip() const {
 }
 
 QString CMainFrame::LitTip() const {
-    return QStringLiteral("Item: %1 - %2").arg(litTask_, litText_).left(kTrayTipLimit);
+    return tr("Item: %1 - %2").arg(litTask_, litText_).left(kTrayTipLimit);
 }
 
 void CMainFrame::Tick() {
@@ -391,7 +390,7 @@ void CMainFrame::NewTask() {
     if (!RunTaskDialog(this, port_, QString(), task)) return;
     // The row comes through the commands' hook, as for a task another copy adds.
     if (!commands_.AddTask(task)) {
-        AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
+        AskOkCancel(this, tr("Invalid URL: \"%1\".")
                               .arg(QString::fromStdString(MaskUrlPassword(task->GetUri()))));
         return;
     }
@@ -433,8 +432,7 @@ void CMainFrame::ViewLog() {
         logWindow_ = new CLogWindow(&port_);
         PlaceNearWindow(*logWindow_);
     }
-    logWindow_->SetTitle(
-        QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
+    logWindow_->SetTitle(tr("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
     logWindow_->ShowLog(log);
 }
 
@@ -454,8 +452,8 @@ void CMainFrame::StartTasks(bool start) {
 void CMainFrame::RemoveTasks() {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
-    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete %1 monitor task(s)?")
-                            .arg(selected.size())))
+    if (!AskYesNo(this,
+                  tr("Are you sure you want to delete %1 monitor task(s)?").arg(selected.size())))
         return;
     commands_.RemoveTasks(selected);  // the rows go through the commands' hook
 }
@@ -470,14 +468,13 @@ void CMainFrame::CleanupCache() {
             qApp,
             [self, result] {
                 if (!self) return;
-                self->AddPromptLine(
-                    QStringLiteral("Cache cleanup"),
-                    QStringLiteral("Cache cleanup results: Skipped: %1 Skipped size: %2 "
-                                   "Deleted: %3 Deleted size: %4")
-                        .arg(result.skipped)
-                        .arg(result.skippedBytes)
-                        .arg(result.deleted)
-                        .arg(result.deletedBytes));
+                self->AddPromptLine(tr("Cache cleanup"),
+                                    tr("Cache cleanup results: Skipped: %1 Skipped size: %2 "
+                                       "Deleted: %3 Deleted size: %4")
+                                        .arg(result.skipped)
+                                        .arg(result.skippedBytes)
+                                        .arg(result.deleted)
+                                        .arg(result.deletedBytes));
                 self->ShowPrompts();
             },
             Qt::QueuedConnection);
@@ -583,8 +580,7 @@ void CMainFrame::Exit() {
             UpdateCommands();
             const bool yes = AskYesNo(
                 isVisible() ? this : nullptr,
-                QStringLiteral("You have currently %1 active tasks.\nExit Tellweir anyway?")
-                    .arg(active));
+                tr("You have currently %1 active tasks.\nExit Tellweir anyway?").arg(active));
             --exitQuestion_;
             UpdateCommands();
             if (!yes) return;

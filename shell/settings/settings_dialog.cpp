@@ -39,7 +39,7 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
       passwords_(context.passwords ? *context.passwords : CPasswordStore::Instance()),
       save_(context.save),
       values_(settings_) {
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setModal(true);
     if (!save_) save_ = [](const CPropertySet& s) { SaveSettings(AppSettingTable(), s); };
 
@@ -47,7 +47,7 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
     tree_->setFixedWidth(fontMetrics().averageCharWidth() * 22);
-    auto* treeLabel = new QLabel(QStringLiteral("&Category:"), this);
+    auto* treeLabel = new QLabel(tr("&Category:"), this);
     treeLabel->setBuddy(tree_);
     header_ = new CSettingsHeader(this);
     stack_ = new QStackedWidget(this);

@@ -84,11 +84,11 @@ CTaskDialog::CTaskDialog(MonitorTaskPtr task, const QString& filter, IDesktopPor
 
     const QString name = QString::fromStdString(task_->GetName());
     if (IsWizard())
-        setWindowTitle(QStringLiteral("New Monitor Task"));
+        setWindowTitle(tr("New Monitor Task"));
     else if (filter_ == QLatin1String("events"))
-        setWindowTitle(QStringLiteral("Events & Actions: %1").arg(name));
+        setWindowTitle(tr("Events & Actions: %1").arg(name));
     else
-        setWindowTitle(QStringLiteral("Schedule: %1").arg(name));
+        setWindowTitle(tr("Schedule: %1").arg(name));
 
     // The wizard's row keeps its own order (Back beside Next); a single page takes the platform's
     // order of OK and Cancel.
