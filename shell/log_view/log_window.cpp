@@ -69,7 +69,7 @@ CLogWindow::CLogWindow(ILogObserver* observer, const QString& title)
     close_->setIcon(Picture(ink, false, false));
     close_->setIconSize(QSize(kButtonPicture, kButtonPicture));
     close_->setAutoRaise(true);
-    close_->setToolTip(QStringLiteral("Close"));
+    close_->setToolTip(tr("Close"));
     close_->setFocusPolicy(Qt::TabFocus);
     connect(close_, &QToolButton::clicked, this, &QWidget::close);
 

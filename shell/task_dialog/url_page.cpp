@@ -26,7 +26,9 @@ namespace tellweir {
 
 namespace {
 
-const QString kClickNext = QStringLiteral("\r\n\r\nClick Next to continue.");
+QString ClickNext() {
+    return CUrlPage::tr("\r\n\r\nClick Next to continue.");
+}
 
 // The file a local URI names ("file:" URIs and "~/" resolved).
 QString LocalFile(const QString& uri) {
@@ -51,9 +53,9 @@ QString UrlInfoText(const QString& uri, bool& error) {
     const std::string text = uri.toStdString();
     if (IsLocalPath(text)) {
         const QFileInfo file(LocalFile(uri));
-        if (file.isFile()) return CUrlPage::tr("Existing local file") + kClickNext;
-        if (file.isDir()) return CUrlPage::tr("Existing local folder") + kClickNext;
-        return CUrlPage::tr("Unknown local file or folder") + kClickNext;
+        if (file.isFile()) return CUrlPage::tr("Existing local file") + ClickNext();
+        if (file.isDir()) return CUrlPage::tr("Existing local folder") + ClickNext();
+        return CUrlPage::tr("Unknown local file or folder") + ClickNext();
     }
     CUrlAddress address;
     std::string path;
@@ -67,7 +69,7 @@ QString UrlInfoText(const QString& uri, bool& error) {
                     QString::fromStdString(address.host))
                .arg(address.port)
                .arg(path.empty() ? QStringLiteral("/") : QString::fromStdString(path)) +
-           kClickNext;
+           ClickNext();
 }
 
 BrowseStart BrowseStartFor(const QString& uri, const QString& lastFolder) {
