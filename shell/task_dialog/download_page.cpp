@@ -11,7 +11,7 @@
 namespace tellweir {
 
 QString DownloadInfoText(const QString& uri, int download) {
-    const QString next = CDownloadPage::tr("\r\n\r\nClick Next to continue.");
+    QString next = CDownloadPage::tr("\r\n\r\nClick Next to continue.");
     if (uri.startsWith(QLatin1String("<null"))) return next;
     const bool local = IsLocalPath(uri.toStdString());
     if (download == 1) {
