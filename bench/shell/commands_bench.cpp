@@ -230,18 +230,18 @@ int main(int argc, char** argv) {
 
     for (int n = 0; n < repeats; ++n) {
         SelectRow(*frame, n * 7);
-        runCommand(kCmdStop, stop);
-        runCommand(kCmdStart, start);
+        runCommand(CommandId::Stop, stop);
+        runCommand(CommandId::Start, start);
 
         SelectRow(*frame, n * 11);
         AnswerMessageBox(QStringLiteral("Yes"), [&] { probe.Mark(); });
-        runCommand(kCmdRemove, remove);
+        runCommand(CommandId::Remove, remove);
         removeAfterYes.Add(probe.AfterMark());
 
         const std::string file = (root / "files" / ("new" + std::to_string(n) + ".txt")).string();
         std::ofstream(file) << "new";
         runDialog(
-            kCmdNewTask, 0,
+            CommandId::NewTask, 0,
             [&](QDialog* dialog) {
                 auto* wizard = static_cast<CTaskDialog*>(dialog);
                 QTest::keyClick(wizard, Qt::Key_Return);  // past the introduction
@@ -259,8 +259,8 @@ int main(int argc, char** argv) {
             },
             add, addAfterOk);
 
-        runDialog(kCmdEventsActions, n * 13, ok, events, eventsAfterOk);
-        runDialog(kCmdSchedule, n * 17, ok, schedule, scheduleAfterOk);
+        runDialog(CommandId::EventsActions, n * 13, ok, events, eventsAfterOk);
+        runDialog(CommandId::Schedule, n * 17, ok, schedule, scheduleAfterOk);
 
         makeStrays();
         const auto cleaned = [&] {
@@ -269,7 +269,7 @@ int main(int argc, char** argv) {
         };
         if (const ItemLogPtr log = engine.GetEngineLog()) log->Clear();
         probe.Start();
-        frame->Execute(kCmdCleanupCache);
+        frame->Execute(CommandId::CleanupCache);
         RunUntil(cleaned);
         Settle(50);
         probe.Stop();

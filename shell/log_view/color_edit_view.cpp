@@ -528,20 +528,20 @@ void CColorEditView::mousePressEvent(QMouseEvent* event) {
     if (InGutter(event->position())) {
         if (ctrl) {
             SelectAll();
-            drag_ = Drag::kNone;
+            drag_ = Drag::None;
             return;
         }
         dragLine_ = shift ? std::min(anchor_, caret_).line : pos.line;
         if (shift && caret_ < anchor_) dragLine_ = std::max(anchor_, caret_).line;
         SelectLines(dragLine_, pos.line);
-        drag_ = Drag::kLines;
+        drag_ = Drag::Lines;
     } else if (ctrl) {
         SelectWordAt(pos);
-        drag_ = Drag::kWords;
+        drag_ = Drag::Words;
     } else {
         caret_ = pos;
         if (!shift) anchor_ = pos;
-        drag_ = Drag::kChars;
+        drag_ = Drag::Chars;
     }
     viewport()->update();
 }
@@ -552,10 +552,10 @@ void CColorEditView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (InGutter(event->position())) {
         dragLine_ = pos.line;
         SelectLines(pos.line, pos.line);
-        drag_ = Drag::kLines;
+        drag_ = Drag::Lines;
     } else {
         SelectWordAt(pos);
-        drag_ = Drag::kWords;
+        drag_ = Drag::Words;
     }
     viewport()->update();
 }
@@ -563,15 +563,15 @@ void CColorEditView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CColorEditView::DragTo(QPointF point) {
     const TextPos pos = PosAt(point);
     switch (drag_) {
-        case Drag::kNone:
+        case Drag::None:
             return;
-        case Drag::kChars:
+        case Drag::Chars:
             caret_ = pos;
             break;
-        case Drag::kLines:
+        case Drag::Lines:
             SelectLines(dragLine_, pos.line);
             break;
-        case Drag::kWords:
+        case Drag::Words:
             // Whole words: the word the drag began on stays selected.
             if (pos < dragWordStart_) {
                 anchor_ = dragWordEnd_;
@@ -592,7 +592,7 @@ void CColorEditView::UpdateCursorShape(QPointF point) {
 
 void CColorEditView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursorShape(event->position());
-    if (drag_ == Drag::kNone || !(event->buttons() & Qt::LeftButton)) return;
+    if (drag_ == Drag::None || !(event->buttons() & Qt::LeftButton)) return;
     // Beyond the top or bottom edge the view scrolls a line towards the pointer.
     if (event->position().y() < 0)
         ScrollTo(top_ - 1, left_);
@@ -602,7 +602,7 @@ void CColorEditView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CColorEditView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) drag_ = Drag::kNone;
+    if (event->button() == Qt::LeftButton) drag_ = Drag::None;
 }
 
 void CColorEditView::wheelEvent(QWheelEvent* event) {
@@ -617,7 +617,7 @@ void CColorEditView::wheelEvent(QWheelEvent* event) {
             ScrollTo(top_, left_ - notches * kWheelColumns);
         else
             ScrollTo(top_ - notches * kWheelLines, left_);
-        if (drag_ != Drag::kNone) DragTo(event->position());
+        if (drag_ != Drag::None) DragTo(event->position());
     }
     event->accept();
 }
@@ -674,21 +674,21 @@ QColor CColorEditView::SelectedTextColor(ColorClass colorClass, bool focused) co
 QColor CColorEditView::ClassColor(ColorClass colorClass) const {
     const QColor background = palette().color(QPalette::Base);
     switch (colorClass) {
-        case kClassText:
+        case ColorClass::Text:
             return palette().color(QPalette::Text);
-        case kClassGutter:
+        case ColorClass::Gutter:
             return QColor(200, 200, 200);
-        case kClassStatus:
+        case ColorClass::Status:
             return ReadableOn(QColor(0, 0, 200), background);
-        case kClassError:
+        case ColorClass::Error:
             return ReadableOn(QColor(200, 0, 0), background);
-        case kClassC:
+        case ColorClass::C:
             return ReadableOn(QColor(0, 200, 0), background);
-        case kClassDetail:
+        case ColorClass::Detail:
             return ReadableOn(QColor(50, 100, 100), background);
-        case kClassBracket:
+        case ColorClass::Bracket:
             return ReadableOn(QColor(122, 60, 175), background);
-        case kClassQuote:
+        case ColorClass::Quote:
             return ReadableOn(QColor(0, 160, 120), background);
     }
     return palette().color(QPalette::Text);
@@ -709,12 +709,11 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
     const TextPos selFrom = std::min(anchor_, caret_);
     const TextPos selTo = std::max(anchor_, caret_);
     const bool selection = selFrom != selTo;
-    QColor colors[17];
-    QColor selectedColors[17];
-    for (ColorClass c : {kClassText, kClassGutter, kClassStatus, kClassError, kClassC, kClassDetail,
-                         kClassBracket, kClassQuote}) {
-        colors[c] = ClassColor(c);
-        selectedColors[c] = SelectedTextColor(c, focused);
+    QColor colors[kColorClassCount];
+    QColor selectedColors[kColorClassCount];
+    for (std::size_t i = 0; i < kColorClassCount; ++i) {
+        colors[i] = ClassColor(static_cast<ColorClass>(i));
+        selectedColors[i] = SelectedTextColor(static_cast<ColorClass>(i), focused);
     }
 
     std::vector<ColorRun> runs;
@@ -735,7 +734,7 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
             painter.fillRect(number, highlight);
             painter.setPen(pal.color(QPalette::HighlightedText));
         } else {
-            painter.setPen(colors[kClassGutter]);
+            painter.setPen(colors[ClassIndex(ColorClass::Gutter)]);
         }
         painter.drawText(number, Qt::AlignRight | Qt::AlignVCenter, QString::number(lineIndex + 1));
 
@@ -753,11 +752,11 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
         if (colorizer_)
             colorizer_->ColorLine(line, runs);
         else
-            runs.assign(1, {0, line.size(), kClassText});
+            runs.assign(1, {0, line.size(), ColorClass::Text});
         std::size_t run = 0;
         int column = 0;
         int segColumn = 0;
-        ColorClass segClass = kClassText;
+        ColorClass segClass = ColorClass::Text;
         bool segSelected = false;
         segment.clear();
         const auto flush = [&] {
@@ -767,9 +766,9 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
                 painter.fillRect(
                     QRect(x, y, static_cast<int>(segment.size()) * charWidth_, lineHeight_),
                     highlight);
-                painter.setPen(selectedColors[segClass]);
+                painter.setPen(selectedColors[ClassIndex(segClass)]);
             } else {
-                painter.setPen(colors[segClass]);
+                painter.setPen(colors[ClassIndex(segClass)]);
             }
             painter.drawText(x, y + ascent, segment);
             segment.clear();
@@ -779,7 +778,7 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
             const DecodedChar c = CharAt(line, i);
             while (run + 1 < runs.size() && runs[run].start + runs[run].length <= i)
                 ++run;
-            const ColorClass cls = run < runs.size() ? runs[run].colorClass : kClassText;
+            const ColorClass cls = run < runs.size() ? runs[run].colorClass : ColorClass::Text;
             const bool selected = i >= selStart && i < selEnd;
             const int next = c.code == U'\t' ? (column / tab + 1) * tab : column + 1;
             if (next > left_) {
@@ -806,7 +805,7 @@ void CColorEditView::paintEvent(QPaintEvent* /*event*/) {
     }
 
     // The separator, half a column left of the gutter's edge.
-    painter.setPen(colors[kClassGutter]);
+    painter.setPen(colors[ClassIndex(ColorClass::Gutter)]);
     const int separator = gutter - charWidth_ / 2;
     painter.drawLine(separator, 0, separator, viewport()->height());
 

@@ -23,7 +23,8 @@ namespace tellweir {
 struct TextPos {
     int line = 0;
     int offset = 0;
-    auto operator<=>(const TextPos&) const = default;
+    // clang-tidy 14 takes the 0 of the defaulted comparison for a null pointer.
+    auto operator<=>(const TextPos&) const = default;  // NOLINT(modernize-use-nullptr)
 };
 
 // The contrast ratio of two colours, 1 (the same) to 21 (black on white).
@@ -109,7 +110,7 @@ class CColorEditView final : public QAbstractScrollArea {
     void inputMethodEvent(QInputMethodEvent* event) override;
 
   private:
-    enum class Drag { kNone, kChars, kWords, kLines };
+    enum class Drag { None, Chars, Words, Lines };
 
     void ApplyTop(int topLine);
     // Keeps the top line and left column within the text, then recomputes follow end.
@@ -148,7 +149,7 @@ class CColorEditView final : public QAbstractScrollArea {
     TextPos anchor_;
     TextPos caret_;
     int wantColumn_ = -1;  // the column vertical moves keep
-    Drag drag_ = Drag::kNone;
+    Drag drag_ = Drag::None;
     TextPos dragWordStart_;  // the word a word drag started on
     TextPos dragWordEnd_;
     int dragLine_ = 0;  // the line a line drag started on

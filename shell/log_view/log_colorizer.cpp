@@ -8,18 +8,18 @@ namespace {
 ColorClass LineClassOf(char c) {
     switch (c) {
         case 'S':
-            return kClassStatus;
+            return ColorClass::Status;
         case 'E':
-            return kClassError;
+            return ColorClass::Error;
         case 'C':
-            return kClassC;
+            return ColorClass::C;
         case 'D':
         case '<':
         case '>':
         case '\t':
-            return kClassDetail;
+            return ColorClass::Detail;
         default:
-            return kClassText;
+            return ColorClass::Text;
     }
 }
 
@@ -36,30 +36,30 @@ void Add(std::vector<ColorRun>& runs, std::size_t at, ColorClass colorClass) {
 
 void CLogColorizer::ColorLine(std::string_view line, std::vector<ColorRun>& runs) const {
     runs.clear();
-    enum class Run { kNone, kBracket, kQuote };
-    ColorClass lineClass = kClassText;
-    Run run = Run::kNone;
+    enum class Run { None, Bracket, Quote };
+    ColorClass lineClass = ColorClass::Text;
+    Run run = Run::None;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (lineClass == kClassText) {
+        if (lineClass == ColorClass::Text) {
             lineClass = LineClassOf(c);
-            run = Run::kNone;
+            run = Run::None;
             Add(runs, i, lineClass);
             continue;
         }
         // A quote inside brackets and a bracket inside quotes are plain characters of the run.
-        if (run == Run::kNone && c == '"') {
-            run = Run::kQuote;
-            Add(runs, i, kClassQuote);
-        } else if (run == Run::kNone && c == '[') {
-            run = Run::kBracket;
-            Add(runs, i, kClassBracket);
-        } else if (run == Run::kQuote) {
-            if (c == '"') run = Run::kNone;
-            Add(runs, i, kClassQuote);
-        } else if (run == Run::kBracket) {
-            if (c == ']') run = Run::kNone;
-            Add(runs, i, kClassBracket);
+        if (run == Run::None && c == '"') {
+            run = Run::Quote;
+            Add(runs, i, ColorClass::Quote);
+        } else if (run == Run::None && c == '[') {
+            run = Run::Bracket;
+            Add(runs, i, ColorClass::Bracket);
+        } else if (run == Run::Quote) {
+            if (c == '"') run = Run::None;
+            Add(runs, i, ColorClass::Quote);
+        } else if (run == Run::Bracket) {
+            if (c == ']') run = Run::None;
+            Add(runs, i, ColorClass::Bracket);
         } else {
             Add(runs, i, lineClass);
         }
@@ -67,7 +67,7 @@ void CLogColorizer::ColorLine(std::string_view line, std::vector<ColorRun>& runs
 }
 
 std::vector<ColorClass> ColorClasses(const CTextColorizer& colorizer, std::string_view text) {
-    std::vector<ColorClass> classes(text.size(), kClassText);
+    std::vector<ColorClass> classes(text.size(), ColorClass::Text);
     std::vector<ColorRun> runs;
     std::size_t start = 0;
     while (start < text.size()) {

@@ -11,22 +11,28 @@
 namespace tellweir {
 
 // The colour classes of the text view; the view maps them to colours.
-enum ColorClass : std::uint8_t {
-    kClassText = 0,      // an unclassed line (or its part before the tag)
-    kClassGutter = 10,   // line numbers and the gutter separator
-    kClassStatus = 11,   // "S"
-    kClassError = 12,    // "E"
-    kClassC = 13,        // "C"
-    kClassDetail = 14,   // "D", "<", ">" or a tab
-    kClassBracket = 15,  // "[" to "]"
-    kClassQuote = 16,    // a double quote to the next one
+enum class ColorClass : std::uint8_t {
+    Text,     // an unclassed line (or its part before the tag)
+    Gutter,   // line numbers and the gutter separator
+    Status,   // "S"
+    Error,    // "E"
+    C,        // "C"
+    Detail,   // "D", "<", ">" or a tab
+    Bracket,  // "[" to "]"
+    Quote,    // a double quote to the next one
 };
+constexpr std::size_t kColorClassCount = 8;
+
+// A class as an index into a table of kColorClassCount entries.
+constexpr std::size_t ClassIndex(ColorClass colorClass) {
+    return static_cast<std::size_t>(colorClass);
+}
 
 // A stretch of one line's bytes drawn in one class.
 struct ColorRun {
     std::size_t start = 0;
     std::size_t length = 0;
-    ColorClass colorClass = kClassText;
+    ColorClass colorClass = ColorClass::Text;
     bool operator==(const ColorRun&) const = default;
 };
 

@@ -52,7 +52,7 @@ CLogWindow::CLogWindow(ILogObserver* observer, const QString& title)
       close_(new QToolButton(this)),
       label_(new QLabel(this)),
       view_(new CColorEditView(this)) {
-    setWindowTitle(QStringLiteral("Monitor log"));
+    setWindowTitle(tr("Monitor log"));
     setWindowIcon(ToolbarIcon("", "log.svg"));
     SetTitle(title);
 
@@ -63,13 +63,13 @@ CLogWindow::CLogWindow(ILogObserver* observer, const QString& title)
     stayOnTop_->setIconSize(QSize(kButtonPicture, kButtonPicture));
     stayOnTop_->setCheckable(true);
     stayOnTop_->setAutoRaise(true);
-    stayOnTop_->setToolTip(QStringLiteral("Stay on top"));
+    stayOnTop_->setToolTip(tr("Stay on top"));
     stayOnTop_->setFocusPolicy(Qt::TabFocus);
     connect(stayOnTop_, &QToolButton::toggled, this, &CLogWindow::SetStayOnTop);
     close_->setIcon(Picture(ink, false, false));
     close_->setIconSize(QSize(kButtonPicture, kButtonPicture));
     close_->setAutoRaise(true);
-    close_->setToolTip(QStringLiteral("Close"));
+    close_->setToolTip(tr("Close"));
     close_->setFocusPolicy(Qt::TabFocus);
     connect(close_, &QToolButton::clicked, this, &QWidget::close);
 

@@ -11,14 +11,14 @@ void WritePromptEntries(ILog& log, const QString& taskName, const QString& text)
     // The local time as the engine's own lines give it, in the user's locale.
     const QString when = QString::fromStdString(DateTime::Now().Format("%x %X"));
     const QString status =
-        taskName.isEmpty() ? QStringLiteral("Prompt action: [%1] < name not specified>.").arg(when)
-                           : QStringLiteral("Prompt action: [%1] \"%2\".").arg(when, taskName);
+        taskName.isEmpty() ? CLogWindow::tr("Prompt action: [%1] < name not specified>.").arg(when)
+                           : CLogWindow::tr("Prompt action: [%1] \"%2\".").arg(when, taskName);
     log.Write(0, status.toStdString());
     log.Write(kLevelDetail, text.toStdString());
 }
 
 CLogWindow* MakePromptsWindow(ILogObserver* observer) {
-    return new CLogWindow(observer, QStringLiteral("Monitor prompt events"));
+    return new CLogWindow(observer, CLogWindow::tr("Monitor prompt events"));
 }
 
 void ShowPrompt(CLogWindow*& window, ILogObserver* observer, const ItemLogPtr& engineLog,

@@ -5,26 +5,27 @@
 
 namespace tellweir {
 
-enum CommandId : int {
-    kCmdNewTask = 57600,
-    kCmdDisplayPrompts = 32779,
-    kCmdShow = 32774,
-    kCmdHide = 32775,
-    kCmdCleanupCache = 32778,
-    kCmdSettings = 32773,
-    kCmdExit = 57665,
-    kCmdToolbar = 59392,
-    kCmdStatusBar = 59393,
-    kCmdEventsActions = 59411,
-    kCmdSchedule = 32776,
-    kCmdViewLog = 32780,
-    kCmdClearLog = 32783,
-    kCmdStart = 32771,
-    kCmdStop = 32772,
-    kCmdRemove = 32777,
-    kCmdHelp = 32827,
-    kCmdUpdate = 32830,
-    kCmdAbout = 57664,
+// The window's commands, in the order of the command table.
+enum class CommandId {
+    NewTask,
+    DisplayPrompts,
+    Show,
+    Hide,
+    CleanupCache,
+    Settings,
+    Exit,
+    Toolbar,
+    StatusBar,
+    EventsActions,
+    Schedule,
+    ViewLog,
+    ClearLog,
+    Start,
+    Stop,
+    Remove,
+    Help,
+    Update,
+    About,
 };
 
 struct CommandInfo {

@@ -79,7 +79,8 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
     list_->ApplyColumnWidths(SettingText(settings_, setting::kMonitorListColumns));
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::UpdateCommands);
-    connect(list_, &CTaskListView::rowActivated, this, [this] { Execute(kCmdEventsActions); });
+    connect(list_, &CTaskListView::rowActivated, this,
+            [this] { Execute(CommandId::EventsActions); });
 
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
@@ -98,10 +99,10 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::CreateActions() {
     for (const CommandInfo& info : Commands()) {
-        auto* action = new QAction(QString::fromUtf8(info.text), this);
+        auto* action = new QAction(tr(info.text), this);
         if (*info.key) action->setShortcut(QKeySequence(QString::fromLatin1(info.key)));
-        action->setStatusTip(QString::fromUtf8(info.status));
-        action->setToolTip(QString::fromUtf8(info.tooltip));
+        action->setStatusTip(tr(info.status));
+        action->setToolTip(tr(info.tooltip));
         if (info.ownIcon)
             action->setIcon(ToolbarIcon(info.themeIcon ? info.themeIcon : "", info.ownIcon));
         else if (info.themeIcon)
@@ -111,60 +112,62 @@ void CMainFrame::CreateActions() {
         addAction(action);  // the keys work while the menu bar is hidden, too
         actions_[id] = action;
     }
-    for (CommandId id : {kCmdToolbar, kCmdStatusBar}) {
+    for (CommandId id : {CommandId::Toolbar, CommandId::StatusBar}) {
         actions_[id]->setCheckable(true);
         actions_[id]->setChecked(true);
     }
 }
 
 void CMainFrame::CreateMenus() {
-    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
-    for (CommandId id : {kCmdNewTask, kCmdDisplayPrompts, kCmdShow, kCmdHide})
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    for (CommandId id :
+         {CommandId::NewTask, CommandId::DisplayPrompts, CommandId::Show, CommandId::Hide})
         fileMenu_->addAction(actions_[id]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdCleanupCache]);
+    fileMenu_->addAction(actions_[CommandId::CleanupCache]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdSettings]);
+    fileMenu_->addAction(actions_[CommandId::Settings]);
     fileMenu_->addSeparator();
-    fileMenu_->addAction(actions_[kCmdExit]);
+    fileMenu_->addAction(actions_[CommandId::Exit]);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(actions_[kCmdToolbar]);
-    view->addAction(actions_[kCmdStatusBar]);
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->addAction(actions_[CommandId::Toolbar]);
+    view->addAction(actions_[CommandId::StatusBar]);
 
-    itemMenu_ = menuBar()->addMenu(QStringLiteral("&Item"));
-    for (CommandId id : {kCmdEventsActions, kCmdSchedule, kCmdViewLog, kCmdClearLog})
+    itemMenu_ = menuBar()->addMenu(tr("&Item"));
+    for (CommandId id :
+         {CommandId::EventsActions, CommandId::Schedule, CommandId::ViewLog, CommandId::ClearLog})
         itemMenu_->addAction(actions_[id]);
     itemMenu_->addSeparator();
-    for (CommandId id : {kCmdStart, kCmdStop, kCmdRemove})
+    for (CommandId id : {CommandId::Start, CommandId::Stop, CommandId::Remove})
         itemMenu_->addAction(actions_[id]);
-    list_->SetContextMenu(itemMenu_, actions_[kCmdEventsActions]);
+    list_->SetContextMenu(itemMenu_, actions_[CommandId::EventsActions]);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(actions_[kCmdHelp]);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(actions_[CommandId::Help]);
     help->addSeparator();
-    help->addAction(actions_[kCmdUpdate]);
+    help->addAction(actions_[CommandId::Update]);
     help->addSeparator();
-    help->addAction(actions_[kCmdAbout]);
+    help->addAction(actions_[CommandId::About]);
 }
 
 void CMainFrame::CreateToolBar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+    QToolBar* bar = addToolBar(tr("Toolbar"));
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(16, 16));
-    bar->addAction(actions_[kCmdNewTask]);
+    bar->addAction(actions_[CommandId::NewTask]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdSettings]);
+    bar->addAction(actions_[CommandId::Settings]);
     bar->addSeparator();
-    for (CommandId id : {kCmdViewLog, kCmdSchedule, kCmdEventsActions})
+    for (CommandId id : {CommandId::ViewLog, CommandId::Schedule, CommandId::EventsActions})
         bar->addAction(actions_[id]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdStop]);
-    bar->addAction(actions_[kCmdStart]);
+    bar->addAction(actions_[CommandId::Stop]);
+    bar->addAction(actions_[CommandId::Start]);
     bar->addSeparator();
-    bar->addAction(actions_[kCmdAbout]);
-    connect(actions_[kCmdToolbar], &QAction::toggled, bar, &QToolBar::setVisible);
+    bar->addAction(actions_[CommandId::About]);
+    connect(actions_[CommandId::Toolbar], &QAction::toggled, bar, &QToolBar::setVisible);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -173,22 +176,22 @@ void CMainFrame::CreateStatusBar() {
     clock_->setMinimumWidth(120);
     clock_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     bar->addPermanentWidget(clock_);
-    bar->showMessage(QStringLiteral("Ready"));
+    bar->showMessage(tr("Ready"));
     // A command's status text shows while the pointer is on it; then "Ready" again.
     connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
-        if (message.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+        if (message.isEmpty()) bar->showMessage(tr("Ready"));
     });
-    connect(actions_[kCmdStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
+    connect(actions_[CommandId::StatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
 void CMainFrame::CreateTray() {
     trayMenu_ = new QMenu(this);
-    auto* about = new QAction(QStringLiteral("&About..."), trayMenu_);
-    connect(about, &QAction::triggered, this, [this] { Execute(kCmdAbout); });
+    auto* about = new QAction(tr("&About..."), trayMenu_);
+    connect(about, &QAction::triggered, this, [this] { Execute(CommandId::About); });
     trayMenu_->addAction(about);
     trayMenu_->addSeparator();
     trayMenu_->addActions(fileMenu_->actions());
-    trayMenu_->setDefaultAction(actions_[kCmdShow]);
+    trayMenu_->setDefaultAction(actions_[CommandId::Show]);
     notifier_ = new CDesktopNotifier(this);
     // Without a notification service the tray's own balloon shows the message.
     notifier_->SetFallback([this](const QString& taskName, const QString& text) {
@@ -198,8 +201,7 @@ void CMainFrame::CreateTray() {
     });
     connect(notifier_, &CDesktopNotifier::taskActivated, this, &CMainFrame::ShowTask);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        statusBar()->showMessage(QStringLiteral("No system tray: closing the window minimises it."),
-                                 10000);
+        statusBar()->showMessage(tr("No system tray: closing the window minimises it."), 10000);
         return;
     }
     tray_ = new QSystemTrayIcon(AppIcon(), this);
@@ -249,7 +251,7 @@ QString CMainFrame::TrayTip() const {
 }
 
 QString CMainFrame::LitTip() const {
-    return QStringLiteral("Item: %1 - %2").arg(litTask_, litText_).left(kTrayTipLimit);
+    return tr("Item: %1 - %2").arg(litTask_, litText_).left(kTrayTipLimit);
 }
 
 void CMainFrame::Tick() {
@@ -288,61 +290,62 @@ void CMainFrame::UpdateCommands() {
         someInactive |= !active;
     }
     const auto enable = [&](CommandId id, bool on) { actions_[id]->setEnabled(on); };
-    enable(kCmdShow, hidden && !question);
-    enable(kCmdHide, !hidden && modal == nullptr && !question);
-    enable(kCmdCleanupCache, !question);
-    enable(kCmdExit, !question && (modal == nullptr ||
-                                   (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
-    enable(kCmdEventsActions, !question && selected == 1);
-    enable(kCmdSchedule, !question && selected == 1);
-    enable(kCmdViewLog, !question && selected == 1);
-    enable(kCmdClearLog, !question && selected > 0);
-    enable(kCmdStart, !question && someInactive);
-    enable(kCmdStop, !question && someActive);
-    enable(kCmdRemove, !question && selected > 0);
+    enable(CommandId::Show, hidden && !question);
+    enable(CommandId::Hide, !hidden && modal == nullptr && !question);
+    enable(CommandId::CleanupCache, !question);
+    enable(CommandId::Exit,
+           !question &&
+               (modal == nullptr || (modal->isEnabled() && !qobject_cast<QFileDialog*>(modal))));
+    enable(CommandId::EventsActions, !question && selected == 1);
+    enable(CommandId::Schedule, !question && selected == 1);
+    enable(CommandId::ViewLog, !question && selected == 1);
+    enable(CommandId::ClearLog, !question && selected > 0);
+    enable(CommandId::Start, !question && someInactive);
+    enable(CommandId::Stop, !question && someActive);
+    enable(CommandId::Remove, !question && selected > 0);
 }
 
 void CMainFrame::Execute(CommandId id) {
     if (!actions_[id]->isEnabled()) return;
     switch (id) {
-        case kCmdNewTask:
+        case CommandId::NewTask:
             return NewTask();
-        case kCmdDisplayPrompts:
+        case CommandId::DisplayPrompts:
             return ShowPrompts();
-        case kCmdShow:
+        case CommandId::Show:
             return ShowWindow();
-        case kCmdHide:
+        case CommandId::Hide:
             HideWindow();
             UpdateCommands();
             return;
-        case kCmdCleanupCache:
+        case CommandId::CleanupCache:
             return CleanupCache();
-        case kCmdSettings:
+        case CommandId::Settings:
             return ShowSettings();
-        case kCmdExit:
+        case CommandId::Exit:
             return Exit();
-        case kCmdToolbar:
-        case kCmdStatusBar:
+        case CommandId::Toolbar:
+        case CommandId::StatusBar:
             return;  // the checkable actions toggle the bars themselves
-        case kCmdEventsActions:
+        case CommandId::EventsActions:
             return EditTask(false);
-        case kCmdSchedule:
+        case CommandId::Schedule:
             return EditTask(true);
-        case kCmdViewLog:
+        case CommandId::ViewLog:
             return ViewLog();
-        case kCmdClearLog:
+        case CommandId::ClearLog:
             return ClearLog();
-        case kCmdStart:
+        case CommandId::Start:
             return StartTasks(true);
-        case kCmdStop:
+        case CommandId::Stop:
             return StartTasks(false);
-        case kCmdRemove:
+        case CommandId::Remove:
             return RemoveTasks();
-        case kCmdHelp:
+        case CommandId::Help:
             return ShowHelp();
-        case kCmdUpdate:
+        case CommandId::Update:
             return OpenHomePage();
-        case kCmdAbout:
+        case CommandId::About:
             return ShowAbout();
     }
 }
@@ -387,7 +390,7 @@ void CMainFrame::NewTask() {
     if (!RunTaskDialog(this, port_, QString(), task)) return;
     // The row comes through the commands' hook, as for a task another copy adds.
     if (!commands_.AddTask(task)) {
-        AskOkCancel(this, QStringLiteral("Invalid URL: \"%1\".")
+        AskOkCancel(this, tr("Invalid URL: \"%1\".")
                               .arg(QString::fromStdString(MaskUrlPassword(task->GetUri()))));
         return;
     }
@@ -429,8 +432,7 @@ void CMainFrame::ViewLog() {
         logWindow_ = new CLogWindow(&port_);
         PlaceNearWindow(*logWindow_);
     }
-    logWindow_->SetTitle(
-        QStringLiteral("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
+    logWindow_->SetTitle(tr("Monitor item log: %1").arg(QString::fromStdString(task->GetName())));
     logWindow_->ShowLog(log);
 }
 
@@ -450,8 +452,8 @@ void CMainFrame::StartTasks(bool start) {
 void CMainFrame::RemoveTasks() {
     const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
     if (selected.empty()) return;
-    if (!AskYesNo(this, QStringLiteral("Are you sure you want to delete %1 monitor task(s)?")
-                            .arg(selected.size())))
+    if (!AskYesNo(this,
+                  tr("Are you sure you want to delete %1 monitor task(s)?").arg(selected.size())))
         return;
     commands_.RemoveTasks(selected);  // the rows go through the commands' hook
 }
@@ -466,14 +468,13 @@ void CMainFrame::CleanupCache() {
             qApp,
             [self, result] {
                 if (!self) return;
-                self->AddPromptLine(
-                    QStringLiteral("Cache cleanup"),
-                    QStringLiteral("Cache cleanup results: Skipped: %1 Skipped size: %2 "
-                                   "Deleted: %3 Deleted size: %4")
-                        .arg(result.skipped)
-                        .arg(result.skippedBytes)
-                        .arg(result.deleted)
-                        .arg(result.deletedBytes));
+                self->AddPromptLine(tr("Cache cleanup"),
+                                    tr("Cache cleanup results: Skipped: %1 Skipped size: %2 "
+                                       "Deleted: %3 Deleted size: %4")
+                                        .arg(result.skipped)
+                                        .arg(result.skippedBytes)
+                                        .arg(result.deleted)
+                                        .arg(result.deletedBytes));
                 self->ShowPrompts();
             },
             Qt::QueuedConnection);
@@ -579,8 +580,7 @@ void CMainFrame::Exit() {
             UpdateCommands();
             const bool yes = AskYesNo(
                 isVisible() ? this : nullptr,
-                QStringLiteral("You have currently %1 active tasks.\nExit Tellweir anyway?")
-                    .arg(active));
+                tr("You have currently %1 active tasks.\nExit Tellweir anyway?").arg(active));
             --exitQuestion_;
             UpdateCommands();
             if (!yes) return;

@@ -11,6 +11,8 @@
 
 namespace tellweir {
 
+// The columns of the task list. A plain enumeration, unlike the others: its values are the
+// model's column numbers and are used as such.
 enum TaskColumn : int {
     kColumnStatus = 0,
     kColumnName,

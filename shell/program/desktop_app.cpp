@@ -88,10 +88,10 @@ bool LoadQueueOrSay(CMonitorEngine& engine, CControlServer& control, std::string
     const std::string path = AppSettings().String(setting::kMonitorQueueFile);
     if (queueLock.Acquire(path, kQueueLockWait) != CQueueFileLock::Outcome::Locked) {
         control.Stop();
-        ShowMessage(
-            nullptr,
-            QStringLiteral("Cannot lock the queue file \"%1\".").arg(QString::fromStdString(path)),
-            QMessageBox::Critical);
+        ShowMessage(nullptr,
+                    QCoreApplication::translate("DesktopApp", "Cannot lock the queue file \"%1\".")
+                        .arg(QString::fromStdString(path)),
+                    QMessageBox::Critical);
         return false;
     }
     const TransferResult loaded = engine.LoadQueue();
@@ -149,8 +149,10 @@ int RunDesktop(int argc, char** argv, bool hidden) {
 
     CQtDesktopPort port;
     if (!StartServices(&port)) {
-        ShowMessage(nullptr, QStringLiteral("The network layer could not be started."),
-                    QMessageBox::Critical);
+        ShowMessage(
+            nullptr,
+            QCoreApplication::translate("DesktopApp", "The network layer could not be started."),
+            QMessageBox::Critical);
         return 1;
     }
     int status = 0;

@@ -62,10 +62,6 @@ void CQtDesktopPort::LogChanged(std::int32_t logId) {
     Queue([this, logId] { emit logChanged(logId); });
 }
 
-void CQtDesktopPort::TransfersChanged(TransferNotice /*what*/) {
-    Queue([this] { emit transfersChanged(); });
-}
-
 void CQtDesktopPort::QueueSaveFailed(const std::string& text) {
     Queue([this, message = QString::fromStdString(text)] { emit queueSaveFailed(message); });
 }

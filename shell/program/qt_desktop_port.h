@@ -29,10 +29,17 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void LightTrayIcon(const std::string& taskName, const std::string& text) override;
     std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
     void LogChanged(std::int32_t logId) override;
-    void TransfersChanged(TransferNotice what) override;
     void QueueSaveFailed(const std::string& text) override;
     // True while the port is open: the windows answer credential requests (a login dialog).
     bool CredentialsRequested() override;
+
+    // Left at their defaults, as the windows need nothing from them:
+    // EngineThreadChanged: no window shows whether the engine thread runs; the list reads the
+    //   tasks' states on its own tick.
+    // TransfersChanged and PeriodicRefresh: there is no transfer list; the task list's 250 ms
+    //   tick reads each task's progress and counters.
+    // RefreshView: no view asks the message pulser for refreshes (the default's false would end
+    //   them).
 
     // How long OpenInShell waits for the GUI thread.
     static constexpr std::chrono::seconds kShellOpenWait{5};
@@ -42,7 +49,6 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void promptShown(const QString& taskName, const QString& text);
     void iconLit(const QString& taskName, const QString& text);
     void logChanged(int logId);
-    void transfersChanged();
     void queueSaveFailed(const QString& text);
     // The prompt broker's requests changed; at most one is queued at a time.
     void credentialsChanged();

@@ -40,16 +40,16 @@ CConnectionSettingsPage::CConnectionSettingsPage(CPropertySet& values, CProperty
     auto* version = new QComboBox(this);
     version->addItems({QStringLiteral("SSLv2"), QStringLiteral("SSLv23"), QStringLiteral("SSLv3"),
                        QStringLiteral("TLSv1.0")});
-    auto* versionLabel = new QLabel(QStringLiteral("SSL/TLS &version:"), this);
+    auto* versionLabel = new QLabel(tr("SSL/TLS &version:"), this);
     versionLabel->setBuddy(version);
     grid->addWidget(versionLabel, row, 0);
     grid->addWidget(version, row, 1);
     grid->setColumnStretch(3, 1);
 
-    auto* untrusted = new QCheckBox(QStringLiteral("Accept &Untrusted Certificates"), this);
+    auto* untrusted = new QCheckBox(tr("Accept &Untrusted Certificates"), this);
     untrusted->setToolTip(
-        QStringLiteral("Accept https servers whose certificate fails verification; the failure "
-                       "is still logged"));
+        tr("Accept https servers whose certificate fails verification; the failure "
+           "is still logged"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
@@ -63,8 +63,8 @@ CConnectionSettingsPage::CConnectionSettingsPage(CPropertySet& values, CProperty
 bool CConnectionSettingsPage::Check() {
     if (values_.Int(setting::kMaxConnects) >= values_.Int(setting::kMaxConnectsPerSite))
         return true;
-    ShowMessage(this, QStringLiteral("Please enter max connection per site integer no more than "
-                                     "max downloads value."));
+    ShowMessage(this, tr("Please enter max connection per site integer no more than "
+                         "max downloads value."));
     perSite_->setFocus();
     perSite_->selectAll();
     return false;

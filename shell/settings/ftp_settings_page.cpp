@@ -13,7 +13,7 @@ CFtpSettingsPage::CFtpSettingsPage(CPropertySet& values, CPropertySet& target, Q
     : CSettingsPage(QStringLiteral("FTP"), QStringLiteral("settings-ftp"), values, target, parent) {
     auto* type = new QComboBox(this);
     type->addItems({QStringLiteral("PORT"), QStringLiteral("PASV"), QStringLiteral("PASV RFC")});
-    auto* label = new QLabel(QStringLiteral("&Data connection type:"), this);
+    auto* label = new QLabel(tr("&Data connection type:"), this);
     label->setBuddy(type);
     auto* row = new QHBoxLayout;
     row->addWidget(label);

@@ -50,13 +50,13 @@ CHttpSettingsPage::CHttpSettingsPage(CPropertySet& values, CPropertySet& target,
                     parent) {
     auto* version =
         List(this, {QStringLiteral("1.0"), QStringLiteral("1.1"), QStringLiteral("1.2")});
-    auto* versionLabel = new QLabel(QStringLiteral("H&TTP version:"), this);
+    auto* versionLabel = new QLabel(tr("H&TTP version:"), this);
     versionLabel->setBuddy(version);
-    enableConnection_ = new QCheckBox(QStringLiteral("Include &Keep Alive parameter:"), this);
+    enableConnection_ = new QCheckBox(tr("Include &Keep Alive parameter:"), this);
     connection_ = List(this, {QStringLiteral("Keep-Alive"), QStringLiteral("Close")});
-    auto* connectionLabel = new QLabel(QStringLiteral("C&onnection:"), this);
+    auto* connectionLabel = new QLabel(tr("C&onnection:"), this);
     connectionLabel->setBuddy(connection_);
-    enableUserAgent_ = new QCheckBox(QStringLiteral("&Include User-Agent"), this);
+    enableUserAgent_ = new QCheckBox(tr("&Include User-Agent"), this);
     userAgent_ = new QComboBox(this);
     userAgent_->setEditable(true);
     userAgent_->setInsertPolicy(QComboBox::NoInsert);
@@ -64,17 +64,17 @@ CHttpSettingsPage::CHttpSettingsPage(CPropertySet& values, CPropertySet& target,
         userAgent_->addItem(QString::fromLatin1(preset));
     userAgent_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     userAgent_->setMinimumContentsLength(24);
-    auto* userAgentLabel = new QLabel(QStringLiteral("&User-Agent:"), this);
+    auto* userAgentLabel = new QLabel(tr("&User-Agent:"), this);
     userAgentLabel->setBuddy(userAgent_);
-    auto* referrer = new QCheckBox(QStringLiteral("Include &Referrer parameter"), this);
-    auto* cookies = new QCheckBox(QStringLiteral("E&nable Cookies"), this);
-    auto* accept = new QCheckBox(QStringLiteral("&Enable Accept parameter"), this);
-    auto* pragma = new QCheckBox(QStringLiteral("Enable &Pragma: no-cache (via HTTP proxy)"), this);
+    auto* referrer = new QCheckBox(tr("Include &Referrer parameter"), this);
+    auto* cookies = new QCheckBox(tr("E&nable Cookies"), this);
+    auto* accept = new QCheckBox(tr("&Enable Accept parameter"), this);
+    auto* pragma = new QCheckBox(tr("Enable &Pragma: no-cache (via HTTP proxy)"), this);
     sample_ = new QPlainTextEdit(this);
     sample_->setReadOnly(true);
     sample_->setLineWrapMode(QPlainTextEdit::NoWrap);
     sample_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    auto* sampleLabel = new QLabel(QStringLiteral("HTTP request &sample:"), this);
+    auto* sampleLabel = new QLabel(tr("HTTP request &sample:"), this);
     sampleLabel->setBuddy(sample_);
 
     auto* grid = new QGridLayout;

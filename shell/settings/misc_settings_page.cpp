@@ -15,20 +15,20 @@ CMiscSettingsPage::CMiscSettingsPage(CPropertySet& values, CPropertySet& target,
     auto* grid = new QGridLayout;
     // The arrows stop where the log length ever mattered; the edit takes any count.
     auto* maxLines = new CBoundSpinBox(0, 16960, this);
-    auto* maxLinesLabel = new QLabel(QStringLiteral("&Maximum lines in the log:"), this);
+    auto* maxLinesLabel = new QLabel(tr("&Maximum lines in the log:"), this);
     maxLinesLabel->setBuddy(maxLines);
     grid->addWidget(maxLinesLabel, 0, 0);
     grid->addWidget(maxLines, 0, 1);
     auto* maxSize = new CBoundSpinBox(0, 1048576, this);
-    auto* maxSizeLabel = new QLabel(QStringLiteral("Max Download &Size:"), this);
+    auto* maxSizeLabel = new QLabel(tr("Max Download &Size:"), this);
     maxSizeLabel->setBuddy(maxSize);
     grid->addWidget(maxSizeLabel, 1, 0);
     grid->addWidget(maxSize, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("MiB (0: no limit)"), this), 1, 2);
+    grid->addWidget(new QLabel(tr("MiB (0: no limit)"), this), 1, 2);
     grid->setColumnStretch(3, 1);
 
-    auto* startup = new QCheckBox(QStringLiteral("&Run Tellweir when I log in"), this);
-    startup->setToolTip(QStringLiteral("Starts Tellweir in the tray when you log in"));
+    auto* startup = new QCheckBox(tr("&Run Tellweir when I log in"), this);
+    startup->setToolTip(tr("Starts Tellweir in the tray when you log in"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

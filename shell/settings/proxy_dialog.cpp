@@ -23,7 +23,7 @@ int UsualPort(ProtocolId type) {
 }  // namespace
 
 CProxyDialog::CProxyDialog(const ProxyEntry& entry, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Enter Proxy"));
+    setWindowTitle(tr("Enter Proxy"));
     setModal(true);
 
     protocol_ = new QComboBox(this);
@@ -49,16 +49,16 @@ CProxyDialog::CProxyDialog(const ProxyEntry& entry, QWidget* parent) : QDialog(p
     password_->setEchoMode(QLineEdit::Password);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Protocol:"), protocol_);
-    form->addRow(QStringLiteral("P&roxy type:"), type_);
-    form->addRow(QStringLiteral("Proxy &server:"), host_);
-    form->addRow(QStringLiteral("Pr&oxy port:"), port_);
-    form->addRow(QStringLiteral("Proxy &user name:"), user_);
-    form->addRow(QStringLiteral("Proxy pass&word:"), password_);
+    form->addRow(tr("&Protocol:"), protocol_);
+    form->addRow(tr("P&roxy type:"), type_);
+    form->addRow(tr("Proxy &server:"), host_);
+    form->addRow(tr("Pr&oxy port:"), port_);
+    form->addRow(tr("Proxy &user name:"), user_);
+    form->addRow(tr("Proxy pass&word:"), password_);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons_->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+    buttons_->button(QDialogButtonBox::Ok)->setText(tr("OK"));
+    buttons_->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -46,27 +46,27 @@ CProxySettingsPage::CProxySettingsPage(CPropertySet& values, CPropertySet& targe
     : CSettingsPage(QStringLiteral("Proxy"), QStringLiteral("settings-proxy"), values, target,
                     parent),
       passwords_(passwords) {
-    skipList_ = new QCheckBox(QStringLiteral("&Do not use proxy for following addresses:"), this);
+    skipList_ = new QCheckBox(tr("&Do not use proxy for following addresses:"), this);
     skipAddresses_ = new QLineEdit(this);
-    auto* note = new QLabel(
-        QStringLiteral("Use comma \",\" or semicolon \";\" as separator between addresses."), this);
+    auto* note =
+        new QLabel(tr("Use comma \",\" or semicolon \";\" as separator between addresses."), this);
     note->setWordWrap(true);
-    auto* skipLocal = new QCheckBox(QStringLiteral("Do not use proxy for &local addresses"), this);
+    auto* skipLocal = new QCheckBox(tr("Do not use proxy for &local addresses"), this);
 
     list_ = new QTreeWidget(this);
     list_->setColumnCount(2);
-    list_->setHeaderLabels({QStringLiteral("Protocol"), QStringLiteral("Proxy")});
+    list_->setHeaderLabels({tr("Protocol"), QStringLiteral("Proxy")});
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->header()->setStretchLastSection(false);
     new CColumnShares(list_);
-    auto* listLabel = new QLabel(QStringLiteral("&Proxy mapping:"), this);
+    auto* listLabel = new QLabel(tr("&Proxy mapping:"), this);
     listLabel->setBuddy(list_);
-    auto* add = new QPushButton(QStringLiteral("&Add proxy..."), this);
-    edit_ = new QPushButton(QStringLiteral("&Edit"), this);
-    remove_ = new QPushButton(QStringLiteral("&Remove"), this);
+    auto* add = new QPushButton(tr("&Add proxy..."), this);
+    edit_ = new QPushButton(tr("&Edit"), this);
+    remove_ = new QPushButton(tr("&Remove"), this);
     for (QPushButton* b : {add, edit_, remove_})
         b->setAutoDefault(false);
 

@@ -2,6 +2,7 @@
 // Cancel, and the help topic of a page.
 #include "shell/settings/settings_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -38,7 +39,7 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
       passwords_(context.passwords ? *context.passwords : CPasswordStore::Instance()),
       save_(context.save),
       values_(settings_) {
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setModal(true);
     if (!save_) save_ = [](const CPropertySet& s) { SaveSettings(AppSettingTable(), s); };
 
@@ -46,23 +47,28 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
     tree_->setHeaderHidden(true);
     tree_->setColumnCount(1);
     tree_->setFixedWidth(fontMetrics().averageCharWidth() * 22);
-    auto* treeLabel = new QLabel(QStringLiteral("&Category:"), this);
+    auto* treeLabel = new QLabel(tr("&Category:"), this);
     treeLabel->setBuddy(tree_);
     header_ = new CSettingsHeader(this);
     stack_ = new QStackedWidget(this);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    apply_ = new QPushButton(QStringLiteral("&Apply"), this);
-    auto* help = new QPushButton(QStringLiteral("Help (F&1)"), this);
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                        QDialogButtonBox::Apply | QDialogButtonBox::Help,
+                                    this);
+    ok_ = buttons_->button(QDialogButtonBox::Ok);
+    apply_ = buttons_->button(QDialogButtonBox::Apply);
+    ok_->setText(tr("OK"));
+    buttons_->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
+    apply_->setText(tr("&Apply"));
+    buttons_->button(QDialogButtonBox::Help)->setText(tr("Help (F&1)"));
     ok_->setDefault(true);
-    for (QPushButton* b : {cancel, apply_, help})
-        b->setAutoDefault(false);
+    for (auto which : {QDialogButtonBox::Cancel, QDialogButtonBox::Apply, QDialogButtonBox::Help})
+        buttons_->button(which)->setAutoDefault(false);
     apply_->setEnabled(false);
-    connect(ok_, &QPushButton::clicked, this, &CSettingsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CSettingsDialog::reject);
+    connect(buttons_, &QDialogButtonBox::accepted, this, &CSettingsDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &CSettingsDialog::reject);
     connect(apply_, &QPushButton::clicked, this, &CSettingsDialog::ApplyChanges);
-    connect(help, &QPushButton::clicked, this, &CSettingsDialog::ShowHelp);
+    connect(buttons_, &QDialogButtonBox::helpRequested, this, &CSettingsDialog::ShowHelp);
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, &CSettingsDialog::ShowHelp);
 
@@ -75,13 +81,9 @@ CSettingsDialog::CSettingsDialog(const SettingsDialogContext& context, const QSt
     auto* top = new QHBoxLayout;
     top->addLayout(left);
     top->addLayout(right, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {ok_, cancel, apply_, help})
-        buttons->addWidget(b);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons_);
 
     Register(QStringLiteral("- logs -"), QStringLiteral("Misc"),
              [this] { return new CMiscSettingsPage(values_, settings_); });

@@ -11,6 +11,7 @@
 
 #include "store/property_set.h"
 
+class QDialogButtonBox;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -86,6 +87,7 @@ class CSettingsDialog final : public QDialog {
     QTreeWidget* tree_;
     CSettingsHeader* header_;
     QStackedWidget* stack_;
+    QDialogButtonBox* buttons_;
     QPushButton* ok_;
     QPushButton* apply_;
     QString currentPath_;

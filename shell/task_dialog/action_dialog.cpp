@@ -68,9 +68,9 @@ CActionDialog::CActionDialog(const QString& line, IDesktopPort& desktop, QWidget
       desktop_(desktop),
       action_(new QComboBox(this)),
       parameters_(new QPlainTextEdit(this)),
-      browse_(new QPushButton(QStringLiteral("&Browse..."), this)),
-      test_(new QPushButton(QStringLiteral("&Test Action"), this)) {
-    setWindowTitle(QStringLiteral("Monitor Action"));
+      browse_(new QPushButton(tr("&Browse..."), this)),
+      test_(new QPushButton(tr("&Test Action"), this)) {
+    setWindowTitle(tr("Monitor Action"));
     setModal(true);
     for (int code = 0; code < kActionCount; ++code)
         action_->addItem(Name(code));
@@ -81,9 +81,9 @@ CActionDialog::CActionDialog(const QString& line, IDesktopPort& desktop, QWidget
     parameters_->setMinimumSize(360, 70);
     AddPathCompletion(parameters_);
 
-    auto* actionLabel = new QLabel(QStringLiteral("&Action:"), this);
+    auto* actionLabel = new QLabel(tr("&Action:"), this);
     actionLabel->setBuddy(action_);
-    auto* parametersLabel = new QLabel(QStringLiteral("&Parameters:"), this);
+    auto* parametersLabel = new QLabel(tr("&Parameters:"), this);
     parametersLabel->setBuddy(parameters_);
     auto* grid = new QGridLayout;
     grid->addWidget(actionLabel, 0, 0);
@@ -131,9 +131,7 @@ std::optional<QString> CActionDialog::ComposeLine() {
         const bool isUrl =
             code == kActionOpenInShell && ParseUrl(parameters.toStdString(), true, address, path);
         if (!isUrl &&
-            !AskYesNo(
-                this,
-                QStringLiteral("Local file \"%1\" does not exist. Is it OK?").arg(parameters)))
+            !AskYesNo(this, tr("Local file \"%1\" does not exist. Is it OK?").arg(parameters)))
             return std::nullopt;
     }
     QString line = Name(code);

@@ -26,10 +26,10 @@ CComposeUrlDialog::CComposeUrlDialog(const QString& url, QWidget* parent)
       host_(new QLineEdit(this)),
       port_(new QSpinBox(this)),
       path_(new QLineEdit(this)),
-      auth_(new QCheckBox(QStringLiteral("&Authentication required"), this)),
+      auth_(new QCheckBox(tr("&Authentication required"), this)),
       user_(new QLineEdit(this)),
       password_(new QLineEdit(this)) {
-    setWindowTitle(QStringLiteral("Compose URL"));
+    setWindowTitle(tr("Compose URL"));
     setModal(true);
     for (ProtocolId id : kOffered)
         protocol_->addItem(
@@ -55,13 +55,13 @@ CComposeUrlDialog::CComposeUrlDialog(const QString& url, QWidget* parent)
     shownProtocol_ = Protocol();
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("P&rotocol:"), protocol_);
-    form->addRow(QStringLiteral("&Host:"), host_);
-    form->addRow(QStringLiteral("P&ort:"), port_);
-    form->addRow(QStringLiteral("Pa&th:"), path_);
+    form->addRow(tr("P&rotocol:"), protocol_);
+    form->addRow(tr("&Host:"), host_);
+    form->addRow(tr("P&ort:"), port_);
+    form->addRow(tr("Pa&th:"), path_);
     form->addRow(auth_);
-    form->addRow(QStringLiteral("&User:"), user_);
-    form->addRow(QStringLiteral("Pass&word:"), password_);
+    form->addRow(tr("&User:"), user_);
+    form->addRow(tr("Pass&word:"), password_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);

@@ -35,10 +35,10 @@ CEventDialog::CEventDialog(const QStringList& events, const QString& selected,
       desktop_(desktop),
       event_(new QComboBox(this)),
       list_(new QListWidget(this)),
-      add_(new QPushButton(QStringLiteral("A&dd action"), this)),
-      edit_(new QPushButton(QStringLiteral("&Edit action"), this)),
-      remove_(new QPushButton(QStringLiteral("&Remove action"), this)) {
-    setWindowTitle(QStringLiteral("Event - Action"));
+      add_(new QPushButton(tr("A&dd action"), this)),
+      edit_(new QPushButton(tr("&Edit action"), this)),
+      remove_(new QPushButton(tr("&Remove action"), this)) {
+    setWindowTitle(tr("Event - Action"));
     setModal(true);
     event_->addItems(events);
     const auto index = static_cast<int>(events.indexOf(selected));
@@ -47,9 +47,9 @@ CEventDialog::CEventDialog(const QStringList& events, const QString& selected,
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setMinimumSize(340, 140);
 
-    auto* eventLabel = new QLabel(QStringLiteral("&Event:"), this);
+    auto* eventLabel = new QLabel(tr("&Event:"), this);
     eventLabel->setBuddy(event_);
-    auto* listLabel = new QLabel(QStringLiteral("&Actions:"), this);
+    auto* listLabel = new QLabel(tr("&Actions:"), this);
     listLabel->setBuddy(list_);
     auto* side = new QVBoxLayout;
     for (QPushButton* button : {add_, edit_, remove_}) {

@@ -37,26 +37,25 @@ CEventsPage::CEventsPage(CMonitorTask* task, bool wizard, int& builtKind, IDeskt
       builtKind_(builtKind),
       desktop_(desktop),
       list_(new QTreeWidget(this)),
-      add_(new QPushButton(QStringLiteral("&Add event"), this)),
-      edit_(new QPushButton(QStringLiteral("&Edit event"), this)),
-      remove_(new QPushButton(QStringLiteral("&Remove event(s)"), this)) {
+      add_(new QPushButton(tr("&Add event"), this)),
+      edit_(new QPushButton(tr("&Edit event"), this)),
+      remove_(new QPushButton(tr("&Remove event(s)"), this)) {
     list_->setColumnCount(2);
-    list_->setHeaderLabels({QStringLiteral("Event"), QStringLiteral("Actions")});
+    list_->setHeaderLabels({tr("Event"), tr("Actions")});
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setAllColumnsShowFocus(true);
     list_->header()->setSectionResizeMode(QHeaderView::Stretch);
     list_->setMinimumHeight(150);
-    add_->setToolTip(QStringLiteral("Add event handler"));
-    remove_->setToolTip(QStringLiteral("Remove event handler"));
+    add_->setToolTip(tr("Add event handler"));
+    remove_->setToolTip(tr("Remove event handler"));
     for (QPushButton* button : {add_, edit_, remove_})
         button->setAutoDefault(false);
 
-    auto* label =
-        new QLabel(QStringLiteral("Specify what actions should be applied depending on monitor "
-                                  "events."),
-                   this);
+    auto* label = new QLabel(tr("Specify what actions should be applied depending on monitor "
+                                "events."),
+                             this);
     label->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add_);

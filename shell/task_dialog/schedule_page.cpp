@@ -46,20 +46,20 @@ CSchedulePage::CSchedulePage(CMonitorTask* task, bool& startNow, QWidget* parent
       task_(task),
       startNowFlag_(startNow),
       clock_(new QLabel(this)),
-      startNow_(new QRadioButton(QStringLiteral("Start n&ow"), this)),
-      startOn_(new QRadioButton(QStringLiteral("S&tart on:"), this)),
+      startNow_(new QRadioButton(tr("Start n&ow"), this)),
+      startOn_(new QRadioButton(tr("S&tart on:"), this)),
       date_(new QDateEdit(this)),
       time_(new QTimeEdit(this)),
-      repeatLabel_(new QLabel(QStringLiteral("&Repeat every:"), this)),
+      repeatLabel_(new QLabel(tr("&Repeat every:"), this)),
       repeat_(new CBoundSpinBox(1, 1000, this)),
       unit_(new QComboBox(this)),
-      daysLabel_(new QLabel(QStringLiteral("Repeat on the day(s) of the week below:"), this)),
+      daysLabel_(new QLabel(tr("Repeat on the day(s) of the week below:"), this)),
       timer_(new QTimer(this)) {
     date_->setCalendarPopup(true);
-    repeat_->setToolTip(QStringLiteral("Type the number of delay units between monitor events"));
+    repeat_->setToolTip(tr("Type the number of delay units between monitor events"));
     repeatLabel_->setBuddy(repeat_);
     for (const char* unit : kUnits)
-        unit_->addItem(QString::fromLatin1(unit));
+        unit_->addItem(tr(unit));
     QFont clockFont = clock_->font();
     clockFont.setBold(true);
     clock_->setFont(clockFont);
@@ -83,15 +83,14 @@ CSchedulePage::CSchedulePage(CMonitorTask* task, bool& startNow, QWidget* parent
 
     auto* days = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
-        days_[i] = new QCheckBox(QString::fromLatin1(kDayTexts[i]), this);
+        days_[i] = new QCheckBox(tr(kDayTexts[i]), this);
         days->addWidget(days_[i], i / 4, i % 4);
         connect(days_[i], &QCheckBox::toggled, this, [this] { DaysChanged(); });
     }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(
-        new QLabel(QStringLiteral("Select the time and day you want this task to start."), this));
+    layout->addWidget(new QLabel(tr("Select the time and day you want this task to start."), this));
     layout->addWidget(clock_);
     layout->addSpacing(4);
     layout->addLayout(start);

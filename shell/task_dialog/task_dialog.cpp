@@ -1,6 +1,7 @@
 // The task dialog: pages, navigation and the wizard picture.
 #include "shell/task_dialog/task_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -22,9 +23,6 @@
 namespace tellweir {
 
 namespace {
-
-const QString kFinish = QStringLiteral("Finish");
-const QString kNext = QStringLiteral("&Next >");
 
 // The wizard's picture: the program's icon on a band in the desktop's highlight colour.
 class CWizardPicture final : public QWidget {
@@ -64,10 +62,7 @@ CTaskDialog::CTaskDialog(MonitorTaskPtr task, const QString& filter, IDesktopPor
       filter_(filter),
       startNow_(filter.isEmpty()),
       builtKind_(INT_MIN),
-      stack_(new QStackedWidget(this)),
-      back_(new QPushButton(QStringLiteral("< &Back"), this)),
-      next_(new QPushButton(kNext, this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      stack_(new QStackedWidget(this)) {
     setModal(true);
     CMonitorTask* edited = task_.get();
     const auto wanted = [&](const char* name) {
@@ -89,26 +84,45 @@ CTaskDialog::CTaskDialog(MonitorTaskPtr task, const QString& filter, IDesktopPor
 
     const QString name = QString::fromStdString(task_->GetName());
     if (IsWizard())
-        setWindowTitle(QStringLiteral("New Monitor Task"));
+        setWindowTitle(tr("New Monitor Task"));
     else if (filter_ == QLatin1String("events"))
-        setWindowTitle(QStringLiteral("Events & Actions: %1").arg(name));
+        setWindowTitle(tr("Events & Actions: %1").arg(name));
     else
-        setWindowTitle(QStringLiteral("Schedule: %1").arg(name));
+        setWindowTitle(tr("Schedule: %1").arg(name));
 
+    // The wizard's row keeps its own order (Back beside Next); a single page takes the platform's
+    // order of OK and Cancel.
+    QWidget* buttons = nullptr;
+    if (IsWizard()) {
+        back_ = new QPushButton(tr("< &Back"), this);
+        next_ = new QPushButton(NextText(), this);
+        cancel_ = new QPushButton(tr("Cancel"), this);
+        back_->setAutoDefault(false);
+        cancel_->setAutoDefault(false);
+        connect(back_, &QPushButton::clicked, this, [this] { Back(); });
+        connect(next_, &QPushButton::clicked, this, [this] { Next(); });
+        connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+        buttons = new QWidget(this);
+        auto* row = new QHBoxLayout(buttons);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addStretch(1);
+        row->addWidget(back_);
+        row->addWidget(next_);
+        row->addSpacing(8);
+        row->addWidget(cancel_);
+    } else {
+        auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        next_ = box->button(QDialogButtonBox::Ok);
+        cancel_ = box->button(QDialogButtonBox::Cancel);
+        next_->setText(tr("OK"));
+        cancel_->setText(tr("Cancel"));
+        cancel_->setAutoDefault(false);
+        connect(box, &QDialogButtonBox::accepted, this, [this] { Next(); });
+        connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        buttons = box;
+    }
     next_->setDefault(true);
-    back_->setAutoDefault(false);
-    cancel_->setAutoDefault(false);
-    back_->setVisible(IsWizard());
-    connect(back_, &QPushButton::clicked, this, [this] { Back(); });
-    connect(next_, &QPushButton::clicked, this, [this] { Next(); });
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(back_);
-    buttons->addWidget(next_);
-    buttons->addSpacing(8);
-    buttons->addWidget(cancel_);
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
@@ -127,7 +141,7 @@ CTaskDialog::CTaskDialog(MonitorTaskPtr task, const QString& filter, IDesktopPor
     layout->addWidget(line);
     auto* bottom = new QHBoxLayout;
     bottom->setContentsMargins(11, 0, 11, 0);
-    bottom->addLayout(buttons);
+    bottom->addWidget(buttons);
     layout->addLayout(bottom);
     stack_->setMinimumSize(420, 300);
 
@@ -169,9 +183,10 @@ bool CTaskDialog::Finishing() const {
 }
 
 void CTaskDialog::UpdateButtons() {
-    next_->setText(!IsWizard() ? QStringLiteral("OK") : Finishing() ? kFinish : kNext);
     next_->setEnabled(pages_[current_]->CanAdvance());
-    back_->setEnabled(IsWizard() && current_ > 0);
+    if (!IsWizard()) return;
+    next_->setText(Finishing() ? tr("Finish") : NextText());
+    back_->setEnabled(current_ > 0);
 }
 
 void CTaskDialog::Next() {

@@ -34,7 +34,9 @@ class CTaskDialog final : public QDialog {
     CBoundPage* CurrentPage() const { return pages_[current_]; }
     // The page named `name`, or null when the dialog has none.
     CBoundPage* Page(const QString& name) const;
+    // Null on a single page, which has OK and Cancel only.
     QPushButton* BackButton() const { return back_; }
+    // "&Next >" or "Finish" in the wizard, "OK" on a single page.
     QPushButton* NextButton() const { return next_; }
     QPushButton* CancelButton() const { return cancel_; }
 
@@ -48,6 +50,7 @@ class CTaskDialog final : public QDialog {
     bool Finishing() const;
     void Finish();
     void UpdateButtons();
+    static QString NextText() { return tr("&Next >"); }
 
     MonitorTaskPtr task_;
     QString filter_;
@@ -56,9 +59,9 @@ class CTaskDialog final : public QDialog {
     bool startNow_;
     int builtKind_;
     QStackedWidget* stack_;
-    QPushButton* back_;
-    QPushButton* next_;
-    QPushButton* cancel_;
+    QPushButton* back_ = nullptr;
+    QPushButton* next_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 // Runs the dialog modally. With `task` null the wizard makes a new task and hands it back in

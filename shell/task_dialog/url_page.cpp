@@ -26,7 +26,9 @@ namespace tellweir {
 
 namespace {
 
-const QString kClickNext = QStringLiteral("\r\n\r\nClick Next to continue.");
+QString ClickNext() {
+    return CUrlPage::tr("\r\n\r\nClick Next to continue.");
+}
 
 // The file a local URI names ("file:" URIs and "~/" resolved).
 QString LocalFile(const QString& uri) {
@@ -45,29 +47,29 @@ QString UrlInfoText(const QString& uri, bool& error) {
     error = false;
     if (uri.isEmpty()) {
         error = true;
-        return QStringLiteral("URL is empty!");
+        return CUrlPage::tr("URL is empty!");
     }
-    if (uri.startsWith(QLatin1String("<null"))) return QStringLiteral("NULL - junk monitor");
+    if (uri.startsWith(QLatin1String("<null"))) return CUrlPage::tr("NULL - junk monitor");
     const std::string text = uri.toStdString();
     if (IsLocalPath(text)) {
         const QFileInfo file(LocalFile(uri));
-        if (file.isFile()) return QStringLiteral("Existing local file") + kClickNext;
-        if (file.isDir()) return QStringLiteral("Existing local folder") + kClickNext;
-        return QStringLiteral("Unknown local file or folder") + kClickNext;
+        if (file.isFile()) return CUrlPage::tr("Existing local file") + ClickNext();
+        if (file.isDir()) return CUrlPage::tr("Existing local folder") + ClickNext();
+        return CUrlPage::tr("Unknown local file or folder") + ClickNext();
     }
     CUrlAddress address;
     std::string path;
     if (!ParseUrl(text, true, address, path)) {
         error = true;
-        return QStringLiteral("Invalid URL format!");
+        return CUrlPage::tr("Invalid URL format!");
     }
     const std::string_view protocol = ProtocolName(address.protocol);
-    return QStringLiteral("URL protocol: %1\r\nHost: %2\r\nPort: %3\r\nPath: %4")
+    return CUrlPage::tr("URL protocol: %1\r\nHost: %2\r\nPort: %3\r\nPath: %4")
                .arg(QString::fromUtf8(protocol.data(), static_cast<int>(protocol.size())),
                     QString::fromStdString(address.host))
                .arg(address.port)
                .arg(path.empty() ? QStringLiteral("/") : QString::fromStdString(path)) +
-           kClickNext;
+           ClickNext();
 }
 
 BrowseStart BrowseStartFor(const QString& uri, const QString& lastFolder) {
@@ -130,18 +132,18 @@ void AddUrlCompletion(QLineEdit* edit) {
 CUrlPage::CUrlPage(CPropertySet* task, QWidget* parent)
     : CBoundPage(QStringLiteral("url"), task, parent),
       url_(new QLineEdit(this)),
-      browse_(new QPushButton(QStringLiteral("Br&owse..."), this)),
-      compose_(new QPushButton(QStringLiteral("&Compose URL..."), this)),
+      browse_(new QPushButton(tr("Br&owse..."), this)),
+      compose_(new QPushButton(tr("&Compose URL..."), this)),
       info_(new QLabel(this)) {
-    auto* prompt = new QLabel(
-        QStringLiteral("&Type a URL to be monitored by this task. It can be remote Web page or "
-                       "local file or folder."),
-        this);
+    auto* prompt =
+        new QLabel(tr("&Type a URL to be monitored by this task. It can be remote Web page or "
+                      "local file or folder."),
+                   this);
     prompt->setWordWrap(true);
     prompt->setBuddy(url_);
-    url_->setToolTip(QStringLiteral("Type full URL"));
-    browse_->setToolTip(QStringLiteral("Browse local file"));
-    compose_->setToolTip(QStringLiteral("Compose full URL"));
+    url_->setToolTip(tr("Type full URL"));
+    browse_->setToolTip(tr("Browse local file"));
+    compose_->setToolTip(tr("Compose full URL"));
     info_->setWordWrap(true);
     info_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     info_->setTextInteractionFlags(Qt::TextSelectableByMouse);

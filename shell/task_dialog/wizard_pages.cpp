@@ -16,10 +16,10 @@ CIntroPage::CIntroPage(QWidget* parent) : CBoundPage(QStringLiteral("intro"), nu
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     for (const QString& line :
-         {QStringLiteral("This wizard helps you schedule a task for Tellweir to perform."),
-          QStringLiteral("You select the URL or local file path you want to monitor and then "
-                         "schedule it for convenient time."),
-          QStringLiteral("Click Next to continue.")}) {
+         {tr("This wizard helps you schedule a task for Tellweir to perform."),
+          tr("You select the URL or local file path you want to monitor and then "
+             "schedule it for convenient time."),
+          tr("Click Next to continue.")}) {
         auto* label = new QLabel(line, this);
         label->setWordWrap(true);
         layout->addWidget(label);
@@ -30,16 +30,15 @@ CIntroPage::CIntroPage(QWidget* parent) : CBoundPage(QStringLiteral("intro"), nu
 
 CNamePage::CNamePage(CPropertySet* task, QWidget* parent)
     : CBoundPage(QStringLiteral("name"), task, parent), name_(new QLineEdit(this)) {
-    auto* prompt = new QLabel(QStringLiteral("&Type a name for this task. The task name can be "
-                                             "the same name as the monitored URL."),
+    auto* prompt = new QLabel(tr("&Type a name for this task. The task name can be "
+                                 "the same name as the monitored URL."),
                               this);
     prompt->setWordWrap(true);
     prompt->setBuddy(name_);
-    name_->setToolTip(QStringLiteral("Type the name of task"));
-    auto* group = new QGroupBox(QStringLiteral("Perform this task"), this);
+    name_->setToolTip(tr("Type the name of task"));
+    auto* group = new QGroupBox(tr("Perform this task"), this);
     auto* radios = new QVBoxLayout(group);
-    const QString texts[] = {QStringLiteral("&One time only"), QStringLiteral("&Periodically"),
-                             QStringLiteral("&Manually")};
+    const QString texts[] = {tr("&One time only"), tr("&Periodically"), tr("&Manually")};
     for (int i = 0; i < 3; ++i) {
         schedule_[i] = new QRadioButton(texts[i], group);
         radios->addWidget(schedule_[i]);

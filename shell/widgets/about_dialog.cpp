@@ -21,14 +21,14 @@ QString IdentityText(int slot) {
 
 QString AboutLine() {
     // The compiler's own date form: month abbreviation, day, four-digit year.
-    return QStringLiteral("%1, v.%2, build %3")
+    return CAboutDialog::tr("%1, v.%2, build %3")
         .arg(IdentityText(CAppIdentity::kProduct), IdentityText(CAppIdentity::kVersion),
              QString::fromLatin1(__DATE__).simplified());
 }
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(
-        QStringLiteral("About %1 %2")
+        tr("About %1 %2")
             .arg(IdentityText(CAppIdentity::kProduct), IdentityText(CAppIdentity::kVersion)));
     auto* icon = new QLabel(this);
     icon->setPixmap(AppIcon().pixmap(48, 48));
@@ -36,10 +36,9 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
 
     auto* line = new QLabel(AboutLine(), this);
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    mail_ = new CHyperlinkLabel(QStringLiteral("E-mail us"),
-                                IdentityText(CAppIdentity::kSupportLink), this);
-    home_ = new CHyperlinkLabel(QStringLiteral("Visit Home page"),
-                                IdentityText(CAppIdentity::kHomePageLink), this);
+    mail_ = new CHyperlinkLabel(tr("E-mail us"), IdentityText(CAppIdentity::kSupportLink), this);
+    home_ =
+        new CHyperlinkLabel(tr("Visit Home page"), IdentityText(CAppIdentity::kHomePageLink), this);
 
     auto* text = new QVBoxLayout;
     text->addWidget(line);

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 #include "shell/widgets/message_box.h"
@@ -12,61 +13,117 @@
 namespace tellweir {
 
 QString IntegerRangeMessage(int minimum, int maximum) {
-    return QStringLiteral("Please enter an integer between %1 and %2.").arg(minimum).arg(maximum);
+    return CBoundPage::tr("Please enter an integer between %1 and %2.").arg(minimum).arg(maximum);
 }
 
 CBoundPage::CBoundPage(QString name, CPropertySet* set, QWidget* parent)
     : QWidget(parent), name_(std::move(name)), set_(set) {}
 
-void CBoundPage::Add(QWidget* control, PropertyId id, BindKind kind, bool trim, int minimum,
-                     int maximum) {
-    PageBinding binding;
-    binding.control = control;
-    binding.id = id;
-    binding.kind = kind;
-    binding.trim = trim;
-    binding.minimum = minimum;
-    binding.maximum = maximum;
-    bindings_.push_back(binding);
-}
-
 void CBoundPage::BindCheck(QCheckBox* box, PropertyId id) {
-    Add(box, id, BIND_CHECK);
+    Binding binding{id, false, {box}, {}, {}};
+    binding.load = [box, id](const CPropertySet& set) {
+        const int value = set.Int(id);
+        if (value == 2) box->setTristate(true);
+        box->setCheckState(value == 1   ? Qt::Checked
+                           : value == 2 ? Qt::PartiallyChecked
+                                        : Qt::Unchecked);
+    };
+    binding.store = [box, id](CPropertySet& set, bool) {
+        const Qt::CheckState state = box->checkState();
+        set.SetInt(id, state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0);
+        return true;
+    };
+    bindings_.push_back(std::move(binding));
     connect(box, &QCheckBox::stateChanged, this, &CBoundPage::ControlChanged);
 }
 
 void CBoundPage::BindComboIndex(QComboBox* combo, PropertyId id) {
-    Add(combo, id, BIND_COMBO_INDEX);
+    Binding binding{id, false, {combo}, {}, {}};
+    binding.load = [combo, id](const CPropertySet& set) { combo->setCurrentIndex(set.Int(id)); };
+    binding.store = [combo, id](CPropertySet& set, bool) {
+        set.SetInt(id, combo->currentIndex());
+        return true;
+    };
+    bindings_.push_back(std::move(binding));
     connect(combo, &QComboBox::currentIndexChanged, this, &CBoundPage::ControlChanged);
 }
 
 void CBoundPage::BindText(QLineEdit* edit, PropertyId id, bool trim) {
-    Add(edit, id, BIND_TEXT, trim);
+    Binding binding{id, true, {edit}, {}, {}};
+    binding.load = [edit, id](const CPropertySet& set) {
+        edit->setText(QString::fromStdString(set.String(id)));
+    };
+    binding.store = [edit, id, trim](CPropertySet& set, bool) {
+        set.SetString(id, (trim ? edit->text().trimmed() : edit->text()).toStdString());
+        return true;
+    };
+    bindings_.push_back(std::move(binding));
     connect(edit, &QLineEdit::textChanged, this, &CBoundPage::ControlChanged);
 }
 
 void CBoundPage::BindInt(QLineEdit* edit, PropertyId id, int minimum, int maximum) {
-    Add(edit, id, BIND_INT, false, minimum, maximum);
+    Binding binding{id, false, {edit}, {}, {}};
+    binding.load = [edit, id](const CPropertySet& set) {
+        edit->setText(QString::number(set.Int(id)));
+    };
+    binding.store = [this, edit, id, minimum, maximum](CPropertySet& set, bool quiet) {
+        return StoreInt(set, id, edit->text(), edit, minimum, maximum, quiet);
+    };
+    bindings_.push_back(std::move(binding));
     connect(edit, &QLineEdit::textChanged, this, &CBoundPage::ControlChanged);
 }
 
 void CBoundPage::BindInt(QSpinBox* spin, PropertyId id, int minimum, int maximum) {
-    Add(spin, id, BIND_INT, false, minimum, maximum);
+    Binding binding{id, false, {spin}, {}, {}};
+    binding.load = [spin, id](const CPropertySet& set) { spin->setValue(set.Int(id)); };
+    // The text rather than value(): a spin box keeps its last valid value while the user types.
+    binding.store = [this, spin, id, minimum, maximum](CPropertySet& set, bool quiet) {
+        return StoreInt(set, id, spin->cleanText(), spin, minimum, maximum, quiet);
+    };
+    bindings_.push_back(std::move(binding));
     connect(spin, &QSpinBox::textChanged, this, &CBoundPage::ControlChanged);
 }
 
 void CBoundPage::BindRadio(const QList<QAbstractButton*>& group, PropertyId id) {
-    Add(group.value(0), id, BIND_RADIO);
-    bindings_.back().group = group;
+    Binding binding{id, false, {}, {}, {}};
+    for (QAbstractButton* button : group)
+        binding.controls.append(button);
+    binding.load = [group, id](const CPropertySet& set) {
+        const int index = set.Int(id);
+        for (int i = 0; i < group.size(); ++i)
+            group[i]->setChecked(i == index);
+    };
+    binding.store = [group, id](CPropertySet& set, bool) {
+        for (int i = 0; i < group.size(); ++i)
+            if (group[i]->isChecked()) set.SetInt(id, i);
+        return true;
+    };
+    bindings_.push_back(std::move(binding));
+    // Only the button turned on reports, so one click is one change.
     for (QAbstractButton* button : group)
         connect(button, &QAbstractButton::toggled, this, [this](bool on) {
             if (on) ControlChanged();
         });
 }
 
+bool CBoundPage::StoreInt(CPropertySet& set, PropertyId id, const QString& text, QWidget* control,
+                          int minimum, int maximum, bool quiet) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    const bool checked = minimum < maximum;
+    if (ok && (!checked || (value >= minimum && value <= maximum))) {
+        set.SetInt(id, value);
+        return true;
+    }
+    if (!quiet) {
+        ShowMessage(
+            this, checked ? IntegerRangeMessage(minimum, maximum) : tr("Please enter an integer."));
+        control->setFocus();
+    }
+    return false;
+}
+
 void CBoundPage::ControlChanged() {
-    // Filling the controls fires their change signals; the set already holds those values.
-    if (loading_) return;
     Exchange(true, true);
     Refresh();
     emit changed();
@@ -75,106 +132,25 @@ void CBoundPage::ControlChanged() {
 bool CBoundPage::Exchange(bool fromControls, bool quiet) {
     if (!set_) return true;
     if (!fromControls) {
-        loading_ = true;
-        for (const PageBinding& binding : bindings_)
-            ToControl(binding);
-        loading_ = false;
+        // Filling a control must not read as the user changing it: the set already holds it.
+        for (const Binding& binding : bindings_) {
+            std::vector<QSignalBlocker> silenced;
+            silenced.reserve(static_cast<std::size_t>(binding.controls.size()));
+            for (QObject* control : binding.controls)
+                silenced.emplace_back(control);
+            binding.load(*set_);
+        }
         return true;
     }
-    for (const PageBinding& binding : bindings_)
-        if (!ToSet(binding, quiet)) return false;
-    return true;
-}
-
-void CBoundPage::ToControl(const PageBinding& binding) {
-    switch (binding.kind) {
-        case BIND_CHECK: {
-            int value = set_->Int(binding.id);
-            if (value < 0 || value > 2) value = 0;
-            auto* box = static_cast<QCheckBox*>(binding.control);
-            if (value == 2) box->setTristate(true);
-            box->setCheckState(value == 1   ? Qt::Checked
-                               : value == 2 ? Qt::PartiallyChecked
-                                            : Qt::Unchecked);
-            break;
-        }
-        case BIND_COMBO_INDEX:
-            static_cast<QComboBox*>(binding.control)->setCurrentIndex(set_->Int(binding.id));
-            break;
-        case BIND_TEXT:
-            static_cast<QLineEdit*>(binding.control)
-                ->setText(QString::fromStdString(set_->String(binding.id)));
-            break;
-        case BIND_INT: {
-            const int value = set_->Int(binding.id);
-            if (auto* spin = qobject_cast<QSpinBox*>(binding.control))
-                spin->setValue(value);
-            else
-                static_cast<QLineEdit*>(binding.control)->setText(QString::number(value));
-            break;
-        }
-        case BIND_RADIO: {
-            const int index = set_->Int(binding.id);
-            for (int i = 0; i < binding.group.size(); ++i)
-                binding.group[i]->setChecked(i == index);
-            break;
-        }
-    }
-}
-
-bool CBoundPage::ToSet(const PageBinding& binding, bool quiet) {
-    switch (binding.kind) {
-        case BIND_CHECK:
-            switch (static_cast<QCheckBox*>(binding.control)->checkState()) {
-                case Qt::Checked:
-                    set_->SetInt(binding.id, 1);
-                    break;
-                case Qt::PartiallyChecked:
-                    set_->SetInt(binding.id, 2);
-                    break;
-                default:
-                    set_->SetInt(binding.id, 0);
-            }
-            return true;
-        case BIND_COMBO_INDEX:
-            set_->SetInt(binding.id, static_cast<QComboBox*>(binding.control)->currentIndex());
-            return true;
-        case BIND_TEXT: {
-            QString text = static_cast<QLineEdit*>(binding.control)->text();
-            if (binding.trim) text = text.trimmed();
-            set_->SetString(binding.id, text.toStdString());
-            return true;
-        }
-        case BIND_INT: {
-            auto* spin = qobject_cast<QSpinBox*>(binding.control);
-            const QString text =
-                spin ? spin->cleanText() : static_cast<QLineEdit*>(binding.control)->text();
-            bool ok = false;
-            const int value = text.trimmed().toInt(&ok);
-            const bool checked = binding.minimum < binding.maximum;
-            if (ok && (!checked || (value >= binding.minimum && value <= binding.maximum))) {
-                set_->SetInt(binding.id, value);
-                return true;
-            }
-            if (!quiet) {
-                ShowMessage(this, checked ? IntegerRangeMessage(binding.minimum, binding.maximum)
-                                          : QStringLiteral("Please enter an integer."));
-                binding.control->setFocus();
-            }
-            return false;
-        }
-        case BIND_RADIO:
-            for (int i = 0; i < binding.group.size(); ++i)
-                if (binding.group[i]->isChecked()) set_->SetInt(binding.id, i);
-            return true;
-    }
+    for (const Binding& binding : bindings_)
+        if (!binding.store(*set_, quiet)) return false;
     return true;
 }
 
 void CBoundPage::CopyBoundValues() const {
     if (!set_ || !copyTarget_) return;
-    for (const PageBinding& binding : bindings_) {
-        if (binding.kind == BIND_TEXT)
+    for (const Binding& binding : bindings_) {
+        if (binding.isText)
             copyTarget_->SetString(binding.id, set_->String(binding.id));
         else
             copyTarget_->SetInt(binding.id, set_->Int(binding.id));

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "store/property_set.h"
@@ -18,24 +20,6 @@ class QSpinBox;
 
 namespace tellweir {
 
-enum BindKind : int {
-    BIND_CHECK = 0,        // check box: 0, 1 (2 indeterminate)
-    BIND_COMBO_INDEX = 1,  // drop-down list: index of the selected entry
-    BIND_TEXT = 2,         // edit: the text
-    BIND_INT = 3,          // edit or spin box: a decimal integer, checked when min < max
-    BIND_RADIO = 4,        // radio group: index of the checked button
-};
-
-struct PageBinding {
-    QWidget* control = nullptr;     // the first button for a radio group
-    QList<QAbstractButton*> group;  // BIND_RADIO only, in dialog order
-    PropertyId id = 0;
-    BindKind kind = BIND_TEXT;
-    bool trim = false;
-    int minimum = 0;
-    int maximum = 0;
-};
-
 class CBoundPage : public QWidget {
     Q_OBJECT
 
@@ -47,11 +31,16 @@ class CBoundPage : public QWidget {
     // The set CopyBoundValues copies into (a dialog that applies its values elsewhere).
     void SetCopyTarget(CPropertySet* target) { copyTarget_ = target; }
 
+    // A check box: 0, 1 (2 indeterminate; any other value shows unchecked).
     void BindCheck(QCheckBox* box, PropertyId id);
+    // A drop-down list: the index of the selected entry.
     void BindComboIndex(QComboBox* combo, PropertyId id);
+    // An edit's text, trimmed of spaces at both ends when `trim`.
     void BindText(QLineEdit* edit, PropertyId id, bool trim);
+    // A decimal integer, checked against minimum..maximum when minimum < maximum.
     void BindInt(QLineEdit* edit, PropertyId id, int minimum, int maximum);
     void BindInt(QSpinBox* spin, PropertyId id, int minimum, int maximum);
+    // A radio group: the index of the checked button, buttons in dialog order.
     void BindRadio(const QList<QAbstractButton*>& group, PropertyId id);
 
     // Runs every binding in order: into the controls, or out of them. Out of them fails at the
@@ -76,19 +65,25 @@ class CBoundPage : public QWidget {
     void ControlChanged();
     // Updates what the page derives from its values (information texts, enabling).
     virtual void Refresh() {}
-    bool Loading() const { return loading_; }
 
   private:
-    void Add(QWidget* control, PropertyId id, BindKind kind, bool trim = false, int minimum = 0,
-             int maximum = 0);
-    bool ToSet(const PageBinding& binding, bool quiet);
-    void ToControl(const PageBinding& binding);
+    // One bound property: how its controls show the value and how they give it back.
+    struct Binding {
+        PropertyId id = 0;
+        bool isText = false;       // copied as a string by CopyBoundValues, else as an int
+        QList<QObject*> controls;  // silenced while the value is filled in
+        std::function<void(const CPropertySet&)> load;
+        std::function<bool(CPropertySet&, bool quiet)> store;  // false: the value was refused
+    };
+
+    // Reads an integer typed into `control`; an unreadable or out-of-range one is refused.
+    bool StoreInt(CPropertySet& set, PropertyId id, const QString& text, QWidget* control,
+                  int minimum, int maximum, bool quiet);
 
     QString name_;
     CPropertySet* set_;
     CPropertySet* copyTarget_ = nullptr;
-    std::vector<PageBinding> bindings_;
-    bool loading_ = false;
+    std::vector<Binding> bindings_;
 };
 
 // The text of a range message, "Please enter an integer between %1 and %2.".

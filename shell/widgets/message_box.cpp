@@ -1,6 +1,7 @@
 // Message dialogs with the program's buttons and caption.
 #include "shell/widgets/message_box.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 
 namespace tellweir {
@@ -25,11 +26,13 @@ QString MessageCaption() {
 }
 
 bool AskYesNo(QWidget* parent, const QString& text) {
-    return Ask(parent, text, QStringLiteral("&Yes"), QStringLiteral("&No"));
+    return Ask(parent, text, QCoreApplication::translate("MessageBox", "&Yes"),
+               QCoreApplication::translate("MessageBox", "&No"));
 }
 
 bool AskOkCancel(QWidget* parent, const QString& text) {
-    return Ask(parent, text, QStringLiteral("OK"), QStringLiteral("Cancel"));
+    return Ask(parent, text, QCoreApplication::translate("MessageBox", "OK"),
+               QCoreApplication::translate("MessageBox", "Cancel"));
 }
 
 void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon) {

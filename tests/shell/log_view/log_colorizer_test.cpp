@@ -14,22 +14,22 @@ std::string Pattern(std::string_view text) {
     std::string out;
     for (ColorClass c : ColorClasses(CLogColorizer(), text)) {
         switch (c) {
-            case kClassStatus:
+            case ColorClass::Status:
                 out += 's';
                 break;
-            case kClassError:
+            case ColorClass::Error:
                 out += 'e';
                 break;
-            case kClassC:
+            case ColorClass::C:
                 out += 'c';
                 break;
-            case kClassDetail:
+            case ColorClass::Detail:
                 out += 'd';
                 break;
-            case kClassBracket:
+            case ColorClass::Bracket:
                 out += 'b';
                 break;
-            case kClassQuote:
+            case ColorClass::Quote:
                 out += 'q';
                 break;
             default:
@@ -70,8 +70,10 @@ TEST(LogColorizerTest, ClassesEveryByteByTheRules) {
 TEST(LogColorizerTest, MergesRunsOfOneClass) {
     std::vector<ColorRun> runs;
     CLogColorizer().ColorLine("ab S:\t[1] x", runs);
-    const std::vector<ColorRun> expected = {
-        {0, 3, kClassText}, {3, 3, kClassStatus}, {6, 3, kClassBracket}, {9, 2, kClassStatus}};
+    const std::vector<ColorRun> expected = {{0, 3, ColorClass::Text},
+                                            {3, 3, ColorClass::Status},
+                                            {6, 3, ColorClass::Bracket},
+                                            {9, 2, ColorClass::Status}};
     EXPECT_EQ(runs, expected);
 }
 

@@ -39,7 +39,7 @@ class LogViewTest : public ShellTest {
     CLogWindow* OpenTaskLog(const MonitorTaskPtr& task) {
         CMainFrame& frame = Frame();
         frame.List()->SelectTask(task.get());
-        frame.Execute(kCmdViewLog);
+        frame.Execute(CommandId::ViewLog);
         return frame.LogWindow();
     }
 
@@ -113,10 +113,10 @@ TEST_F(LogViewTest, StatusWritesAppendBlueLinesAndScrollToThem) {
     for (int line : {last - 1, last}) {
         const std::vector<ColorRun> runs = Runs(view, line);
         ASSERT_EQ(runs.size(), 1u) << line;
-        EXPECT_EQ(runs[0].colorClass, kClassStatus);
+        EXPECT_EQ(runs[0].colorClass, ColorClass::Status);
         EXPECT_EQ(runs[0].length, view.Buffer().Line(line).size());
     }
-    EXPECT_EQ(view.ClassColor(kClassStatus), QColor(0, 0, 200));
+    EXPECT_EQ(view.ClassColor(ColorClass::Status), QColor(0, 0, 200));
 }
 
 TEST_F(LogViewTest, NewLinesMoveTheViewOnlyWhileItShowsTheEnd) {
@@ -162,8 +162,9 @@ TEST_F(LogViewTest, SelectedTextReadsWellOnEveryPalette) {
     for (const QPalette& palette : {View().palette(), dark, grey}) {
         View().setPalette(palette);
         for (bool focused : {true, false})
-            for (ColorClass c : {kClassText, kClassStatus, kClassError, kClassC, kClassDetail,
-                                 kClassBracket, kClassQuote}) {
+            for (ColorClass c :
+                 {ColorClass::Text, ColorClass::Status, ColorClass::Error, ColorClass::C,
+                  ColorClass::Detail, ColorClass::Bracket, ColorClass::Quote}) {
                 const QColor background = View().SelectionColor(focused);
                 EXPECT_GE(ContrastRatio(View().SelectedTextColor(c, focused), background), 4.5)
                     << "class " << int(c) << (focused ? " focused on " : " unfocused on ")
@@ -219,7 +220,7 @@ TEST_F(LogViewTest, KeysThatEditChangeNothingAndEscapeCloses) {
     const MonitorTaskPtr task = AddFileTask("Page");
     CMainFrame& frame = Frame();
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
-    frame.Execute(kCmdDisplayPrompts);
+    frame.Execute(CommandId::DisplayPrompts);
     OpenTaskLog(task);
     QApplication::clipboard()->setText(QStringLiteral("pasted"));
     for (CLogWindow* window : {frame.PromptsWindow(), frame.LogWindow()}) {
@@ -389,7 +390,7 @@ TEST_F(LogViewTest, PromptsWriteTwoEntriesIntoTheEngineLog) {
     }
     // Display Prompts only shows the window.
     const std::string text = log->GetText();
-    frame.Execute(kCmdDisplayPrompts);
+    frame.Execute(CommandId::DisplayPrompts);
     EXPECT_TRUE(frame.PromptsWindow()->isVisible());
     EXPECT_EQ(log->GetText(), text);
     EXPECT_EQ(frame.PromptsWindow()->View()->Text(), Shown(log));

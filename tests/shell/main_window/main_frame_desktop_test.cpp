@@ -69,12 +69,12 @@ TEST_F(ShellTest, WhatNoApplicationOpensIsSaid) {
         std::function<void()> act;
         QString message;
     } cases[] = {
-        {"help", help, [&] { frame.Execute(kCmdHelp); },
+        {"help", help, [&] { frame.Execute(CommandId::Help); },
          QStringLiteral("Cannot open the help file \"%1\".\n\n%2")
              .arg(QString::fromStdString(help), noApplication)},
-        {"no help file", "", [&] { frame.Execute(kCmdHelp); },
+        {"no help file", "", [&] { frame.Execute(CommandId::Help); },
          QStringLiteral("Help file not found!")},
-        {"update", help, [&] { frame.Execute(kCmdUpdate); },
+        {"update", help, [&] { frame.Execute(CommandId::Update); },
          QStringLiteral("Unable to open hyperlink:\n\n%1\n\n%2").arg(link, noApplication)},
         {"about link", help, [&] { QTest::keyClick(&label, Qt::Key_Space); },
          QStringLiteral("Unable to open hyperlink:\n\n%1\n\n%2").arg(link, noApplication)},
@@ -114,7 +114,7 @@ TEST_F(ShellTest, StartNowInTheScheduleDialogStartsTheTask) {
                               QPoint(8, page->StartNowButton()->height() / 2));
             QTest::mouseClick(dialog->NextButton(), Qt::LeftButton);  // OK
         });
-        frame.Execute(kCmdSchedule);
+        frame.Execute(CommandId::Schedule);
         EXPECT_TRUE(WaitFor([&] { return task->Int(task::kCount) == count + 1; }))
             << task->Int(task::kCount);
         EXPECT_TRUE(WaitFor([&] { return task->GetState() == TaskState::Waiting; }));
@@ -137,9 +137,9 @@ TEST_F(ShellTest, WindowsOpenByTheMainWindowAndItComesBackWhereItWas) {
     CMainFrame& frame = Frame();
     // Placed by nobody but the window manager so far.
     const QRect place = frame.geometry();
-    frame.Execute(kCmdHide);
+    frame.Execute(CommandId::Hide);
     ASSERT_FALSE(frame.isVisible());
-    frame.Execute(kCmdShow);
+    frame.Execute(CommandId::Show);
     ASSERT_TRUE(frame.isVisible());
     EXPECT_EQ(frame.geometry(), place);
     // Asked for, so the window manager keeps it rather than placing it anew.
@@ -147,8 +147,8 @@ TEST_F(ShellTest, WindowsOpenByTheMainWindowAndItComesBackWhereItWas) {
 
     frame.setGeometry(QRect(screen.topLeft() + QPoint(40, 40), QSize(700, 500)));
     frame.List()->SelectTask(task.get());
-    frame.Execute(kCmdViewLog);
-    frame.Execute(kCmdDisplayPrompts);
+    frame.Execute(CommandId::ViewLog);
+    frame.Execute(CommandId::DisplayPrompts);
     for (CLogWindow* window : {frame.LogWindow(), frame.PromptsWindow()}) {
         ASSERT_NE(window, nullptr);
         SCOPED_TRACE(window->windowTitle().toStdString());

@@ -66,15 +66,16 @@ TEST_F(ShellTest, CommandsFollowTheSelectionAndTheTasksState) {
         bool none, runningOnly, both;
     };
     const Expect expected[] = {
-        {kCmdStart, false, false, true},    {kCmdStop, false, true, true},
-        {kCmdRemove, false, true, true},    {kCmdClearLog, false, true, true},
-        {kCmdViewLog, false, true, false},  {kCmdEventsActions, false, true, false},
-        {kCmdSchedule, false, true, false}, {kCmdNewTask, true, true, true},
-        {kCmdShow, false, false, false},    {kCmdHide, true, true, true},
+        {CommandId::Start, false, false, true},    {CommandId::Stop, false, true, true},
+        {CommandId::Remove, false, true, true},    {CommandId::ClearLog, false, true, true},
+        {CommandId::ViewLog, false, true, false},  {CommandId::EventsActions, false, true, false},
+        {CommandId::Schedule, false, true, false}, {CommandId::NewTask, true, true, true},
+        {CommandId::Show, false, false, false},    {CommandId::Hide, true, true, true},
     };
     const auto check = [&](const char* what, bool Expect::*column) {
         for (const Expect& e : expected)
-            EXPECT_EQ(frame.Action(e.id)->isEnabled(), e.*column) << what << " " << e.id;
+            EXPECT_EQ(frame.Action(e.id)->isEnabled(), e.*column)
+                << what << " " << Command(e.id).text;
     };
     check("nothing selected", &Expect::none);
     ClickRow(frame, "Running");
@@ -85,8 +86,8 @@ TEST_F(ShellTest, CommandsFollowTheSelectionAndTheTasksState) {
     // F6 stops both; Start is then the only one of the two enabled.
     PressInList(frame, Qt::Key_F6);
     EXPECT_EQ(running->GetState(), TaskState::Idle);
-    EXPECT_TRUE(frame.Action(kCmdStart)->isEnabled());
-    EXPECT_FALSE(frame.Action(kCmdStop)->isEnabled());
+    EXPECT_TRUE(frame.Action(CommandId::Start)->isEnabled());
+    EXPECT_FALSE(frame.Action(CommandId::Stop)->isEnabled());
 }
 
 TEST_F(ShellTest, ExitAsksWhileTasksAreActive) {
@@ -108,7 +109,7 @@ TEST_F(ShellTest, ExitAsksWhileTasksAreActive) {
     EXPECT_EQ(engine_.CountActiveTasks(), 2);
     {
         MessageBoxAnswer yes(QStringLiteral("Yes"));
-        frame.Execute(kCmdExit);
+        frame.Execute(CommandId::Exit);
         ASSERT_TRUE(yes.Answered());
     }
     ASSERT_TRUE(WaitFor([&] { return exited.count() == 1; }));
@@ -126,7 +127,7 @@ TEST_F(ShellTest, ExitClosesAnOpenDialogFirst) {
         aboutShown = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget()) != nullptr;
         frame.TrayMenu()->actions().last()->trigger();
     });
-    frame.Execute(kCmdAbout);  // returns once the box was closed
+    frame.Execute(CommandId::About);  // returns once the box was closed
     EXPECT_TRUE(aboutShown);
     ASSERT_TRUE(WaitFor([&] { return exited.count() == 1; }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -144,8 +145,8 @@ TEST_F(ShellTest, ClosingPutsTheWindowAwayAndMonitoringGoesOn) {
     EXPECT_EQ(exited.count(), 0);
     ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
     // F4 (Show) brings it back.
-    EXPECT_TRUE(frame.Action(kCmdShow)->isEnabled());
-    frame.Action(kCmdShow)->trigger();
+    EXPECT_TRUE(frame.Action(CommandId::Show)->isEnabled());
+    frame.Action(CommandId::Show)->trigger();
     EXPECT_TRUE(frame.isVisible());
     EXPECT_FALSE(frame.isMinimized());
 }
@@ -280,7 +281,7 @@ TEST_F(ShellTest, EventsDialogOkKeepsTheRunsOfARunningTask) {
         countAtOk = task->Int(task::kCount);
         QTest::keyClick(dialog, Qt::Key_Return);
     });
-    frame.Execute(kCmdEventsActions);
+    frame.Execute(CommandId::EventsActions);
     EXPECT_GT(countAtOk, 0);
     EXPECT_GE(task->Int(task::kCount), countAtOk);
     EXPECT_GE(task->GetNextStartTimeShown().days, task->GetLastStartTime().days);

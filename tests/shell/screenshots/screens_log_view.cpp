@@ -35,7 +35,7 @@ void RenderLogViewScreens(const QString& outFolder, const QString& suffix, CMain
                           CMonitorEngine& engine, const MonitorTaskPtr& task) {
     if (ItemLogPtr log = task->GetLog()) WriteSampleLog(*log);
     frame.List()->SelectTask(task.get());
-    frame.Execute(kCmdViewLog);
+    frame.Execute(CommandId::ViewLog);
     if (CLogWindow* window = frame.LogWindow()) {
         window->resize(780, 480);
         SaveShot(*window, outFolder, "log-window" + suffix);
@@ -55,7 +55,7 @@ void RenderLogViewScreens(const QString& outFolder, const QString& suffix, CMain
                                               "4.10 KB (4,198 Bytes) Deleted: 7 Deleted size: "
                                               "1.25 MB (1,310,720 Bytes)"));
         }
-        frame.Execute(kCmdDisplayPrompts);
+        frame.Execute(CommandId::DisplayPrompts);
         if (CLogWindow* prompts = frame.PromptsWindow()) {
             prompts->resize(780, 240);
             SaveShot(*prompts, outFolder, "prompts-window" + suffix);

@@ -112,6 +112,32 @@ TEST_F(SettingsDialogTest, KeepsItsSizeFromPageToPage) {
     });
 }
 
+// Tab goes from the tree through the page's controls to the buttons, then back to the tree.
+TEST_F(SettingsDialogTest, TabGoesThroughThePageToTheButtons) {
+    Run([&](CSettingsDialog& dialog) {
+        ClickPage(dialog, "FTP");
+        ASSERT_TRUE(Activate(dialog));
+        dialog.Tree()->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), dialog.Tree());
+        QStringList buttons;
+        bool pageReached = false;
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            if (focus == dialog.Tree()) break;
+            if (dialog.CurrentPage()->isAncestorOf(focus)) {
+                EXPECT_TRUE(buttons.isEmpty()) << "a page control after the buttons";
+                pageReached = true;
+            } else if (auto* button = qobject_cast<QPushButton*>(focus)) {
+                buttons.append(button->text());
+            }
+        }
+        EXPECT_TRUE(pageReached);
+        buttons.sort();
+        EXPECT_EQ(buttons, QStringList({"Cancel", "Help (F&1)", "OK"}));  // Apply is disabled
+    });
+}
+
 // The Connection page keeps the user while per site exceeds the downloads or a value is out of
 // its range; accepted values leave the page and reach the settings with OK.
 TEST_F(SettingsDialogTest, ConnectionPageChecksItsValues) {
@@ -363,7 +389,7 @@ TEST_F(SettingsDialogTest, SettingsCommandOpensTheDialog) {
         EXPECT_EQ(dialog->parentWidget(), &frame);
         dialog->reject();
     });
-    frame.Action(kCmdSettings)->trigger();
+    frame.Action(CommandId::Settings)->trigger();
     EXPECT_EQ(title, "Settings");
 }
 
