@@ -454,6 +454,22 @@ TextPos CColorEditView::PosAt(QPointF point) const {
 
 // --- input ---
 
+bool CColorEditView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers();
+        const bool typing = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                            !(modifiers & (Qt::ControlModifier | Qt::AltModifier));
+        if (typing || key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete ||
+            key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut) ||
+            key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 void CColorEditView::keyPressEvent(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;

@@ -95,6 +95,9 @@ class CColorEditView final : public QAbstractScrollArea {
     QColor SelectedTextColor(ColorClass colorClass, bool focused) const;
 
   protected:
+    // Keys that would edit text are this view's while it has the focus: they change nothing,
+    // and never reach a shortcut of another window (Del would remove the selected tasks).
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;

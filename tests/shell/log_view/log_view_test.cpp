@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "shell/log_view/color_edit_view.h"
 #include "shell/log_view/log_window.h"
+#include "shell/main_window/task_list_model.h"
 #include "shell/main_window/task_list_view.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -251,6 +253,32 @@ TEST_F(LogViewTest, KeysThatEditChangeNothingAndEscapeCloses) {
         EXPECT_FALSE(window->isVisible());
         EXPECT_EQ(view->AttachedLog().get(), nullptr);
     }
+}
+
+TEST_F(LogViewTest, KeysThatEditNeverReachTheTaskListsShortcuts) {
+    // Even while the main window is the active one (activation may lag behind the focus), a Del
+    // typed into the log view is the view's: it must not ask to remove the selected task.
+    const MonitorTaskPtr task = AddFileTask("Page");
+    CMainFrame& frame = Frame();
+    ASSERT_TRUE(WaitFor([&] { return Waiting(task); }));
+    CLogWindow* window = OpenTaskLog(task);
+    frame.List()->SelectTask(task.get());
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    bool asked = false;
+    QTimer::singleShot(0, &frame, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            asked = true;
+            modal->close();
+        }
+    });
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Delete, Qt::NoModifier},
+                                         {Qt::Key_Backspace, Qt::NoModifier},
+                                         {Qt::Key_X, Qt::ControlModifier}})
+        QTest::keyClick(window->View(), key, modifiers);
+    QApplication::processEvents();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(frame.ListModel()->rowCount(), 1);
 }
 
 TEST_F(LogViewTest, SelectionByKeyboardAndMouse) {
