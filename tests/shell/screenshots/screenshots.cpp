@@ -17,6 +17,7 @@
 #include "core/monitor_engine.h"
 #include "core/task_properties.h"
 #include "shell/main_window/main_frame.h"
+#include "shell/login/login_dialog.h"
 #include "shell/main_window/task_list_view.h"
 #include "shell/program/qt_desktop_port.h"
 #include "shell/widgets/about_dialog.h"
@@ -94,6 +95,12 @@ void Render(const QString& out, const QString& suffix, CMainFrame& frame, CMonit
 
     frame.TrayMenu()->adjustSize();
     SaveShot(*frame.TrayMenu(), out, "tray-menu" + suffix);
+
+    CLoginDialog login(QStringLiteral("ftp://ftp.example.com:21/pub/report.txt"),
+                       QStringLiteral("anna"), true, &frame);
+    login.show();
+    login.adjustSize();
+    SaveShot(login, out, "login-dialog" + suffix);
 
     RenderTaskDialogScreens(out, suffix, frame, engine, task);
     RenderSettingsScreens(out, suffix, frame, engine, task);
