@@ -7,12 +7,15 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QProcess>
 #include <QStringList>
 #include <QVariantMap>
+#include <chrono>
+#include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace tellweir::testing {
 
@@ -35,27 +38,33 @@ class PrivateSessionBus {
                 "    <allow own=\"*\"/>\n"
                 "  </policy>\n"
                 "</busconfig>\n");
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--config-file=") + QString::fromStdString(config),
-                       QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        if (!daemon_.waitForStarted(10000)) {
-            error_ = "dbus-daemon cannot be started (Debian package dbus-daemon)";
+        // Spawned, not forked by QProcess: a fork of this many-threaded process must not run
+        // anything before exec (ThreadSanitizer stops a child that does).
+        const std::string output = dir_ / "daemon.txt";
+        if (!daemon_.Start(
+                {"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address"},
+                output)) {
+            error_ =
+                "dbus-daemon cannot be started (Debian package dbus-daemon): " + daemon_.Error();
             return;
         }
-        while (!daemon_.canReadLine())
-            if (!daemon_.waitForReadyRead(10000)) {
-                error_ = "dbus-daemon printed no address";
-                return;
-            }
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        std::string printed;
+        if (!WaitUntil(
+                [&] {
+                    printed = daemon_.Output();
+                    return printed.find('\n') != std::string::npos || !daemon_.Running();
+                },
+                std::chrono::seconds(10)) ||
+            printed.find('\n') == std::string::npos) {
+            error_ = "dbus-daemon printed no address: " + printed;
+            return;
+        }
+        address_ = QString::fromStdString(printed.substr(0, printed.find('\n'))).trimmed();
     }
     ~PrivateSessionBus() {
         for (const QString& name : names_)
             QDBusConnection::disconnectFromBus(name);
-        if (daemon_.state() != QProcess::NotRunning) {
-            daemon_.terminate();
-            daemon_.waitForFinished(10000);
-        }
+        daemon_.Stop();
     }
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
@@ -71,7 +80,7 @@ class PrivateSessionBus {
 
   private:
     TempDir dir_{"dbus"};
-    QProcess daemon_;
+    ChildProcess daemon_;
     QString address_;
     QStringList names_;
     std::string error_;
