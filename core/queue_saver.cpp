@@ -67,21 +67,21 @@ void CQueueSaver::Loop() {
             changed_.notify_all();
             return;
         }
-        // Requests that follow soon (a burst of commands) are written by the same save.
-        changed_.wait_for(guard, gather_, [&] { return ending_ || hurry_ > written_; });
+        // Requests that follow soon (a burst of commands) are written by the same save; a save
+        // made elsewhere meanwhile may have covered them all.
+        changed_.wait_for(guard, gather_,
+                          [&] { return ending_ || hurry_ > written_ || asked_ <= written_; });
+        if (asked_ <= written_) continue;
         const std::uint64_t asked = asked_;
         guard.unlock();
         // Read before the snapshot: the changes of every request up to `asked` are in it.
         const TransferResult result = save_();
+        // Told before the save counts as written: whoever waited for it finds the failure said.
+        if (result != result::kOk && failed_) failed_(result);
         guard.lock();
         if (asked >= written_) last_ = result;
         written_ = std::max(written_, asked);
         changed_.notify_all();
-        if (result != result::kOk && failed_) {
-            guard.unlock();
-            failed_(result);
-            guard.lock();
-        }
     }
 }
 

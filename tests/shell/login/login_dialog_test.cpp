@@ -180,7 +180,8 @@ TEST_F(LoginDialogTest, SeveralRequestsWaitTheirTurn) {
 // The time limit still holds: a request left unanswered past it ends refused, and its dialog
 // closes (a broker with a short limit stands for the 60 s one).
 TEST_F(LoginDialogTest, ARequestPastItsTimeLimitClosesItsDialog) {
-    CPromptBroker broker(std::chrono::milliseconds(300), std::chrono::milliseconds(20));
+    // Long enough for the dialog to show first even in a slow (sanitizer) build.
+    CPromptBroker broker(std::chrono::milliseconds(2000), std::chrono::milliseconds(20));
     broker.SetListener(&port_);
     CCredentialPrompter prompter(broker, CPasswordStore::Instance(), nullptr);
     QObject::connect(&port_, &CQtDesktopPort::credentialsChanged, &prompter,
