@@ -71,6 +71,19 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     DateTime GetFirstStartTime() const { return GetTime(task::kFirstStartTime); }
     DateTime GetLastStartTime() const { return GetTime(task::kLastStartTime); }
 
+    // The versions kept of the resource, in the folder beside the sample (empty for a task
+    // without one).
+    std::string GetVersionFolder() const;
+    std::int32_t GetNewestVersion() const { return Int(task::kNewestVersion); }
+    std::int32_t GetViewedVersion() const { return Int(task::kViewedVersion); }
+    // A version newer than the newest one viewed: the list shows the task in bold.
+    bool HasUnseenChanges() const { return GetNewestVersion() > GetViewedVersion(); }
+    // The user has seen the versions up to `number`: kept here and in the versions folder, and
+    // the list told. False when the folder could not be written (the mark still holds here).
+    bool SetViewedVersion(std::int32_t number);
+    // The version the current run kept and how much changed (version 0: none).
+    ChangeNote GetRunChange() const;
+
     // Date-time properties (0 = not set).
     DateTime GetTime(PropertyId id) const;
     void SetTime(PropertyId id, DateTime time);

@@ -42,6 +42,13 @@ inline constexpr PropertyId kContentType = 130;
 inline constexpr PropertyId kSize = 131;  // int64
 inline constexpr PropertyId kTimeModified = 132;
 inline constexpr PropertyId kTimeCreated = 133;
+// The versions kept of the resource: the newest one's number and the newest one the user has
+// viewed (0: none), loaded from the versions folder when the task is prepared.
+inline constexpr PropertyId kNewestVersion = 134;
+inline constexpr PropertyId kViewedVersion = 135;
+// The version the current run kept (0: none) and what changed, for the actions of that run.
+inline constexpr PropertyId kRunVersion = 136;
+inline constexpr PropertyId kRunChangeSummary = 137;
 
 // Schedule values.
 inline constexpr int kScheduleOnce = 0;

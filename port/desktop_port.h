@@ -20,6 +20,13 @@ enum class TransferNotice : int { Added = 0, Removed = 1, Changed = 2 };
 // The reply of OpenInShell meaning the window opened the target itself.
 inline constexpr int kShellOpenHandled = 123;
 
+// The change a run found, when it kept a new version of its task's resource: for the prompts and
+// lit icons of that run, so that they can say how much changed and lead to the change.
+struct ChangeNote {
+    std::int32_t version = 0;  // the version the run kept; 0 when it kept none
+    std::string summary;       // "12 lines added, 3 removed"
+};
+
 // Lock order reminder: the engine lock, a task's lock, a log's lock; the transfer-manager lock, a
 // transfer's lock, a session's lock. The comment of each method names the locks its caller may
 // hold. The defaults do what is right when there is no window.
@@ -35,6 +42,16 @@ class IDesktopPort : public ILogObserver {
     virtual void ShowPrompt(const std::string& /*taskName*/, const std::string& /*text*/) {}
     // The "Light Icon" action. Engine thread, no engine or task lock held.
     virtual void LightTrayIcon(const std::string& /*taskName*/, const std::string& /*text*/) {}
+    // The "Prompt" and "Light Icon" actions of a run that kept a new version of the task's
+    // resource (`change`). Without a window of their own they are the plain ones.
+    virtual void ShowChangePrompt(const std::string& taskName, const std::string& text,
+                                  const ChangeNote& /*change*/) {
+        ShowPrompt(taskName, text);
+    }
+    virtual void LightChangeIcon(const std::string& taskName, const std::string& text,
+                                 const ChangeNote& /*change*/) {
+        LightTrayIcon(taskName, text);
+    }
     // The "Open in Shell" action: asks the main window to open the target, and waits for its
     // reply (kShellOpenHandled when it did; it may write to `log`, which stays valid for the
     // call). Engine thread, no lock held. The only call that waits: an implementation answers

@@ -6,9 +6,10 @@ set -euo pipefail
 
 declare -A GROUP
 # The desktop shell needs Qt 6 Widgets (QtDBus comes with the base package) and its SVG images.
+# Versions are compressed with zstd, read as text with libxml2 and compared with libgit2's xdiff.
 # The fonts the windows ask for, so they look the same on every machine: the log view's "Courier
 # New" is Liberation Mono (same metrics), the desktop's sans-serif DejaVu Sans.
-GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libcanberra-dev qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core fonts-liberation"
+GROUP[build]="g++ cmake ninja-build pkg-config libssl-dev zlib1g-dev libzstd-dev libxml2-dev libgit2-dev libcanberra-dev qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core fonts-liberation"
 # dbus-daemon: the desktop notification tests run a D-Bus bus of their own.
 GROUP[test]="libgtest-dev libgmock-dev dbus-daemon"
 # Renders the windows for the screenshot script, with a tray host for the tray icon.

@@ -44,6 +44,8 @@ constexpr FixedEntry kFixedEntries[] = {
     {"Misc/Max History Size", setting::kMaxHistorySize, 50, nullptr},
     {"Misc/Max MRU Size", setting::kMaxMruSize, 10, nullptr},
     {"Misc/Max Download Size", setting::kMaxDownloadSize, 4096, nullptr},
+    {"Misc/Versions Kept", setting::kVersionsKept, 10, nullptr},
+    {"Misc/Versions Max Size", setting::kVersionsMaxSize, 50, nullptr},
     {"HTTP/Version", setting::kHttpVersion, 1, nullptr},
     {"HTTP/Enable Connection", setting::kHttpEnableConnection, 1, nullptr},
     {"HTTP/Connection", setting::kHttpConnection, 0, nullptr},
@@ -106,6 +108,8 @@ constexpr Bound kBounds[] = {
     {setting::kAcceptUntrustedCertificates, 0, 1},
     {setting::kTransferTimeLimit, 0, 604800},
     {setting::kMaxDownloadSize, 0, 1048576},
+    {setting::kVersionsKept, 0, 1000},
+    {setting::kVersionsMaxSize, 1, 1048576},
 };
 
 std::string DataPath(CAppIdentity& identity, std::string_view sub, bool versioned = false) {

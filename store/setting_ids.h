@@ -27,6 +27,9 @@ inline constexpr PropertyId kMaxHistorySize = 0x501F;
 inline constexpr PropertyId kMaxMruSize = 0x5020;
 // MiB a download may write, as received and as unpacked; 0 no limit.
 inline constexpr PropertyId kMaxDownloadSize = 0x5021;
+// Versions of its resource a task keeps (0 none), and the MiB they may take on disk per task.
+inline constexpr PropertyId kVersionsKept = 0x5022;
+inline constexpr PropertyId kVersionsMaxSize = 0x5023;
 inline constexpr PropertyId kHttpVersion = 0x5200;
 inline constexpr PropertyId kHttpEnableConnection = 0x5201;
 inline constexpr PropertyId kHttpConnection = 0x5202;
