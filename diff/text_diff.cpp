@@ -21,6 +21,7 @@ void EnsureLibgit2() {
 template <typename Span>
 std::vector<Span> SplitLines(std::string_view text) {
     std::vector<Span> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
