@@ -149,6 +149,8 @@ std::string RepairUtf8(std::string_view bytes) {
 
 bool ConvertToUtf8(std::string_view bytes, const std::string& charset, std::string& out) {
     iconv_t converter = iconv_open("UTF-8", charset.c_str());
+    // iconv_open's documented failure value is (iconv_t)-1.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (converter == reinterpret_cast<iconv_t>(-1)) return false;
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 4);

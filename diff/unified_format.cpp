@@ -64,7 +64,7 @@ std::vector<DiffHunk> CTextDiff::Hunks(int context) const {
     const std::int64_t joinGap = 2 * static_cast<std::int64_t>(context);
     std::int32_t change = nextChange(0);
     while (change < size) {
-        const std::int32_t first = std::max<std::int64_t>(0, std::int64_t{change} - context);
+        const std::int32_t first = change > context ? change - context : 0;
         std::int32_t end = changeEnd(change);
         for (;;) {
             const std::int32_t next = nextChange(end);

@@ -165,7 +165,8 @@ TEST(TextDiff, CopiesKeepTheirLines) {
 }
 
 // The changed words of the removed line (index 0) and of the added one (index 1), as texts.
-std::pair<std::string, std::string> MarkedWords(std::string oldLine, std::string newLine) {
+std::pair<std::string, std::string> MarkedWords(const std::string& oldLine,
+                                                const std::string& newLine) {
     const CTextDiff diff = CTextDiff::Compare(oldLine + "\n", newLine + "\n");
     const auto marks = [&](std::int32_t index) {
         std::string text;
