@@ -54,8 +54,7 @@ long StatusKiB(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0)
-            return std::stol(line.substr(key.size() + 1));
+        if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
     }
     return -1;
 }
@@ -64,8 +63,7 @@ long StatusKiB(const std::string& key) {
 // peak resident size is reset to what it holds before the diff starts.
 double PeakMemoryTimesInputs(const std::string& oldText, const std::string& newText) {
     int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return -1;
+    if (pipe(pipeEnds) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
         close(pipeEnds[0]);
@@ -74,17 +72,16 @@ double PeakMemoryTimesInputs(const std::string& oldText, const std::string& newT
         const std::string diff = DiffOf(oldText, newText);
         benchmark::DoNotOptimize(diff.data());
         const long peak = StatusKiB("VmHWM");
-        const double times = before < 0 || peak < 0
-                                 ? -1.0
-                                 : (peak - before) * 1024.0 / double(oldText.size() + newText.size());
+        const double times = before < 0 || peak < 0 ? -1.0
+                                                    : (peak - before) * 1024.0 /
+                                                          double(oldText.size() + newText.size());
         (void)!write(pipeEnds[1], &times, sizeof times);
         _exit(0);
     }
     close(pipeEnds[1]);
     double times = -1;
     if (child > 0) {
-        if (read(pipeEnds[0], &times, sizeof times) != sizeof times)
-            times = -1;
+        if (read(pipeEnds[0], &times, sizeof times) != sizeof times) times = -1;
         waitpid(child, nullptr, 0);
     }
     close(pipeEnds[0]);
@@ -112,15 +109,15 @@ BENCHMARK(BM_DiffOnePercentChanged)->Arg(1)->Arg(10)->Unit(benchmark::kMilliseco
 
 // A 1 MB page of paragraphs, links, a table, entities, scripts and styles.
 std::string MakeHtmlPage() {
-    std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Shop</title>"
-                       "<style>body { font: 12px sans-serif } .p { color: red }</style></head><body>";
+    std::string page =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Shop</title>"
+        "<style>body { font: 12px sans-serif } .p { color: red }</style></head><body>";
     for (int i = 0; page.size() < (1u << 20); ++i) {
-        page += "<div class=\"item\"><h2>Article " + std::to_string(i) +
-                "</h2><p>Now only <b>" + std::to_string(i % 97) +
-                "&nbsp;&euro;</b> &ndash; <a href=\"/a/" + std::to_string(i) +
-                "\">see the offer</a> &amp; more.</p><script>track(" + std::to_string(i) +
-                ");</script><table><tr><td>Size</td><td>" + std::to_string(i % 13) +
-                "</td></tr></table></div>\n";
+        page += "<div class=\"item\"><h2>Article " + std::to_string(i) + "</h2><p>Now only <b>" +
+                std::to_string(i % 97) + "&nbsp;&euro;</b> &ndash; <a href=\"/a/" +
+                std::to_string(i) + "\">see the offer</a> &amp; more.</p><script>track(" +
+                std::to_string(i) + ");</script><table><tr><td>Size</td><td>" +
+                std::to_string(i % 13) + "</td></tr></table></div>\n";
     }
     return page + "</body></html>\n";
 }

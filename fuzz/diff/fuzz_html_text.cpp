@@ -25,15 +25,13 @@ constexpr std::string_view kContentTypes[] = {
 };
 
 void ExpectUtf8(std::string_view text) {
-    if (!charset::IsValidUtf8(text))
-        std::abort();
+    if (!charset::IsValidUtf8(text)) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     // The first byte picks the content type; the rest is the content.
     const std::string_view contentType = kContentTypes[data[0] % std::size(kContentTypes)];
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);

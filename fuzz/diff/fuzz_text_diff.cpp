@@ -15,8 +15,7 @@ namespace {
 using namespace tellweir;
 
 void Expect(bool condition) {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 }  // namespace
@@ -32,10 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& lines = diff.Lines();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const DiffLine& line = lines[i];
-        if (line.op != LineOp::Added)
-            Expect(line.oldLine == oldSeen++);
-        if (line.op != LineOp::Removed)
-            Expect(line.newLine == newSeen++);
+        if (line.op != LineOp::Added) Expect(line.oldLine == oldSeen++);
+        if (line.op != LineOp::Removed) Expect(line.newLine == newSeen++);
         if (line.op == LineOp::Same)
             Expect(diff.OldLine(line.oldLine) == diff.NewLine(line.newLine));
         if (line.partner >= 0)
