@@ -9,8 +9,9 @@ namespace tellweir {
 namespace {
 
 // Beyond this many table cells the differing middle of two lines is marked whole: lines that long
-// and that different gain little from a finer mark.
-constexpr std::size_t kMaxTableCells = 256 * 1024;
+// and that different gain little from a finer mark, and a viewer asks for the marks of every
+// line it draws.
+constexpr std::size_t kMaxTableCells = 64 * 1024;
 
 struct Token {
     std::int32_t begin = 0;
