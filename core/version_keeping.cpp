@@ -1,9 +1,9 @@
 // Keeping a version in a run: the lines counted against the version before, then the store.
 #include "core/version_keeping.h"
 
-#include "diff/text_diff.h"
 #include "base/byte_count.h"
 #include "base/text_format.h"
+#include "diff/text_diff.h"
 #include "history/version_compare.h"
 
 namespace tellweir {
@@ -19,9 +19,8 @@ KeptVersion KeepVersion(const VersionJob& job, std::string_view event, std::stri
             VersionRecord beforeRecord;
             switch (store.Read(previous, before, &beforeRecord)) {
                 case VersionRead::Ok: {
-                    const CTextDiff diff =
-                        CTextDiff::Compare(VersionText(beforeRecord, before).text,
-                                           VersionText(record, content).text);
+                    const CTextDiff diff = CTextDiff::Compare(
+                        VersionText(beforeRecord, before).text, VersionText(record, content).text);
                     record.added = diff.Added();
                     record.removed = diff.Removed();
                     break;
@@ -29,7 +28,8 @@ KeptVersion KeepVersion(const VersionJob& job, std::string_view event, std::stri
                 case VersionRead::Damaged:
                     kept.damaged.push_back(job.folder + "/" + Format("%06d.version", previous));
                     break;
-                case VersionRead::Missing: break;  // removed meanwhile: nothing to count against
+                case VersionRead::Missing:
+                    break;  // removed meanwhile: nothing to count against
             }
         }
     }
