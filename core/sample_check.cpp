@@ -81,7 +81,8 @@ bool CSampleCheck::Begin() {
         done_.store(true, std::memory_order_release);
         return true;
     }
-    if (object_->length > kThreadThreshold) {
+    const bool versions = versionJob_ && versionJob_->limits.kept > 0;
+    if (object_->length > (versions ? kVersionThreadThreshold : kThreadThreshold)) {
         try {
             thread_ = std::thread([this] {
                 SetLowestThreadPriority();

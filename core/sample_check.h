@@ -56,6 +56,10 @@ class CSampleCheck {
     // Contents longer than this are checked on a thread of the check's own; shorter ones take a
     // few milliseconds and are checked at once.
     static constexpr std::int64_t kThreadThreshold = std::int64_t{1} << 20;
+    // With versions kept, a change costs far more than the comparison (the content read as
+    // text and compared line by line with the version before), so smaller contents go to the
+    // check's thread too.
+    static constexpr std::int64_t kVersionThreadThreshold = std::int64_t{64} << 10;
 
     // Opens the object at `objectPath` now.
     CSampleCheck(std::string objectPath, std::string samplePath);
