@@ -341,5 +341,38 @@ TEST_F(VersionRunTest, RemoveAndCleanupCacheTakeOnlyTheirOwn) {
     EXPECT_EQ(Numbers(*b), std::vector<std::int32_t>{1});
 }
 
+TEST_F(VersionRunTest, ARestoredTaskKnowsItsVersionsAndANewOneStartsAfresh) {
+    const std::string path = dir_ / "kept.txt";
+    PutFile(path, "one\n", now_.ToUnixTime());
+    MonitorTaskPtr task = AddTask("Kept", path, 1);
+    RunOnce(*task);
+    PutFile(path, "two\n", now_.ToUnixTime() + 1);
+    RunOnce(*task);
+    EXPECT_TRUE(task->SetViewedVersion(1));
+
+    const auto sameFiles = [&] {
+        MonitorTaskPtr copy = CMonitorTask::Create();
+        copy->SetName("Copy");
+        copy->SetString(task::kUri, path);
+        copy->SetInt(task::kDownload, 1);
+        copy->SetString(task::kSamplePath, task->GetSamplePath());
+        copy->SetString(task::kInfoPath, task->GetInfoPath());
+        return copy;
+    };
+    MonitorTaskPtr restored = sameFiles();
+    ASSERT_TRUE(restored->Prepare(false));
+    EXPECT_EQ(restored->GetNewestVersion(), 2);
+    EXPECT_EQ(restored->GetViewedVersion(), 1);
+    EXPECT_TRUE(restored->HasUnseenChanges());
+    restored->ReleaseLog();
+
+    MonitorTaskPtr created = sameFiles();
+    ASSERT_TRUE(created->Prepare(true));
+    EXPECT_FALSE(fs::exists(task->GetVersionFolder()));
+    EXPECT_EQ(created->GetNewestVersion(), 0);
+    EXPECT_EQ(created->GetViewedVersion(), 0);
+    created->ReleaseLog();
+}
+
 }  // namespace
 }  // namespace tellweir::testing
