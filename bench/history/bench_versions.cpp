@@ -29,10 +29,11 @@ constexpr std::size_t kPageBytes = 1'000'000;  // under 1 MiB: the run checks it
 const std::vector<std::string>& Words() {
     static const std::vector<std::string> words = [] {
         std::vector<std::string> list;
-        const char* roots[] = {"price", "offer", "stock", "delivery", "colour", "model", "size",
-                               "review", "warranty", "battery", "screen", "weight", "store",
-                               "order", "season", "garden", "kitchen", "travel", "winter",
-                               "summer", "classic", "modern", "compact", "family", "premium"};
+        const char* roots[] = {"price",   "offer",   "stock",   "delivery", "colour",
+                               "model",   "size",    "review",  "warranty", "battery",
+                               "screen",  "weight",  "store",   "order",    "season",
+                               "garden",  "kitchen", "travel",  "winter",   "summer",
+                               "classic", "modern",  "compact", "family",   "premium"};
         const char* ends[] = {"", "s", "ed", "ing", "er", "ly", "al", "ion"};
         for (const char* root : roots)
             for (const char* end : ends)
@@ -54,8 +55,8 @@ std::string Line(std::mt19937& random, bool html) {
         line += words[random() % words.size()];
     }
     if (html)
-        line += "</td><td class=\"price\">" + std::to_string(random() % 10000 / 100.0).substr(0, 5) +
-                " &euro;</td></tr>";
+        line += "</td><td class=\"price\">" +
+                std::to_string(random() % 10000 / 100.0).substr(0, 5) + " &euro;</td></tr>";
     else
         line += ", " + std::to_string(random() % 1000) + ".";
     return line + "\n";
@@ -91,7 +92,9 @@ std::string Page(bool html, unsigned version) {
     const std::vector<std::string> base = Lines(kPageBytes, html, 1);
     std::string page = Join(version == 0 ? base : Changed(base, html, version));
     page.resize(kPageBytes, '\n');
-    if (html) page = "<html><body><table>\n" + page.substr(0, kPageBytes - 40) + "</table></body></html>\n";
+    if (html)
+        page =
+            "<html><body><table>\n" + page.substr(0, kPageBytes - 40) + "</table></body></html>\n";
     return page;
 }
 
@@ -139,7 +142,11 @@ void BM_ChangedPageRun(benchmark::State& state) {
     fs::remove_all(folder);
 }
 // Process CPU: the check's thread counts too.
-BENCHMARK(BM_ChangedPageRun)->Arg(0)->Arg(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChangedPageRun)
+    ->Arg(0)
+    ->Arg(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The parts of keeping a version of a changed 1 MB page: storing it (compression and the file),
 // reading the version before back, and counting the lines (both read as text, then compared).
@@ -169,8 +176,8 @@ void BM_CountLines(benchmark::State& state) {
     VersionRecord record;
     record.name = "page.html";
     for (auto _ : state) {
-        const CTextDiff diff = CTextDiff::Compare(VersionText(record, before).text,
-                                                  VersionText(record, after).text);
+        const CTextDiff diff =
+            CTextDiff::Compare(VersionText(record, before).text, VersionText(record, after).text);
         benchmark::DoNotOptimize(diff.Added());
     }
 }
@@ -199,9 +206,7 @@ void BM_ZstdLevel(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(bytes);
     state.counters["ratio"] = static_cast<double>(page.size()) / static_cast<double>(bytes);
 }
-BENCHMARK(BM_ZstdLevel)
-    ->ArgsProduct({{1, 3, 6, 9, 12, 19}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZstdLevel)->ArgsProduct({{1, 3, 6, 9, 12, 19}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // Ten versions of a 1 MB text page, each with 1% of its lines changed, kept by the store: the
 // bytes their files take in all.

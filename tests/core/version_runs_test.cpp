@@ -128,7 +128,7 @@ TEST_F(VersionRunTest, EachChangeIsKeptAndItsTextShowsIt) {
     fs::create_directories(dir_ / "www/latin");
     const std::string http = "http://127.0.0.1:" + std::to_string(nginx.port);
     std::time_t modified = now_.ToUnixTime();
-    const auto file = [&modified](std::string path) {
+    const auto file = [&modified](const std::string& path) {
         return [path, &modified](std::string_view content) { PutFile(path, content, ++modified); };
     };
     const std::string page =
