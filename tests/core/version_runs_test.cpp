@@ -319,6 +319,21 @@ TEST_F(VersionRunTest, DamagedVersionIsToldOnceAndTheNextRunKeeps) {
     EXPECT_TRUE(Contains(log, "Version 3 kept: 1 line added, 1 removed.")) << log;
 }
 
+TEST_F(VersionRunTest, AVersionNotKeptIsOneLineNotAnError) {
+    const std::string path = dir_ / "blocked.txt";
+    PutFile(path, "one\n", now_.ToUnixTime());
+    MonitorTaskPtr task = AddTask("Blocked", path, 1);
+    // A file where the versions folder would go: nothing can be kept there.
+    fs::create_directories(fs::path(task->GetVersionFolder()).parent_path());
+    WriteAll(task->GetVersionFolder(), "in the way");
+    const std::string log = RunOnce(*task);
+    EXPECT_TRUE(Contains(log, "E:\tNo version was kept: cannot open the versions folder")) << log;
+    EXPECT_EQ(RaisedEvents(log), (Events{"OK", "Local File Exists"})) << log;
+    EXPECT_TRUE(Contains(log, "Sample file created")) << log;  // the run went on
+    EXPECT_EQ(task->GetRunChange().version, 0);
+    EXPECT_EQ(task->GetNewestVersion(), 0);
+}
+
 TEST_F(VersionRunTest, RemoveAndCleanupCacheTakeOnlyTheirOwn) {
     std::time_t modified = now_.ToUnixTime();
     PutFile(dir_ / "a.txt", "a", modified);
