@@ -20,6 +20,8 @@
 namespace tellweir {
 
 class CMonitorTask;
+struct KeptVersion;
+struct VersionJob;
 
 // The file a run compares (a local file, or the copy a download left), opened for reading
 // without waiting on anything that is not a regular file, with its length and file times as
@@ -54,6 +56,10 @@ class CSampleCheck {
     // Contents longer than this are checked on a thread of the check's own; shorter ones take a
     // few milliseconds and are checked at once.
     static constexpr std::int64_t kThreadThreshold = std::int64_t{1} << 20;
+    // With versions kept, a change costs far more than the comparison (the content read as
+    // text and compared line by line with the version before), so smaller contents go to the
+    // check's thread too.
+    static constexpr std::int64_t kVersionThreadThreshold = std::int64_t{64} << 10;
 
     // Opens the object at `objectPath` now.
     CSampleCheck(std::string objectPath, std::string samplePath);
@@ -64,6 +70,13 @@ class CSampleCheck {
     ~CSampleCheck();  // Cancel
 
     WatchedObject& Object() { return *object_; }
+
+    // Keeps a version of the content when the check creates the first sample ("First Time") or
+    // finds a change ("Content Changed"), on the check's thread when it has one. Before Begin.
+    void KeepVersions(std::unique_ptr<VersionJob> job);
+    // What keeping a version found; null when the check kept none and was not asked to.
+    // Only for a check that has finished (Done).
+    const KeptVersion* Version() const { return version_.get(); }
 
     // Starts the check: at once for a short content, else on a thread of its own (or here when
     // no thread can be made). An object that did not open is not checked. True when the check
@@ -102,11 +115,15 @@ class CSampleCheck {
     [[nodiscard]] TransferResult WriteSample();
     // Gives the open file the object's access and last write times.
     void CopyTimesTo(int fd) const;
+    // Reads the object's content and keeps it as a version with `event`, when asked to.
+    void KeepContent(std::string_view event);
 
     std::unique_ptr<WatchedObject> object_;
     const std::string samplePath_;
     std::vector<Note> notes_;
     ContentChanges changes_;
+    std::unique_ptr<VersionJob> versionJob_;
+    std::unique_ptr<KeptVersion> version_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> done_{false};
     std::thread thread_;
