@@ -29,8 +29,8 @@ struct WordSpan {
 
 // A run of Lines() shown together: the changes and up to `context` same lines around them.
 struct DiffHunk {
-    std::int32_t first = 0;  // index in Lines()
-    std::int32_t count = 0;  // lines of Lines() in the hunk
+    std::int32_t first = 0;                   // index in Lines()
+    std::int32_t count = 0;                   // lines of Lines() in the hunk
     std::int32_t oldStart = 0, oldCount = 0;  // as "@@ -oldStart,oldCount ..." writes them
     std::int32_t newStart = 0, newCount = 0;
 };
