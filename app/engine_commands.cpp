@@ -10,6 +10,7 @@
 #include "base/text_format.h"
 #include "core/task_properties.h"
 #include "core/task_schedule.h"
+#include "history/version_store.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "url/url_mask.h"
@@ -172,8 +173,10 @@ MonitorTaskPtr MarkViewedIn(CMonitorEngine& engine, const ProgramOptions& option
         reply.status = 2;
         return nullptr;
     }
-    const std::int32_t number =
-        VersionToMark(options, task->GetName(), task->GetNewestVersion(), reply);
+    // The folder's own newest: a version kept since the task was loaded counts too.
+    const std::string folder = task->GetVersionFolder();
+    const std::int32_t newest = folder.empty() ? 0 : CVersionStore(folder).NewestNumber();
+    const std::int32_t number = VersionToMark(options, task->GetName(), newest, reply);
     if (number > 0 && !task->SetViewedVersion(number)) {
         reply.err += "tellweir: cannot mark version " + std::to_string(number) + " of \"" +
                      task->GetName() + "\" as viewed\n";

@@ -95,8 +95,7 @@ std::int32_t UnseenFrom(const std::vector<VersionRecord>& versions, std::int32_t
     return VersionBefore(versions, viewed + 1);
 }
 
-ControlReply TextReply(std::int32_t number, std::string_view taskName,
-                       const CVersionStore& store) {
+ControlReply TextReply(std::int32_t number, std::string_view taskName, const CVersionStore& store) {
     std::string content;
     VersionRecord record;
     switch (store.Read(number, content, &record)) {
@@ -195,11 +194,11 @@ ControlReply DiffReply(const ProgramOptions& options, std::string_view taskName,
         case VersionCompare::Ok:
             break;
         case VersionCompare::NoSuchVersion:
-            return refuse("version " + std::to_string(from) + " or " + std::to_string(to) +
-                          " of " + Quoted(taskName) + " has gone");
+            return refuse("version " + std::to_string(from) + " or " + std::to_string(to) + " of " +
+                          Quoted(taskName) + " has gone");
         case VersionCompare::Damaged:
-            return refuse("version " + std::to_string(from) + " or " + std::to_string(to) +
-                          " of " + Quoted(taskName) + " is damaged and cannot be read");
+            return refuse("version " + std::to_string(from) + " or " + std::to_string(to) + " of " +
+                          Quoted(taskName) + " is damaged and cannot be read");
     }
     ControlReply reply;
     reply.err = std::move(skipped);
@@ -217,8 +216,8 @@ std::int32_t VersionToMark(const ProgramOptions& options, std::string_view taskN
                            std::int32_t newest, ControlReply& reply) {
     const std::int32_t number = options.toVersion.value_or(newest);
     if (number <= newest) return number;
-    reply.err += "tellweir: " + Quoted(taskName) + " has no version " + std::to_string(number) +
-                 "\n";
+    reply.err +=
+        "tellweir: " + Quoted(taskName) + " has no version " + std::to_string(number) + "\n";
     reply.status = 2;
     return 0;
 }

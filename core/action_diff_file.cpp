@@ -28,8 +28,7 @@ constexpr const char* kSuffix = ".diff";
 bool PrivateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::geteuid())
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
         return false;
     return (info.st_mode & 07777) == 0700 || ::chmod(path.c_str(), 0700) == 0;
 }
@@ -110,10 +109,10 @@ std::shared_ptr<const CActionDiffFile> CActionDiffFile::Write(std::string_view t
     }
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = folder + "/" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++counter) + kSuffix;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              0600);
+        const std::string path =
+            folder + "/" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + kSuffix;
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;  // left by an earlier process of this id
         if (fd < 0) {
             error = "cannot create \"" + path + "\": " + std::strerror(errno);

@@ -22,8 +22,7 @@ void AppendRange(std::string& out, std::int32_t start, std::int32_t count) {
 std::vector<DiffHunk> CTextDiff::Hunks(int context) const {
     std::vector<DiffHunk> hunks;
     const auto size = static_cast<std::int32_t>(lines_.size());
-    if (size == 0 || (context >= 0 && Equal()))
-        return hunks;
+    if (size == 0 || (context >= 0 && Equal())) return hunks;
 
     // Counts of old and new lines before an index, carried forward as the hunks are found.
     std::int32_t at = 0, oldBefore = 0, newBefore = 0;
@@ -69,11 +68,11 @@ std::vector<DiffHunk> CTextDiff::Hunks(int context) const {
         std::int32_t end = changeEnd(change);
         for (;;) {
             const std::int32_t next = nextChange(end);
-            if (next >= size || next - end > joinGap)
-                break;
+            if (next >= size || next - end > joinGap) break;
             end = changeEnd(next);
         }
-        const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(size, std::int64_t{end} + context));
+        const auto last =
+            static_cast<std::int32_t>(std::min<std::int64_t>(size, std::int64_t{end} + context));
         addHunk(first, last);
         change = nextChange(last);
     }
@@ -83,8 +82,7 @@ std::vector<DiffHunk> CTextDiff::Hunks(int context) const {
 std::string FormatUnifiedDiff(const CTextDiff& diff, std::string_view oldLabel,
                               std::string_view newLabel, int context) {
     std::string out;
-    if (diff.Equal())
-        return out;
+    if (diff.Equal()) return out;
     out.append("--- ").append(oldLabel).append("\n+++ ").append(newLabel).append("\n");
     const std::int32_t lastOld = diff.OldLineCount() - 1, lastNew = diff.NewLineCount() - 1;
     const auto& lines = diff.Lines();
@@ -98,23 +96,22 @@ std::string FormatUnifiedDiff(const CTextDiff& diff, std::string_view oldLabel,
             const DiffLine& line = lines[static_cast<std::size_t>(i)];
             bool missingNewline = false;
             switch (line.op) {
-            case LineOp::Same:
-                out += ' ';
-                // A same line is the last of both texts or of neither.
-                missingNewline = line.oldLine == lastOld && diff.OldMissingNewline();
-                break;
-            case LineOp::Removed:
-                out += '-';
-                missingNewline = line.oldLine == lastOld && diff.OldMissingNewline();
-                break;
-            case LineOp::Added:
-                out += '+';
-                missingNewline = line.newLine == lastNew && diff.NewMissingNewline();
-                break;
+                case LineOp::Same:
+                    out += ' ';
+                    // A same line is the last of both texts or of neither.
+                    missingNewline = line.oldLine == lastOld && diff.OldMissingNewline();
+                    break;
+                case LineOp::Removed:
+                    out += '-';
+                    missingNewline = line.oldLine == lastOld && diff.OldMissingNewline();
+                    break;
+                case LineOp::Added:
+                    out += '+';
+                    missingNewline = line.newLine == lastNew && diff.NewMissingNewline();
+                    break;
             }
             out.append(diff.Text(line)).append("\n");
-            if (missingNewline)
-                out += "\\ No newline at end of file\n";
+            if (missingNewline) out += "\\ No newline at end of file\n";
         }
     }
     return out;
@@ -126,10 +123,8 @@ std::string ChangeSummaryText(std::int32_t added, std::int32_t removed) {
     };
     if (added > 0 && removed > 0)
         return lines(added) + " added, " + std::to_string(removed) + " removed";
-    if (added > 0)
-        return lines(added) + " added";
-    if (removed > 0)
-        return lines(removed) + " removed";
+    if (added > 0) return lines(added) + " added";
+    if (removed > 0) return lines(removed) + " removed";
     return "No lines changed";
 }
 

@@ -24,8 +24,7 @@ TokenClass ClassOf(unsigned char c) {
     if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
         c >= 0x80)
         return TokenClass::Word;
-    if (c == ' ' || c == '\t')
-        return TokenClass::Space;
+    if (c == ' ' || c == '\t') return TokenClass::Space;
     return TokenClass::Other;
 }
 
@@ -55,11 +54,9 @@ std::string_view TokenText(std::string_view line, Token token) {
 
 std::vector<WordSpan> CTextDiff::ChangedWords(std::int32_t index) const {
     std::vector<WordSpan> spans;
-    if (index < 0 || static_cast<std::size_t>(index) >= lines_.size())
-        return spans;
+    if (index < 0 || static_cast<std::size_t>(index) >= lines_.size()) return spans;
     const DiffLine& line = lines_[static_cast<std::size_t>(index)];
-    if (line.partner < 0)
-        return spans;
+    if (line.partner < 0) return spans;
     const std::string_view mine = Text(line);
     const std::string_view other = Text(lines_[static_cast<std::size_t>(line.partner)]);
     const std::vector<Token> a = Tokenize(mine), b = Tokenize(other);
@@ -74,8 +71,7 @@ std::vector<WordSpan> CTextDiff::ChangedWords(std::int32_t index) const {
            TokenText(mine, a[a.size() - 1 - tail]) == TokenText(other, b[b.size() - 1 - tail]))
         ++tail;
     const std::size_t n = a.size() - head - tail, m = b.size() - head - tail;
-    if (n == 0)
-        return spans;  // this side only lacks what the other inserted
+    if (n == 0) return spans;  // this side only lacks what the other inserted
 
     std::vector<char> changed(n, 1);
     if (m > 0 && (n + 1) * (m + 1) <= kMaxTableCells) {
@@ -104,8 +100,7 @@ std::vector<WordSpan> CTextDiff::ChangedWords(std::int32_t index) const {
 
     // Neighbouring changed tokens, and those only spaces apart, make one span.
     for (std::size_t i = 0; i < n; ++i) {
-        if (!changed[i])
-            continue;
+        if (!changed[i]) continue;
         const Token token = a[head + i];
         if (!spans.empty()) {
             bool onlySpaces = true;

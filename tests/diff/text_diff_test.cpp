@@ -40,8 +40,7 @@ std::string Numbered(int first, int last) {
 }
 
 TEST(TextDiff, UnifiedFormatMatchesGnuDiff) {
-    if (testing::FindProgram("diff").empty())
-        GTEST_SKIP() << "GNU diff is not installed";
+    if (testing::FindProgram("diff").empty()) GTEST_SKIP() << "GNU diff is not installed";
     const std::string twenty = Numbered(1, 20);
     struct Case {
         const char* name;
@@ -60,8 +59,10 @@ TEST(TextDiff, UnifiedFormatMatchesGnuDiff) {
          Numbered(1, 4) + "a\n" + Numbered(6, 30) + "b\n" + Numbered(32, 55) + "c\n" +
              Numbered(57, 60)},
         // Six same lines between two changes join them at three lines of context, seven do not.
-        {"hunks joined", twenty, Numbered(1, 4) + "a\n" + Numbered(6, 11) + "b\n" + Numbered(13, 20)},
-        {"hunks apart", twenty, Numbered(1, 4) + "a\n" + Numbered(6, 12) + "b\n" + Numbered(14, 20)},
+        {"hunks joined", twenty,
+         Numbered(1, 4) + "a\n" + Numbered(6, 11) + "b\n" + Numbered(13, 20)},
+        {"hunks apart", twenty,
+         Numbered(1, 4) + "a\n" + Numbered(6, 12) + "b\n" + Numbered(14, 20)},
         {"hunks joined at one line of context", twenty,
          Numbered(1, 4) + "a\n" + Numbered(6, 7) + "b\n" + Numbered(9, 20), 1},
         {"old without newline at end", "a\nb\nc", "a\nb\nd\n"},
@@ -85,18 +86,27 @@ TEST(TextDiff, UnifiedFormatMatchesGnuDiff) {
 }
 
 TEST(TextDiff, ScatteredEditsMatchGnuDiff) {
-    if (testing::FindProgram("diff").empty())
-        GTEST_SKIP() << "GNU diff is not installed";
+    if (testing::FindProgram("diff").empty()) GTEST_SKIP() << "GNU diff is not installed";
     // Unique lines with edits of every kind at random places; a fixed seed keeps it repeatable.
     std::mt19937 random(23);
     std::string oldText, newText;
     for (int i = 0; i < 3000; ++i) {
         const std::string line = "line " + std::to_string(i) + "\n";
         switch (random() % 40) {
-        case 0: oldText += line; break;                                  // removed
-        case 1: newText += "new " + std::to_string(i) + "\n"; break;     // added
-        case 2: oldText += line; newText += "changed " + line; break;    // changed
-        default: oldText += line; newText += line; break;
+            case 0:
+                oldText += line;
+                break;  // removed
+            case 1:
+                newText += "new " + std::to_string(i) + "\n";
+                break;  // added
+            case 2:
+                oldText += line;
+                newText += "changed " + line;
+                break;  // changed
+            default:
+                oldText += line;
+                newText += line;
+                break;
         }
     }
     TempDir dir("diff");

@@ -162,7 +162,8 @@ TEST_F(VersionStoreTest, DamagedFileIsSkippedNeverEmpty) {
         {"empty", [](const std::string&) { return std::string(); }},
         {"garbage", [](const std::string& file) { return std::string(file.size(), '\x5a'); }},
         {"wrong magic", [](const std::string& file) { return "Other" + file.substr(5); }},
-        {"newer format", [](const std::string& file) { return "Tellweir version 9" + file.substr(18); }},
+        {"newer format",
+         [](const std::string& file) { return "Tellweir version 9" + file.substr(18); }},
         {"byte flipped in the content",
          [](const std::string& file) {
              std::string copy = file;
@@ -181,8 +182,8 @@ TEST_F(VersionStoreTest, DamagedFileIsSkippedNeverEmpty) {
         WriteAll(path, c.damage(ReadAll(path)));
 
         std::vector<std::string> damaged;
-        const std::vector<std::int32_t> listed = c.listed ? std::vector<std::int32_t>{1, 2, 3}
-                                                           : std::vector<std::int32_t>{1, 3};
+        const std::vector<std::int32_t> listed =
+            c.listed ? std::vector<std::int32_t>{1, 2, 3} : std::vector<std::int32_t>{1, 3};
         EXPECT_EQ(Numbers(store_), listed);
         store_.List(&damaged);
         EXPECT_EQ(damaged.size(), c.listed ? 0U : 1U);
