@@ -133,8 +133,9 @@ TEST_F(VersionCommandsTest, DiffChoosesThePairAndSaysHowItEnded) {
     // The older version named, the newer the newest.
     const ControlReply fromFirst = Diff({"--from", "1"});
     EXPECT_EQ(fromFirst.status, 0);
-    EXPECT_TRUE(fromFirst.out.starts_with("--- Page version 1\t2026-12-01 10:00:00\n+++ Page "
-                                          "version 3\t"))
+    EXPECT_TRUE(
+        fromFirst.out.starts_with("--- Page version 1\t2026-12-01 10:00:00\n+++ Page "
+                                  "version 3\t"))
         << fromFirst.out;
 }
 
@@ -164,9 +165,8 @@ TEST_F(VersionCommandsTest, DamagedVersionsAreSaidNotTakenForEmpty) {
     Damage(1, [](std::string file) { return file.substr(0, 20); });
     const ControlReply history = HistoryReply("Page", store_);
     EXPECT_EQ(history.status, 1);
-    EXPECT_EQ(history.err,
-              "tellweir: skipped the damaged version file \"" + store_.Folder() +
-                  "/000001.version\"\n");
+    EXPECT_EQ(history.err, "tellweir: skipped the damaged version file \"" + store_.Folder() +
+                               "/000001.version\"\n");
     EXPECT_EQ(history.out.find("First Time"), std::string::npos) << history.out;
     EXPECT_NE(history.out.find("      3  "), std::string::npos) << history.out;
     EXPECT_EQ(Diff({"--text", "1"}).status, 2);
@@ -237,8 +237,9 @@ TEST(VersionCommandLine, WorksWithAndWithoutARunningInstance) {
         }
 
         EXPECT_EQ(home.Run({"--history", "page"}, output), 0) << output;
-        EXPECT_NE(output.find("      3  2026-12-01 10:10:00  Content Changed    25     +1       -1\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            output.find("      3  2026-12-01 10:10:00  Content Changed    25     +1       -1\n"),
+            std::string::npos)
             << output;
         EXPECT_EQ(home.Run({"--diff", "PAGE"}, output), 0);
         EXPECT_EQ(output, kDiff2To3);
