@@ -85,9 +85,9 @@ bool WriteAll(int fd, std::string_view text) {
 }  // namespace
 
 std::string ActionDiffFolder() {
-    if (const std::string runtime = RuntimeFolder(); !runtime.empty() && PrivateFolder(runtime))
+    if (std::string runtime = RuntimeFolder(); !runtime.empty() && PrivateFolder(runtime))
         return runtime;
-    if (const std::string cache = CacheDiffFolder(); !cache.empty()) {
+    if (std::string cache = CacheDiffFolder(); !cache.empty()) {
         const std::string parent = cache.substr(0, cache.rfind('/'));
         if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) return {};
         if (PrivateFolder(cache)) return cache;

@@ -37,8 +37,8 @@ std::function<std::shared_ptr<const CActionDiffFile>()> RunDiffWriter(std::strin
         bool tried = false;
         std::shared_ptr<const CActionDiffFile> file;
     };
-    auto written = std::make_shared<Written>();
-    return [=]() {
+    return [written = std::make_shared<Written>(), folder = std::move(folder),
+            taskName = std::move(taskName), version, log = std::move(log)]() {
         if (written->tried) return written->file;
         written->tried = true;
         std::string error;

@@ -162,7 +162,7 @@ TEST_F(VersionCommandsTest, UnseenRunsFromTheViewedToTheNewest) {
 // mistake (2), never an empty text.
 TEST_F(VersionCommandsTest, DamagedVersionsAreSaidNotTakenForEmpty) {
     KeepThree(store_);
-    Damage(1, [](std::string file) { return file.substr(0, 20); });
+    Damage(1, [](const std::string& file) { return file.substr(0, 20); });
     const ControlReply history = HistoryReply("Page", store_);
     EXPECT_EQ(history.status, 1);
     EXPECT_EQ(history.err, "tellweir: skipped the damaged version file \"" + store_.Folder() +
