@@ -135,6 +135,18 @@ void WriteKeptInfo(CMonitorTask& task, const std::string& infoPath, const std::s
     }
 }
 
+// The event a file-information version is kept with: new content when the size, content type
+// or E-Tag changed, else the first change raised; -1 when nothing changed.
+int InformationEvent(const ChangeFlags& changed) {
+    if (changed.content) return kEventContentChanged;
+    if (changed.timeCreated) return kEventTimeCreatedChanged;
+    if (changed.timeModified) return kEventTimeModifiedChanged;
+    if (changed.contentType) return kEventContentTypeChanged;
+    if (changed.etag) return kEventETagChanged;
+    if (changed.size) return kEventSizeChanged;
+    return -1;
+}
+
 void RaiseChangeEvents(CMonitorTask& task, const ChangeFlags& changed) {
     if (changed.timeCreated) task.HandleEvent(kEventTimeCreatedChanged);
     if (changed.timeModified) task.HandleEvent(kEventTimeModifiedChanged);
@@ -173,6 +185,7 @@ void CMonitorTask::CompareWithKept() {
     } else {
         if (!check) {
             check = std::make_unique<CSampleCheck>(std::move(own), GetSamplePath());
+            AttachVersionJob(*check);
             check->Run();
         }
         const ContentChanges found = check->Report(*this);
@@ -183,6 +196,13 @@ void CMonitorTask::CompareWithKept() {
 
     WriteKeptInfo(*this, infoPath, uri, current, infoMode ? &kept : nullptr);
     RaiseChangeEvents(*this, changed);
+    if (infoMode) {
+        const bool first = kept.state == KeptInfoFile::State::Missing;
+        const int event = first ? kEventFirstTime : InformationEvent(changed);
+        if (event >= 0) KeepInformation(current, EventDisplayName(event));
+    } else if (check && check->Version()) {
+        NoteVersion(*check->Version());
+    }
 }
 
 }  // namespace tellweir

@@ -15,6 +15,7 @@
 #include "base/date_time.h"
 #include "core/task_schedule.h"
 #include "core/transfer_link.h"
+#include "history/version_store.h"
 #include "log/log_registry.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
@@ -178,7 +179,19 @@ void CMonitorEngine::RemoveStoppedTransfers() {
 }
 
 void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
-    Lock lock(lock_);
+    std::vector<std::string> versionFolders;
+    {
+        Lock lock(lock_);
+        DeleteTasksLocked(tasks, versionFolders);
+    }
+    // Up to "Versions Kept" files each: deleted without the engine lock. Each task's run was
+    // stopped above, so nothing writes there any more.
+    for (const std::string& folder : versionFolders)
+        CVersionStore(folder).RemoveAll();
+}
+
+void CMonitorEngine::DeleteTasksLocked(const std::vector<MonitorTaskPtr>& tasks,
+                                       std::vector<std::string>& versionFolders) {
     std::vector<std::int32_t> ids;
     for (const MonitorTaskPtr& task : tasks) {
         const std::int32_t index = task->GetListIndex();
@@ -187,6 +200,8 @@ void CMonitorEngine::DeleteTasks(const std::vector<MonitorTaskPtr>& tasks) {
             continue;  // not (or no longer) in the list
         { const auto wait = task->LockTask(); }
         task->StopRun(ids);
+        if (std::string folder = task->GetVersionFolder(); !folder.empty())
+            versionFolders.push_back(std::move(folder));
         if (ItemLogPtr log = task->GetLog()) log->Write(kLevelStatus, "Monitor task deleted.");
         task->ReleaseLog();
         task->SetWakeQueue(nullptr);
@@ -331,16 +346,20 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
     // takes it only to be checked against the tasks listed then, so that a task added during the
     // walk keeps its files and the windows and the engine pass never wait long for the lock.
     std::set<std::string> keep;
-    std::uint64_t keptFor = 0;  // the list change `keep` was made for
+    std::set<std::string> keepFolders;  // versions folders: every file in them stays
+    std::uint64_t keptFor = 0;          // the list change `keep` was made for
     bool kept = false;
     const auto keepLocked = [&] {
         if (kept && keptFor == listChanges_) return;
         keep.clear();
+        keepFolders.clear();
         for (const MonitorTaskPtr& task : tasks_) {
             if (task->GetUri().starts_with("<null")) continue;
             for (const std::string& path :
                  {task->GetObjectPath(), task->GetSamplePath(), task->GetInfoPath()})
                 if (!path.empty()) keep.insert(path);
+            if (std::string folder = task->GetVersionFolder(); !folder.empty())
+                keepFolders.insert(std::move(folder));
         }
         keptFor = listChanges_;
         kept = true;
@@ -375,8 +394,9 @@ CacheCleanupResult CMonitorEngine::CleanupCache() {
             {
                 Lock lock(lock_);
                 keepLocked();
+                const bool versionsKept = keepFolders.contains(directory);
                 for (std::size_t i = start; i < end; ++i)
-                    keepIt[i - start] = keep.contains(found[i].path);
+                    keepIt[i - start] = versionsKept || keep.contains(found[i].path);
             }
             for (std::size_t i = start; i < end; ++i) {
                 const std::string& path = found[i].path;

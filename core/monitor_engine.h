@@ -100,6 +100,7 @@ class CMonitorEngine final : public CThreadObject {
     QueueFileReport GetQueueReport() const;
     // True when the task was accepted: a non-empty, unique name and a usable URI.
     bool AddTask(CMonitorTask& task);
+    // Takes the tasks out of the list, stops their runs and deletes the versions they kept.
     void DeleteTasks(const std::vector<MonitorTaskPtr>& tasks);
     void DeleteAllTasks();
     void ResumeTasks(const std::vector<MonitorTaskPtr>& tasks);
@@ -121,6 +122,10 @@ class CMonitorEngine final : public CThreadObject {
     using Lock = std::unique_lock<std::recursive_mutex>;
     void NotifyEngineThread(bool running);
     void DeleteAllTasksLocked();
+    // Takes the tasks out of the list; their versions folders, to be deleted without the lock,
+    // go to `versionFolders`.
+    void DeleteTasksLocked(const std::vector<MonitorTaskPtr>& tasks,
+                           std::vector<std::string>& versionFolders);
     void ReindexLocked();
     bool NameExistsLocked(std::string_view name) const;
     // Renames a task whose name is taken; true when its name is then free.

@@ -29,6 +29,8 @@ namespace tellweir {
 class CSampleCheck;
 class CWakeQueue;
 class ITransferLink;
+struct KeptVersion;
+struct VersionJob;
 
 enum class TaskState : std::int32_t { New = 0, Idle = 1, Waiting = 2, Working = 3 };
 
@@ -193,6 +195,15 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     bool BeginSampleCheck();
     // Stops and forgets the content check of a run, if one is under way.
     void CancelSampleCheck();
+    // What the run needs to keep a version off the engine thread; null when the task keeps
+    // none (no sample path, or the run was stopped).
+    std::unique_ptr<VersionJob> MakeVersionJob(bool information) const;
+    // Asks the run's content check to keep a version when the task keeps them.
+    void AttachVersionJob(CSampleCheck& check) const;
+    // Keeps the file-information record `found` (INFO table values) as a version with `event`.
+    void KeepInformation(const CPropertySet& found, std::string_view event);
+    // Writes what keeping a version found into the log and the run's properties.
+    void NoteVersion(const KeptVersion& kept);
     // Recomputes the wake second and tells the wake queue when it changed.
     void UpdateWake();
 
@@ -208,6 +219,8 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     // The run's whole-content check, from the poll that began it to the comparison that reports
     // it; a large content is checked on the check's own thread meanwhile.
     std::unique_ptr<CSampleCheck> sampleCheck_;
+    // Damaged version files already told in the log, so that each is told once.
+    std::unordered_set<std::string> damageTold_;
     CWakeQueue* wakeQueue_ = nullptr;
     std::atomic<std::int64_t> wakeSecond_;
 };

@@ -4,12 +4,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <system_error>
 
+#include "base/byte_count.h"
 #include "base/text_format.h"
 #include "core/event_table.h"
 #include "core/info_file.h"
 #include "core/monitor_task.h"
+#include "core/version_keeping.h"
 #include "log/log.h"
 #include "log/status_message.h"
 #include "transfer/file_path.h"
@@ -64,6 +70,10 @@ CSampleCheck::CSampleCheck(std::unique_ptr<WatchedObject> object, std::string sa
 
 CSampleCheck::~CSampleCheck() {
     Cancel();
+}
+
+void CSampleCheck::KeepVersions(std::unique_ptr<VersionJob> job) {
+    versionJob_ = std::move(job);
 }
 
 bool CSampleCheck::Begin() {
@@ -140,6 +150,7 @@ void CSampleCheck::CreateSample() {
         return;
     }
     Record(Format("Sample file created: \"%s\" from \"%s\".", samplePath_, object_->path));
+    KeepContent(EventDisplayName(kEventFirstTime));
 }
 
 // Compares the object with the existing sample and, when it changed, writes the sample anew; an
@@ -177,6 +188,41 @@ void CSampleCheck::UpdateSample() {
     const TransferResult written = WriteSample();
     if (written == result::kStopped) return;
     if (written != result::kOk) Fail("Error on creating sample copy of monitored object.");
+    // The change is kept even when the sample could not be: the content read is whole.
+    KeepContent(EventDisplayName(kEventContentChanged));
+}
+
+void CSampleCheck::KeepContent(std::string_view event) {
+    if (!versionJob_ || stop_.load()) return;
+    auto kept = std::make_unique<KeptVersion>();
+    const std::int64_t length = object_->length;
+    if (versionJob_->limits.kept <= 0) {
+        *kept = KeepVersion(*versionJob_, event, {});
+    } else if (length > kMaxVersionContent) {
+        kept->error = Format("Version not kept: the content (%s) is larger than %s.",
+                             FormatShortSize(length), FormatShortSize(kMaxVersionContent));
+    } else {
+        // Read from the open object, the one compared, in blocks so that a stop is felt.
+        std::string content(static_cast<std::size_t>(length), '\0');
+        constexpr std::size_t kBlock = std::size_t{1} << 20;
+        std::size_t done = 0;
+        while (done < content.size()) {
+            if (stop_.load()) return;
+            const ssize_t got =
+                ::pread(object_->file.Descriptor(), content.data() + done,
+                        std::min(kBlock, content.size() - done), static_cast<off_t>(done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        if (done < content.size()) {
+            kept->error = Format("Version not kept: cannot read \"%s\".", object_->path);
+        } else {
+            if (stop_.load()) return;
+            *kept = KeepVersion(*versionJob_, event, content);
+        }
+    }
+    version_ = std::move(kept);
 }
 
 ContentChanges CSampleCheck::Report(CMonitorTask& task) {

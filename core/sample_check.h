@@ -20,6 +20,8 @@
 namespace tellweir {
 
 class CMonitorTask;
+struct KeptVersion;
+struct VersionJob;
 
 // The file a run compares (a local file, or the copy a download left), opened for reading
 // without waiting on anything that is not a regular file, with its length and file times as
@@ -65,6 +67,13 @@ class CSampleCheck {
 
     WatchedObject& Object() { return *object_; }
 
+    // Keeps a version of the content when the check creates the first sample ("First Time") or
+    // finds a change ("Content Changed"), on the check's thread when it has one. Before Begin.
+    void KeepVersions(std::unique_ptr<VersionJob> job);
+    // What keeping a version found; null when the check kept none and was not asked to.
+    // Only for a check that has finished (Done).
+    const KeptVersion* Version() const { return version_.get(); }
+
     // Starts the check: at once for a short content, else on a thread of its own (or here when
     // no thread can be made). An object that did not open is not checked. True when the check
     // has already finished.
@@ -102,11 +111,15 @@ class CSampleCheck {
     [[nodiscard]] TransferResult WriteSample();
     // Gives the open file the object's access and last write times.
     void CopyTimesTo(int fd) const;
+    // Reads the object's content and keeps it as a version with `event`, when asked to.
+    void KeepContent(std::string_view event);
 
     std::unique_ptr<WatchedObject> object_;
     const std::string samplePath_;
     std::vector<Note> notes_;
     ContentChanges changes_;
+    std::unique_ptr<VersionJob> versionJob_;
+    std::unique_ptr<KeptVersion> version_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> done_{false};
     std::thread thread_;

@@ -9,6 +9,7 @@
 #include "core/local_clock.h"
 #include "core/task_cache_path.h"
 #include "core/transfer_link.h"
+#include "history/version_store.h"
 #include "log/log_registry.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
@@ -65,6 +66,13 @@ bool CMonitorTask::Prepare(bool create, const std::unordered_set<std::string>* t
         // The first run starts afresh.
         DeleteIfPresent(GetSamplePath());
         DeleteIfPresent(GetInfoPath());
+        CVersionStore(GetVersionFolder()).RemoveAll();
+    }
+    {
+        // Cheap: file names and the viewed mark, not the versions themselves.
+        const CVersionStore versions(GetVersionFolder());
+        SetInt(task::kNewestVersion, versions.NewestNumber());
+        SetInt(task::kViewedVersion, versions.Viewed());
     }
 
     // A task prepared again keeps its log rather than leaving the old one in the registry.

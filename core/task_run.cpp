@@ -36,6 +36,8 @@ void CMonitorTask::StartRun(ITransferLink& transfers) {
     ResetRunEvents();
     SetInt64(task::kRunBytesDone, 0);
     SetInt64(task::kRunBytesTotal, -1);
+    SetInt(task::kRunVersion, 0);
+    SetString(task::kRunChangeSummary, "");
     if (Int(task::kCount) == 0) SetTime(task::kFirstStartTime, now);
     SetTime(task::kLastStartTime, now);
     SetInt(task::kCount, Int(task::kCount) + 1);
@@ -85,7 +87,10 @@ bool CMonitorTask::PollRun(ITransferLink& transfers) {
         // The file is opened once for the whole run: the comparison and the content check use
         // this one open file and the times it gave.
         sampleCheck_ = std::make_unique<CSampleCheck>(object, GetSamplePath());
-        if (Int(task::kDownload) == 1) return sampleCheck_->Begin();
+        if (Int(task::kDownload) == 1) {
+            AttachVersionJob(*sampleCheck_);
+            return sampleCheck_->Begin();
+        }
         sampleCheck_->KeepObjectOnly();
         return true;
     }
@@ -132,6 +137,7 @@ bool CMonitorTask::BeginSampleCheck() {
     if (Int(task::kDownload) != 1 || GetPathKind(object) != PathKind::File || IsSpecialFile(object))
         return true;
     sampleCheck_ = std::make_unique<CSampleCheck>(object, GetSamplePath());
+    AttachVersionJob(*sampleCheck_);
     return sampleCheck_->Begin();
 }
 
