@@ -21,21 +21,18 @@ bool IsCharsetNameChar(char c) {
 // The charset name at the start of `text`, after optional quotes; empty when it is none.
 std::string NameAt(std::string_view text) {
     text = TrimLeadingAscii(text, IsAsciiSpace);
-    if (!text.empty() && (text.front() == '"' || text.front() == '\''))
-        text.remove_prefix(1);
+    if (!text.empty() && (text.front() == '"' || text.front() == '\'')) text.remove_prefix(1);
     std::size_t length = 0;
     while (length < text.size() && IsCharsetNameChar(text[length]))
         ++length;
-    if (length == 0 || length > 40)
-        return {};
+    if (length == 0 || length > 40) return {};
     return UpperAscii(text.substr(0, length));
 }
 
 // Offset of `needle` in `text` ignoring ASCII case, or npos.
 std::size_t FindIgnoreCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
     for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-        if (EqualsIgnoreAsciiCase(text.substr(i, needle.size()), needle))
-            return i;
+        if (EqualsIgnoreAsciiCase(text.substr(i, needle.size()), needle)) return i;
     }
     return std::string_view::npos;
 }
@@ -45,8 +42,7 @@ std::string ValueAfter(std::string_view text, std::string_view key) {
     std::size_t at = FindIgnoreCase(text, key);
     while (at != std::string_view::npos) {
         std::string_view rest = TrimLeadingAscii(text.substr(at + key.size()), IsAsciiSpace);
-        if (!rest.empty() && rest.front() == '=')
-            return NameAt(rest.substr(1));
+        if (!rest.empty() && rest.front() == '=') return NameAt(rest.substr(1));
         at = FindIgnoreCase(text, key, at + key.size());
     }
     return {};
@@ -56,8 +52,7 @@ std::string ValueAfter(std::string_view text, std::string_view key) {
 std::size_t ValidSequenceLength(std::string_view bytes) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
+    if (lead < 0x80) return 1;
     std::size_t length = 0;
     unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {
@@ -73,11 +68,9 @@ std::size_t ValidSequenceLength(std::string_view bytes) {
     } else {
         return 0;
     }
-    if (bytes.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
+    if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
     for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     }
     return length;
 }
@@ -86,8 +79,7 @@ std::size_t ValidSequenceLength(std::string_view bytes) {
 
 std::string FromContentType(std::string_view contentType) {
     const std::size_t semicolon = contentType.find(';');
-    if (semicolon == std::string_view::npos)
-        return {};
+    if (semicolon == std::string_view::npos) return {};
     return ValueAfter(contentType.substr(semicolon), "charset");
 }
 
@@ -113,19 +105,17 @@ std::string FromPageDeclaration(std::string_view bytes) {
     if (StartsWithIgnoreAsciiCase(head, "<?xml")) {
         const std::size_t end = head.find("?>");
         std::string name = ValueAfter(head.substr(0, end), "encoding");
-        if (!name.empty())
-            return name;
+        if (!name.empty()) return name;
     }
     for (std::size_t at = FindIgnoreCase(head, "<meta"); at != std::string_view::npos;
          at = FindIgnoreCase(head, "<meta", at + 5)) {
         const std::size_t end = head.find('>', at);
         // Both <meta charset=...> and content="text/html; charset=..." carry "charset=".
-        std::string name = ValueAfter(head.substr(at, end == std::string_view::npos ? end : end - at),
-                                      "charset");
+        std::string name =
+            ValueAfter(head.substr(at, end == std::string_view::npos ? end : end - at), "charset");
         if (!name.empty()) {
             // A page read byte by byte as ASCII cannot really be UTF-16; browsers read it as UTF-8.
-            if (StartsWithIgnoreAsciiCase(name, "UTF-16"))
-                return "UTF-8";
+            if (StartsWithIgnoreAsciiCase(name, "UTF-16")) return "UTF-8";
             return name;
         }
     }
@@ -135,8 +125,7 @@ std::string FromPageDeclaration(std::string_view bytes) {
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t length = ValidSequenceLength(bytes.substr(i));
-        if (length == 0)
-            return false;
+        if (length == 0) return false;
         i += length;
     }
     return true;
@@ -160,8 +149,7 @@ std::string RepairUtf8(std::string_view bytes) {
 
 bool ConvertToUtf8(std::string_view bytes, const std::string& charset, std::string& out) {
     iconv_t converter = iconv_open("UTF-8", charset.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return false;
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 4);
     char buffer[16384];

@@ -30,42 +30,70 @@ struct ElementRule {
 
 // libxml2 gives HTML element names in lower case.
 constexpr std::array kRules = {
-    ElementRule{"script", ElementKind::Dropped},     ElementRule{"style", ElementKind::Dropped},
-    ElementRule{"noscript", ElementKind::Dropped},   ElementRule{"template", ElementKind::Dropped},
-    ElementRule{"iframe", ElementKind::Dropped},     ElementRule{"object", ElementKind::Dropped},
-    ElementRule{"svg", ElementKind::Dropped},        ElementRule{"math", ElementKind::Dropped},
-    ElementRule{"p", ElementKind::Paragraph},        ElementRule{"h1", ElementKind::Paragraph},
-    ElementRule{"h2", ElementKind::Paragraph},       ElementRule{"h3", ElementKind::Paragraph},
-    ElementRule{"h4", ElementKind::Paragraph},       ElementRule{"h5", ElementKind::Paragraph},
-    ElementRule{"h6", ElementKind::Paragraph},       ElementRule{"table", ElementKind::Paragraph},
-    ElementRule{"ul", ElementKind::Block},           ElementRule{"ol", ElementKind::Block},
-    ElementRule{"dl", ElementKind::Block},           ElementRule{"blockquote", ElementKind::Paragraph},
-    ElementRule{"hr", ElementKind::Paragraph},       ElementRule{"figure", ElementKind::Paragraph},
-    ElementRule{"pre", ElementKind::Preformatted},   ElementRule{"listing", ElementKind::Preformatted},
-    ElementRule{"xmp", ElementKind::Preformatted},   ElementRule{"plaintext", ElementKind::Preformatted},
-    ElementRule{"textarea", ElementKind::Preformatted}, ElementRule{"br", ElementKind::Break},
-    ElementRule{"td", ElementKind::Cell},            ElementRule{"th", ElementKind::Cell},
-    ElementRule{"div", ElementKind::Block},          ElementRule{"li", ElementKind::Block},
-    ElementRule{"tr", ElementKind::Block},           ElementRule{"dt", ElementKind::Block},
-    ElementRule{"dd", ElementKind::Block},           ElementRule{"section", ElementKind::Block},
-    ElementRule{"article", ElementKind::Block},      ElementRule{"header", ElementKind::Block},
-    ElementRule{"footer", ElementKind::Block},       ElementRule{"nav", ElementKind::Block},
-    ElementRule{"main", ElementKind::Block},         ElementRule{"aside", ElementKind::Block},
-    ElementRule{"address", ElementKind::Block},      ElementRule{"form", ElementKind::Block},
-    ElementRule{"fieldset", ElementKind::Block},     ElementRule{"legend", ElementKind::Block},
-    ElementRule{"caption", ElementKind::Block},      ElementRule{"figcaption", ElementKind::Block},
-    ElementRule{"details", ElementKind::Block},      ElementRule{"summary", ElementKind::Block},
-    ElementRule{"center", ElementKind::Block},       ElementRule{"title", ElementKind::Block},
-    ElementRule{"option", ElementKind::Block},       ElementRule{"thead", ElementKind::Block},
-    ElementRule{"tbody", ElementKind::Block},        ElementRule{"tfoot", ElementKind::Block},
-    ElementRule{"body", ElementKind::Block},         ElementRule{"menu", ElementKind::Block},
+    ElementRule{"script", ElementKind::Dropped},
+    ElementRule{"style", ElementKind::Dropped},
+    ElementRule{"noscript", ElementKind::Dropped},
+    ElementRule{"template", ElementKind::Dropped},
+    ElementRule{"iframe", ElementKind::Dropped},
+    ElementRule{"object", ElementKind::Dropped},
+    ElementRule{"svg", ElementKind::Dropped},
+    ElementRule{"math", ElementKind::Dropped},
+    ElementRule{"p", ElementKind::Paragraph},
+    ElementRule{"h1", ElementKind::Paragraph},
+    ElementRule{"h2", ElementKind::Paragraph},
+    ElementRule{"h3", ElementKind::Paragraph},
+    ElementRule{"h4", ElementKind::Paragraph},
+    ElementRule{"h5", ElementKind::Paragraph},
+    ElementRule{"h6", ElementKind::Paragraph},
+    ElementRule{"table", ElementKind::Paragraph},
+    ElementRule{"ul", ElementKind::Block},
+    ElementRule{"ol", ElementKind::Block},
+    ElementRule{"dl", ElementKind::Block},
+    ElementRule{"blockquote", ElementKind::Paragraph},
+    ElementRule{"hr", ElementKind::Paragraph},
+    ElementRule{"figure", ElementKind::Paragraph},
+    ElementRule{"pre", ElementKind::Preformatted},
+    ElementRule{"listing", ElementKind::Preformatted},
+    ElementRule{"xmp", ElementKind::Preformatted},
+    ElementRule{"plaintext", ElementKind::Preformatted},
+    ElementRule{"textarea", ElementKind::Preformatted},
+    ElementRule{"br", ElementKind::Break},
+    ElementRule{"td", ElementKind::Cell},
+    ElementRule{"th", ElementKind::Cell},
+    ElementRule{"div", ElementKind::Block},
+    ElementRule{"li", ElementKind::Block},
+    ElementRule{"tr", ElementKind::Block},
+    ElementRule{"dt", ElementKind::Block},
+    ElementRule{"dd", ElementKind::Block},
+    ElementRule{"section", ElementKind::Block},
+    ElementRule{"article", ElementKind::Block},
+    ElementRule{"header", ElementKind::Block},
+    ElementRule{"footer", ElementKind::Block},
+    ElementRule{"nav", ElementKind::Block},
+    ElementRule{"main", ElementKind::Block},
+    ElementRule{"aside", ElementKind::Block},
+    ElementRule{"address", ElementKind::Block},
+    ElementRule{"form", ElementKind::Block},
+    ElementRule{"fieldset", ElementKind::Block},
+    ElementRule{"legend", ElementKind::Block},
+    ElementRule{"caption", ElementKind::Block},
+    ElementRule{"figcaption", ElementKind::Block},
+    ElementRule{"details", ElementKind::Block},
+    ElementRule{"summary", ElementKind::Block},
+    ElementRule{"center", ElementKind::Block},
+    ElementRule{"title", ElementKind::Block},
+    ElementRule{"option", ElementKind::Block},
+    ElementRule{"thead", ElementKind::Block},
+    ElementRule{"tbody", ElementKind::Block},
+    ElementRule{"tfoot", ElementKind::Block},
+    ElementRule{"body", ElementKind::Block},
+    ElementRule{"menu", ElementKind::Block},
 };
 
 ElementKind KindOf(const xmlNode* node) {
     const std::string_view name = reinterpret_cast<const char*>(node->name);
     for (const ElementRule& rule : kRules) {
-        if (rule.name == name)
-            return rule.kind;
+        if (rule.name == name) return rule.kind;
     }
     return ElementKind::Inline;
 }
@@ -120,8 +148,7 @@ class CTextLines {
             }
             return;
         }
-        if (blankBefore_ && !text_.empty() && blankLines_ == 0)
-            text_ += '\n';
+        if (blankBefore_ && !text_.empty() && blankLines_ == 0) text_ += '\n';
         blankBefore_ = false;
         text_.append(line).append("\n");
         blankLines_ = 0;
@@ -137,7 +164,8 @@ class CTextLines {
     std::string Take() {
         EndLine();
         // No blank line at the end.
-        while (text_.size() >= 2 && text_[text_.size() - 1] == '\n' && text_[text_.size() - 2] == '\n')
+        while (text_.size() >= 2 && text_[text_.size() - 1] == '\n' &&
+               text_[text_.size() - 2] == '\n')
             text_.pop_back();
         return std::move(text_);
     }
@@ -162,12 +190,10 @@ class CHtmlWalker {
                 node = node->children;
                 continue;
             }
-            if (node->type == XML_ELEMENT_NODE)
-                Leave(node);
+            if (node->type == XML_ELEMENT_NODE) Leave(node);
             while (node && !node->next) {
                 node = node->parent;
-                if (!node || node == top)
-                    return;
+                if (!node || node == top) return;
                 Leave(node);
             }
             node = node->next;
@@ -178,46 +204,63 @@ class CHtmlWalker {
     // True when the walk goes into the node's children.
     bool Enter(const xmlNode* node) {
         switch (node->type) {
-        case XML_TEXT_NODE:
-        case XML_CDATA_SECTION_NODE:
-            if (node->content) {
-                const std::string_view text = reinterpret_cast<const char*>(node->content);
-                if (preformatted_ > 0)
-                    lines_.Preformatted(text);
-                else
-                    lines_.Inline(text);
-            }
-            return false;
-        case XML_ELEMENT_NODE:
-            break;
-        default:
-            return false;  // comments, processing instructions, the DTD
+            case XML_TEXT_NODE:
+            case XML_CDATA_SECTION_NODE:
+                if (node->content) {
+                    const std::string_view text = reinterpret_cast<const char*>(node->content);
+                    if (preformatted_ > 0)
+                        lines_.Preformatted(text);
+                    else
+                        lines_.Inline(text);
+                }
+                return false;
+            case XML_ELEMENT_NODE:
+                break;
+            default:
+                return false;  // comments, processing instructions, the DTD
         }
         switch (KindOf(node)) {
-        case ElementKind::Dropped: return false;
-        case ElementKind::Block: lines_.EndLine(); break;
-        case ElementKind::Paragraph: lines_.Paragraph(); break;
-        case ElementKind::Break: lines_.EndLine(true); break;
-        case ElementKind::Cell: lines_.Space(); break;
-        case ElementKind::Preformatted:
-            lines_.Paragraph();
-            ++preformatted_;
-            break;
-        case ElementKind::Inline: break;
+            case ElementKind::Dropped:
+                return false;
+            case ElementKind::Block:
+                lines_.EndLine();
+                break;
+            case ElementKind::Paragraph:
+                lines_.Paragraph();
+                break;
+            case ElementKind::Break:
+                lines_.EndLine(true);
+                break;
+            case ElementKind::Cell:
+                lines_.Space();
+                break;
+            case ElementKind::Preformatted:
+                lines_.Paragraph();
+                ++preformatted_;
+                break;
+            case ElementKind::Inline:
+                break;
         }
         return true;
     }
 
     void Leave(const xmlNode* node) {
         switch (KindOf(node)) {
-        case ElementKind::Block: lines_.EndLine(); break;
-        case ElementKind::Paragraph: lines_.Paragraph(); break;
-        case ElementKind::Cell: lines_.Space(); break;
-        case ElementKind::Preformatted:
-            lines_.Paragraph();
-            --preformatted_;
-            break;
-        default: break;
+            case ElementKind::Block:
+                lines_.EndLine();
+                break;
+            case ElementKind::Paragraph:
+                lines_.Paragraph();
+                break;
+            case ElementKind::Cell:
+                lines_.Space();
+                break;
+            case ElementKind::Preformatted:
+                lines_.Paragraph();
+                --preformatted_;
+                break;
+            default:
+                break;
         }
     }
 
@@ -243,17 +286,15 @@ void PrepareLibxml2() {
 
 std::string HtmlToText(std::string_view utf8Html) {
     PrepareLibxml2();
-    if (utf8Html.empty() || utf8Html.size() > static_cast<std::size_t>(INT32_MAX))
-        return {};
+    if (utf8Html.empty() || utf8Html.size() > static_cast<std::size_t>(INT32_MAX)) return {};
     htmlParserCtxtPtr context = htmlNewParserCtxt();
-    if (!context)
-        return {};
+    if (!context) return {};
     // The bytes are UTF-8 already: the page's own charset declaration must not switch the reading.
     const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                        HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD | XML_PARSE_HUGE;
-    htmlDocPtr document = htmlCtxtReadMemory(context, utf8Html.data(),
-                                             static_cast<int>(utf8Html.size()), nullptr, "UTF-8",
-                                             options);
+                        HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD |
+                        XML_PARSE_HUGE;
+    htmlDocPtr document = htmlCtxtReadMemory(
+        context, utf8Html.data(), static_cast<int>(utf8Html.size()), nullptr, "UTF-8", options);
     CTextLines lines;
     if (document) {
         CHtmlWalker walker(lines);

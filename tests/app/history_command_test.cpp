@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/engine_commands.h"
@@ -267,6 +271,58 @@ TEST(VersionCommandLine, WorksWithAndWithoutARunningInstance) {
             EXPECT_EQ(QueueText(home), queue) << "read, never written";
         }
     }
+}
+
+// As a user meets it: a page whose price line changes; the "Content Changed" program gets the
+// same diff in TELLWEIR_DIFF as --diff prints afterwards.
+TEST(VersionCommandLine, ChangedPageReachesTheProgramAndTheDiff) {
+    const Home home("versions-run");
+    const std::string page = home.Dir().WriteFile("page.txt", kOld);
+    const std::string script =
+        home.Dir().WriteFile("notify.sh", "#!/bin/sh\ncd '" + home.Dir().Path() +
+                                              "'\nenv | grep '^TELLWEIR_' | sort > env.txt\n"
+                                              "cp \"$TELLWEIR_DIFF\" diff.txt\n: > done\n");
+    ::chmod(script.c_str(), 0755);
+    std::string output;
+    ASSERT_EQ(home.Run({"--add", page, "--download", "--every", "1", "seconds", "--name", "Page"},
+                       output),
+              0)
+        << output;
+    const std::filesystem::path queue = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Dir().Path()))
+            if (entry.path().filename() == "m.xml") return entry.path();
+        return std::filesystem::path();
+    }();
+    std::string xml = ReadAll(queue);
+    const std::string beep = "<Action_01>Beep Freq=500 Duration=100</Action_01>";
+    ASSERT_NE(xml.find(beep), std::string::npos) << xml;
+    xml.replace(xml.find(beep), beep.size(),
+                "<Action_01>Create Process " + script + "</Action_01>");
+    WriteAll(queue, xml);
+
+    ChildProcess program;
+    ASSERT_TRUE(StartInstance(home, program)) << program.Error() << program.Output();
+    ASSERT_TRUE(
+        WaitUntil([&] { return program.Output().find("Version 1 kept") != std::string::npos; },
+                  std::chrono::seconds(20)))
+        << program.Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another modification second
+    WriteAll(page, kNew);
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(home.Dir() / "done"); },
+                          std::chrono::seconds(20)))
+        << program.Output();
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.WaitForExit(), 0) << program.Output();
+
+    const std::string env = ReadAll(home.Dir() / "env.txt");
+    EXPECT_NE(env.find("TELLWEIR_EVENT=Content Changed\n"), std::string::npos) << env;
+    EXPECT_NE(env.find("TELLWEIR_SUMMARY=1 line added, 1 removed\n"), std::string::npos) << env;
+    EXPECT_NE(env.find("TELLWEIR_TASK=Page\n"), std::string::npos) << env;
+    EXPECT_NE(env.find("TELLWEIR_URL=" + page + "\n"), std::string::npos) << env;
+    const std::string diff = ReadAll(home.Dir() / "diff.txt");
+    EXPECT_NE(diff.find("-price: 10\n+price: 12\n"), std::string::npos) << diff;
+    EXPECT_EQ(home.Run({"--diff", "Page"}, output), 0);
+    EXPECT_EQ(output, diff);
 }
 
 }  // namespace

@@ -40,8 +40,9 @@ TEST(HtmlText, ReadableText) {
          "x\n\n  a   b\n    c\n\ny z\n"},
         {"nested lists", "<ul><li>one<ul><li>one.a</li><li>one.b</li></ul></li><li>two</li></ul>",
          "one\none.a\none.b\ntwo\n"},
-        {"table rows and cells", "<table><tr><td>Item</td><td>Price</td></tr>"
-                                 "<tr><td>Tea</td><td>3</td></tr></table>",
+        {"table rows and cells",
+         "<table><tr><td>Item</td><td>Price</td></tr>"
+         "<tr><td>Tea</td><td>3</td></tr></table>",
          "Item Price\nTea 3\n"},
         {"malformed markup", "<p>open <b>bold <i>both</p><div>after</b> &bogus; <p>end",
          "open bold both\n\nafter &bogus;\n\nend\n"},
@@ -75,14 +76,17 @@ TEST(ContentText, Charsets) {
         const char* charset;
         const char* text;
     };
-    const std::string latin1Page = "<html><body><p>Gr\xF6\xDF" "e: 5 \x80</p></body></html>";
+    const std::string latin1Page =
+        "<html><body><p>Gr\xF6\xDF"
+        "e: 5 \x80</p></body></html>";
     const Case cases[] = {
         {"Latin-1 by the reply", latin1Page, "text/html; charset=ISO-8859-1", "ISO-8859-1",
          "Größe: 5 €\n"},
         {"quoted charset in the reply", "caf\xE9", "text/plain; charset=\"iso-8859-1\"",
          "ISO-8859-1", "café"},
         {"Latin-1 by meta charset",
-         "<html><head><meta charset=\"iso-8859-1\"></head><body>Gr\xF6\xDF" "e</body></html>",
+         "<html><head><meta charset=\"iso-8859-1\"></head><body>Gr\xF6\xDF"
+         "e</body></html>",
          "text/html", "ISO-8859-1", "Größe\n"},
         {"Latin-1 by meta http-equiv",
          "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
@@ -91,21 +95,34 @@ TEST(ContentText, Charsets) {
         {"the reply outranks the page",
          "<html><head><meta charset=\"utf-8\"></head><body>caf\xE9</body></html>",
          "text/html; charset=windows-1252", "WINDOWS-1252", "café\n"},
-        {"UTF-8 without a word of it", "Gr\xC3\xB6\xC3\x9F" "e", "text/plain", "UTF-8", "Größe"},
+        {"UTF-8 without a word of it",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e",
+         "text/plain", "UTF-8", "Größe"},
         {"windows-1252 when not UTF-8", "\x93quoted\x94 caf\xE9", "", "WINDOWS-1252",
          "“quoted” café"},
-        {"UTF-8 with a byte order mark", "\xEF\xBB\xBFGr\xC3\xB6\xC3\x9F" "e",
+        {"UTF-8 with a byte order mark",
+         "\xEF\xBB\xBFGr\xC3\xB6\xC3\x9F"
+         "e",
          "text/plain; charset=iso-8859-1", "UTF-8", "Größe"},
         {"UTF-16 with a byte order mark", std::string("\xFF\xFEG\0r\0\xF6\0\n\0", 10), "",
          "UTF-16LE", "Grö\n"},
         {"an unknown charset name falls back", "caf\xC3\xA9", "text/plain; charset=x-no-such",
          "UTF-8", "café"},
-        {"invalid UTF-8 replaced, not dropped", "a\xC3(b\xFF" "c", "text/plain; charset=utf-8",
-         "UTF-8", "a\xEF\xBF\xBD(b\xEF\xBF\xBD" "c"},
+        {"invalid UTF-8 replaced, not dropped",
+         "a\xC3(b\xFF"
+         "c",
+         "text/plain; charset=utf-8", "UTF-8",
+         "a\xEF\xBF\xBD(b\xEF\xBF\xBD"
+         "c"},
         {"a sequence cut off at the end", "ok \xE2\x82", "text/plain; charset=utf-8", "UTF-8",
          "ok \xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"invalid in an iconv charset", "a\xFF" "b", "text/plain; charset=iso-2022-jp",
-         "ISO-2022-JP", "a\xEF\xBF\xBD" "b"},
+        {"invalid in an iconv charset",
+         "a\xFF"
+         "b",
+         "text/plain; charset=iso-2022-jp", "ISO-2022-JP",
+         "a\xEF\xBF\xBD"
+         "b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,8 +160,9 @@ TEST(ContentText, BinaryIsSummarised) {
     const std::string withNul("PK\3\4\0\0data", 10);
     const ContentText text = ContentToText(withNul, {"", "archive.zip"});
     EXPECT_EQ(text.kind, TextKind::Binary);
-    EXPECT_EQ(text.text, "Binary content: 10 bytes, SHA-256 "
-                         "5be1c3aed041bae897879236cc48f4c98727cf49f8fa804d95978d5a22787fd6\n");
+    EXPECT_EQ(text.text,
+              "Binary content: 10 bytes, SHA-256 "
+              "5be1c3aed041bae897879236cc48f4c98727cf49f8fa804d95978d5a22787fd6\n");
 
     // Mostly control bytes, and a type that says so, are binary too; text with a few is not.
     EXPECT_EQ(ContentToText("\x01\x02\x03\x04x", {}).kind, TextKind::Binary);
