@@ -1,6 +1,8 @@
 // RunActionLine and the action test.
 #include "core/action_runner.h"
 
+#include <unistd.h>
+
 #include "base/ascii_text.h"
 #include "core/action_line.h"
 #include "core/beep_action.h"
@@ -8,6 +10,7 @@
 #include "core/shell_actions.h"
 #include "core/sound_output.h"
 #include "log/item_log.h"
+#include "transfer/file_path.h"
 
 namespace tellweir {
 namespace {
@@ -92,10 +95,13 @@ bool RunActionLine(std::string_view line, ILog* log, const ActionContext& contex
             PlaySoundAction(parameter, log);
             return false;
         case kActionCreateProcess:
-            // Only a program that can start is worth a diff file.
+            // Only a program that can start is worth a diff file: a broken action must not
+            // write one on every run.
             CreateProcessAction(
                 parameter, log,
-                parameter.empty() ? ChildEnvironment{} : ChildEnvironmentOf(context));
+                !parameter.empty() && ::access(NativePath(parameter).c_str(), X_OK) == 0
+                    ? ChildEnvironmentOf(context)
+                    : ChildEnvironment{});
             return false;
         case kActionOpenInShell:
             OpenInShellAction(parameter, log, context, desktop);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/action_diff_file.h"
+#include "core/action_runner.h"
 #include "core/event_table.h"
 #include "core/task_properties.h"
 #include "history/version_store.h"
@@ -199,6 +200,25 @@ TEST_F(ActionEnvironmentTest, NoChangeNoDiff) {
         EXPECT_EQ(desktop_.Calls().back(), c.prompt);
     }
     EXPECT_FALSE(std::filesystem::exists(dir_ / "runtime/tellweir")) << "no diff was written";
+}
+
+// The diff is asked for only when a program is about to start: prompts, beeps and a broken
+// "Create Process" write none.
+TEST_F(ActionEnvironmentTest, DiffIsWrittenOnlyForAProgramThatStarts) {
+    int asked = 0;
+    ActionContext context = TaskActionContext("Page");
+    context.change = {2, "1 line added"};
+    context.diffFile = [&asked]() -> std::shared_ptr<const CActionDiffFile> {
+        ++asked;
+        return nullptr;
+    };
+    for (const char* line :
+         {"Prompt P", "Light Icon L", "Beep", "Create Process", "Create Process /no/such/program"})
+        RunActionLine(line, nullptr, context, desktop_);
+    EXPECT_EQ(asked, 0);
+    RunActionLine("Create Process " + Script("started"), nullptr, context, desktop_);
+    EXPECT_EQ(asked, 1);
+    EXPECT_NE(Done("started").find("TELLWEIR_SUMMARY=1 line added\n"), std::string::npos);
 }
 
 // $XDG_RUNTIME_DIR/tellweir only when it is this user's own folder, else the cache's; what
