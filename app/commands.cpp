@@ -12,12 +12,15 @@
 #include "app/control_server.h"
 #include "app/engine_commands.h"
 #include "app/headless_desktop.h"
+#include "app/history_commands.h"
 #include "app/instance_lock.h"
 #include "app/queue_lock.h"
 #include "app/services.h"
 #include "base/date_time.h"
 #include "core/monitor_engine.h"
+#include "core/monitor_task.h"
 #include "core/transfer_link.h"
+#include "history/version_store.h"
 #include "log/status_message.h"
 #include "store/app_settings.h"
 #include "store/atomic_file.h"
@@ -236,6 +239,61 @@ int RemoveTaskCommand(const std::string& name) {
     if (!LoadQueueOrSay(engine)) return 1;
     ControlReply reply;
     RemoveTaskFrom(engine, name, reply);
+    return PrintReply(reply);
+}
+
+int HistoryCommand(const ProgramOptions& options) {
+    LoadSettingsOnly();
+    CMonitorEngine engine;
+    ControlReply reply;
+    TaskVersions task;
+    if (FindTaskVersions(engine, options.name, task, reply))
+        reply = HistoryReply(task.name, CVersionStore(task.folder));
+    return PrintReply(reply);
+}
+
+int DiffCommand(const ProgramOptions& options, const std::string& folder) {
+    LoadSettingsOnly();
+    CMonitorEngine engine;
+    ControlReply reply;
+    TaskVersions task;
+    if (!FindTaskVersions(engine, options.name, task, reply)) return PrintReply(reply);
+    CVersionStore store(task.folder);
+    std::int32_t viewed = 0;
+    reply = DiffReply(options, task.name, store, viewed);
+    const int status = PrintReply(reply);
+    std::fflush(stdout);
+    if (viewed > 0) {
+        // The mark is the file's; a running instance is told as well, so that its row follows.
+        if (viewed > store.Viewed() && !store.SetViewed(viewed))
+            std::fprintf(stderr, "tellweir: cannot mark version %d of \"%s\" as viewed\n", viewed,
+                         task.name.c_str());
+        if (CInstanceLock::IsHeldElsewhere()) {
+            const std::optional<ControlReply> told =
+                SendControlRequest({ControlRequest::Kind::Run,
+                                    folder,
+                                    {"--mark-viewed", task.name, "--to", std::to_string(viewed)}});
+            if (told && told->status != 0)
+                std::fwrite(told->err.data(), 1, told->err.size(), stderr);
+        }
+    }
+    return status;
+}
+
+int MarkViewedCommand(const ProgramOptions& options) {
+    LoadSettingsOnly();
+    CMonitorEngine engine;
+    ControlReply reply;
+    TaskVersions task;
+    if (!FindTaskVersions(engine, options.name, task, reply)) return PrintReply(reply);
+    CVersionStore store(task.folder);
+    const std::int32_t number =
+        VersionToMark(options, task.name, task.folder.empty() ? 0 : store.NewestNumber(), reply);
+    if (number > store.Viewed() && !store.SetViewed(number)) {
+        reply.err += "tellweir: cannot mark version " + std::to_string(number) + " of \"" +
+                     task.name + "\" as viewed\n";
+        reply.status = 1;
+    }
     return PrintReply(reply);
 }
 

@@ -22,5 +22,11 @@ int AddTaskCommand(const ProgramOptions& options);
 int ListTasksCommand();
 int RemoveTaskCommand(const std::string& name);
 int CheckCommand(const ProgramOptions& options);
+// --history, --diff and --mark-viewed on the queue file and the versions folders, whether or not
+// an instance runs: the queue file is read without its lock and never written. --diff --unseen
+// and --mark-viewed tell the running instance (on `folder`, the current folder) of the mark.
+int HistoryCommand(const ProgramOptions& options);
+int DiffCommand(const ProgramOptions& options, const std::string& folder);
+int MarkViewedCommand(const ProgramOptions& options);
 
 }  // namespace tellweir

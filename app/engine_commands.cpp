@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/history_commands.h"
+
 #include "base/ascii_text.h"
 #include "base/text_format.h"
 #include "core/task_properties.h"
 #include "core/task_schedule.h"
+#include "history/version_store.h"
 #include "store/app_settings.h"
 #include "store/setting_ids.h"
 #include "url/url_mask.h"
@@ -162,6 +165,26 @@ MonitorTaskPtr RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, C
     return task;
 }
 
+MonitorTaskPtr MarkViewedIn(CMonitorEngine& engine, const ProgramOptions& options,
+                            ControlReply& reply) {
+    MonitorTaskPtr task = engine.FindTaskByName(options.name);
+    if (!task) {
+        reply.err += "tellweir: no task named \"" + options.name + "\"\n";
+        reply.status = 2;
+        return nullptr;
+    }
+    // The folder's own newest: a version kept since the task was loaded counts too.
+    const std::string folder = task->GetVersionFolder();
+    const std::int32_t newest = folder.empty() ? 0 : CVersionStore(folder).NewestNumber();
+    const std::int32_t number = VersionToMark(options, task->GetName(), newest, reply);
+    if (number > 0 && !task->SetViewedVersion(number)) {
+        reply.err += "tellweir: cannot mark version " + std::to_string(number) + " of \"" +
+                     task->GetName() + "\" as viewed\n";
+        reply.status = 1;
+    }
+    return task;
+}
+
 void EndEngine(CMonitorEngine& engine, bool save) {
     if (save) {
         const TransferResult saved = engine.SaveQueue();
@@ -185,9 +208,15 @@ ControlReply CEngineCommands::Run(const ProgramOptions& options) {
     ControlReply reply;
     using Command = ProgramOptions::Command;
     if (options.command != Command::Add && options.command != Command::Remove &&
-        options.command != Command::List) {
+        options.command != Command::List && options.command != Command::MarkViewed) {
         reply.status = 2;
-        reply.err = "tellweir: a running instance runs only --add, --remove and --list\n";
+        reply.err =
+            "tellweir: a running instance runs only --add, --remove, --list and --mark-viewed\n";
+        return reply;
+    }
+    // A mark changes no list: it says nothing of the queue file and leaves the report to others.
+    if (options.command == Command::MarkViewed) {
+        MarkViewedIn(engine_, options, reply);
         return reply;
     }
     // The engine's own load of the queue file stands for the one a one-shot command makes.

@@ -40,6 +40,11 @@ MonitorTaskPtr AddTaskTo(CMonitorEngine& engine, const ProgramOptions& options, 
 MonitorTaskPtr RemoveTaskFrom(CMonitorEngine& engine, const std::string& name, ControlReply& reply,
                               bool sayReport = true);
 
+// Marks the versions of the task `options.name` of `engine` as viewed up to --to (default: the
+// newest), in the task and in its versions folder. The task, or null when there is none.
+MonitorTaskPtr MarkViewedIn(CMonitorEngine& engine, const ProgramOptions& options,
+                            ControlReply& reply);
+
 // The end of a running instance's engine: the queue saved (when `save`; a failure said on
 // standard error), the saver thread ended, the tasks deleted and the engine thread stopped.
 void EndEngine(CMonitorEngine& engine, bool save);
@@ -67,10 +72,10 @@ class CEngineCommands final : public IControlHandler {
         : engine_(engine), hooks_(std::move(hooks)) {}
 
     bool Show() override;
-    // --add, --remove and --list; any other command is refused with status 2. What the load
-    // found wrong with the queue file (damage, entries left out) is said by the first command
-    // only, which a list then fails: the file does not change while the instance runs, and the
-    // user has been told.
+    // --add, --remove, --list and --mark-viewed; any other command is refused with status 2. What
+    // the load found wrong with the queue file (damage, entries left out) is said by the first
+    // command only, which a list then fails: the file does not change while the instance runs, and
+    // the user has been told.
     ControlReply Run(const ProgramOptions& options) override;
     // The report of the load has been said elsewhere (in the window): no command repeats it.
     void ReportSaid();

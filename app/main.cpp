@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
         case ProgramOptions::Command::Add:
         case ProgramOptions::Command::List:
         case ProgramOptions::Command::Remove:
+        case ProgramOptions::Command::MarkViewed:
             // While an instance runs, it makes the change itself; on its own a command may not.
             if (const std::optional<int> status = tellweir::RunInRunningInstance(args, folder))
                 return *status;
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
             return tellweir::RemoveTaskCommand(options->name);
         case ProgramOptions::Command::Check:
             return tellweir::CheckCommand(*options);
+        case ProgramOptions::Command::History:
+            return tellweir::HistoryCommand(*options);
+        case ProgramOptions::Command::Diff:
+            return tellweir::DiffCommand(*options, folder);
+        case ProgramOptions::Command::MarkViewed:
+            return tellweir::MarkViewedCommand(*options);
         case ProgramOptions::Command::Desktop:
             if (tellweir::DisplayAvailable()) {
                 std::string failed;

@@ -62,7 +62,7 @@ using OptionValues = std::vector<std::string>;
 
 // Which command an option that selects none belongs to; Schedule options belong to --add and
 // exclude one another.
-enum class OptionOf { Any, Add, Schedule, Check, AddOrCheck };
+enum class OptionOf { Any, Add, Schedule, Check, AddOrCheck, Diff, DiffOrMark };
 
 // What the options read so far have chosen.
 struct ParseState {
@@ -71,6 +71,8 @@ struct ParseState {
     bool taskOptions = false;     // an option of --add only
     bool checkOptions = false;    // an option of --check only
     bool downloadOption = false;  // an option of both (--download)
+    std::string diffOption;       // the last option of --diff only, as written
+    std::string toOption;         // --to, which --mark-viewed takes too
     std::string scheduleOption;   // the schedule option as written, with its values
 };
 
@@ -128,6 +130,25 @@ bool SetWeekdays(const OptionValues& values, ProgramOptions& options, std::strin
     return true;
 }
 
+// A version number: a positive whole number.
+template <std::optional<int> ProgramOptions::*field>
+bool SetVersion(const OptionValues& values, ProgramOptions& options, std::string& error) {
+    const std::string& text = values[0];
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 1) {
+        error = "a version is a positive whole number, not '" + text + "'";
+        return false;
+    }
+    options.*field = value;
+    return true;
+}
+
+bool SetUnseen(const OptionValues&, ProgramOptions& options, std::string&) {
+    options.unseen = true;
+    return true;
+}
+
 struct OptionSpec {
     std::string_view name;
     std::optional<Command> command;  // the command the option selects, if any
@@ -146,6 +167,13 @@ constexpr OptionSpec kOptions[] = {
     {"--check", Command::Check, OptionOf::Any, 1, SetText<&ProgramOptions::uri>},
     {"--output", std::nullopt, OptionOf::Check, 1, SetText<&ProgramOptions::output>},
     {"--remove", Command::Remove, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
+    {"--history", Command::History, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
+    {"--diff", Command::Diff, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
+    {"--mark-viewed", Command::MarkViewed, OptionOf::Any, 1, SetText<&ProgramOptions::name>},
+    {"--from", std::nullopt, OptionOf::Diff, 1, SetVersion<&ProgramOptions::fromVersion>},
+    {"--to", std::nullopt, OptionOf::DiffOrMark, 1, SetVersion<&ProgramOptions::toVersion>},
+    {"--text", std::nullopt, OptionOf::Diff, 1, SetVersion<&ProgramOptions::textVersion>},
+    {"--unseen", std::nullopt, OptionOf::Diff, 0, SetUnseen},
     {"--name", std::nullopt, OptionOf::Add, 1, SetText<&ProgramOptions::name>},
     {"--download", std::nullopt, OptionOf::AddOrCheck, 0, SetDownload},
     {"--once", std::nullopt, OptionOf::Schedule, 0, SetSchedule<0>},
@@ -211,6 +239,8 @@ bool ApplyOption(const OptionSpec& spec, const std::string& option, ArgReader& r
     state.taskOptions |= spec.of == OptionOf::Add || spec.of == OptionOf::Schedule;
     state.checkOptions |= spec.of == OptionOf::Check;
     state.downloadOption |= spec.of == OptionOf::AddOrCheck;
+    if (spec.of == OptionOf::Diff) state.diffOption = option;
+    if (spec.of == OptionOf::DiffOrMark) state.toOption = option;
     return true;
 }
 
@@ -225,6 +255,28 @@ bool CheckCombination(const ParseState& state, std::string& error) {
     }
     if (state.checkOptions && command != Command::Check) {
         error = "'--output' needs '--check URI --download'";
+        return false;
+    }
+    if (!state.diffOption.empty() && command != Command::Diff) {
+        error = "'" + state.diffOption + "' needs '--diff NAME'";
+        return false;
+    }
+    if (!state.toOption.empty() && command != Command::Diff && command != Command::MarkViewed) {
+        error = "'--to' needs '--diff NAME' or '--mark-viewed NAME'";
+        return false;
+    }
+    return true;
+}
+
+// --text prints one version and --unseen chooses the pair itself: neither takes a pair given.
+bool CheckDiffChoice(const ProgramOptions& options, std::string& error) {
+    const bool pair = options.fromVersion || options.toVersion;
+    if (options.textVersion && (pair || options.unseen)) {
+        error = "'--text' cannot be combined with '--from', '--to' or '--unseen'";
+        return false;
+    }
+    if (options.unseen && pair) {
+        error = "'--unseen' cannot be combined with '--from' or '--to'";
         return false;
     }
     return true;
@@ -340,6 +392,7 @@ std::optional<ProgramOptions> ParseOptions(const std::vector<std::string>& args,
         if (!MakeUriLocal(state.options, currentFolder, error)) return std::nullopt;
     }
     if (command == Command::Add && !CheckTaskValues(state, error)) return std::nullopt;
+    if (command == Command::Diff && !CheckDiffChoice(state.options, error)) return std::nullopt;
     return state.options;
 }
 
@@ -361,6 +414,12 @@ std::string UsageText() {
            "  --remove NAME        remove the task NAME\n"
            "  --check URI          get the file information of URI now, as a task run would;\n"
            "                       the transfer's log goes to standard error\n"
+           "  --history NAME       list the versions the task NAME keeps: number, time, event,\n"
+           "                       size, lines added and removed\n"
+           "  --diff NAME          print what changed between the task's last two versions as\n"
+           "                       a unified diff; exit status 0 with a difference, 1 when the\n"
+           "                       two are equal, 2 on a mistake (no such task or version)\n"
+           "  --mark-viewed NAME   mark the task's versions as viewed (the bold row clears)\n"
            "  --version            print the version\n"
            "  --help               print this help\n"
            "\n"
@@ -375,7 +434,17 @@ std::string UsageText() {
            "\n"
            "Options of --check:\n"
            "  --download           fetch the whole content\n"
-           "  --output FILE        where the content goes (default: the URI's file name)\n";
+           "  --output FILE        where the content goes (default: the URI's file name)\n"
+           "\n"
+           "Options of --diff:\n"
+           "  --from N             the older version (default: the one before --to)\n"
+           "  --to M               the newer version (default: the newest)\n"
+           "  --text N             print version N as text instead\n"
+           "  --unseen             compare the newest version viewed with the newest, and\n"
+           "                       mark the newest viewed\n"
+           "\n"
+           "Options of --mark-viewed:\n"
+           "  --to N               the version viewed (default: the newest)\n";
 }
 
 }  // namespace tellweir

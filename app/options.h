@@ -11,17 +11,35 @@ namespace tellweir {
 
 struct ProgramOptions {
     // Desktop: no command given; the windows when there is a display, else Headless.
-    enum class Command { Desktop, Headless, Add, List, Remove, Check, Version, Help };
+    enum class Command {
+        Desktop,
+        Headless,
+        Add,
+        List,
+        Remove,
+        Check,
+        History,
+        Diff,
+        MarkViewed,
+        Version,
+        Help
+    };
     Command command = Command::Desktop;
     bool startHidden = false;  // "-winstart", "/minimize", "-Minimized"...: the tray icon alone
     std::string uri;           // --add, --check
     std::string output;        // --check --download: where the content goes
-    std::string name;          // --name, or the task to remove
+    std::string name;          // --name, or the task to remove, list or compare
     bool download = false;
     std::optional<int> schedule;  // 0 once, 1 periodically, 2 manually
     int repeatValue = 0;          // --every N UNIT
     std::string repeatUnit;
     std::optional<std::string> weekdays;
+    // --diff: the versions compared (--from, --to), the one printed as text (--text), or the
+    // pair the user has not seen yet (--unseen). --mark-viewed: the version (--to).
+    std::optional<int> fromVersion;
+    std::optional<int> toVersion;
+    std::optional<int> textVersion;
+    bool unseen = false;
 };
 
 // The most the arguments after the program name may take, each counted with one byte more (as

@@ -3,6 +3,7 @@
 #include "app/services.h"
 #include "base/version.h"
 
+#include "core/action_diff_file.h"
 #include "core/process_launch.h"
 #include "core/task_properties.h"
 #include "net/cookie/cookie_store.h"
@@ -59,6 +60,8 @@ bool StartServices(IDesktopPort* desktop, bool persistent) {
     const std::string history = DataFilePath("History.xml");
     if (!history.empty()) ReadHistoryFile(history, CUrlHistory::Instance());
     LoadSettings(AppSettingTable(), AppSettings());
+    // The diff files of actions whose program outlived the last run of this program.
+    RemoveLeftoverDiffFiles();
     TransferManagerOptions options;
     options.desktop = desktop;
     if (persistent) options.infoCachePath = DefaultInfoCachePath();

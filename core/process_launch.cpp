@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -36,6 +37,24 @@ int OpenPidfd(pid_t pid) {
     (void)pid;
     return -1;
 #endif
+}
+
+// The parent's environment with `entries` added, each replacing a parent's entry of its name;
+// `envp` points into `merged` and ends with a null.
+char** MergeEnvironment(const std::vector<std::string>& entries, std::vector<std::string>& merged,
+                        std::vector<char*>& envp) {
+    const auto nameOf = [](std::string_view entry) { return entry.substr(0, entry.find('=')); };
+    for (char** parent = environ; parent != nullptr && *parent != nullptr; ++parent) {
+        const std::string_view name = nameOf(*parent);
+        const bool replaced = std::any_of(entries.begin(), entries.end(),
+                                          [&](const auto& entry) { return nameOf(entry) == name; });
+        if (!replaced) merged.emplace_back(*parent);
+    }
+    merged.insert(merged.end(), entries.begin(), entries.end());
+    for (std::string& entry : merged)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    return envp.data();
 }
 
 class CSpawnSetup {
@@ -76,6 +95,7 @@ struct SpawnJob {
     const std::vector<std::string>& args;
     bool searchPath;
     ChildWatch watch;
+    ChildEnvironment environment;
     SpawnResult result;
     bool done = false;  // under the keeper's lock
 };
@@ -128,6 +148,7 @@ class CChildKeeper {
         std::shared_ptr<CProcessExit> exit;
         std::optional<Clock::time_point> deadline;
         ChildSettled settled;
+        std::shared_ptr<const void> keep;  // released once the child is reaped
     };
 
     void Wake() {
@@ -177,12 +198,18 @@ class CChildKeeper {
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
 
+        // Read here, on the keeper, as every start reads the parent's environment.
+        std::vector<std::string> merged;
+        std::vector<char*> envp;
+        char** const env = job.environment.entries.empty()
+                               ? environ
+                               : MergeEnvironment(job.environment.entries, merged, envp);
         const CSpawnSetup setup;
         pid_t pid = -1;
         const int rc = job.searchPath ? posix_spawnp(&pid, job.program.c_str(), setup.Actions(),
-                                                     setup.Attributes(), argv.data(), environ)
+                                                     setup.Attributes(), argv.data(), env)
                                       : posix_spawn(&pid, job.program.c_str(), setup.Actions(),
-                                                    setup.Attributes(), argv.data(), environ);
+                                                    setup.Attributes(), argv.data(), env);
         if (rc != 0) {
             job.result.error = rc;
             return;
@@ -193,6 +220,7 @@ class CChildKeeper {
         child.exit = std::make_shared<CProcessExit>();
         if (job.watch.limit.count() > 0) child.deadline = Clock::now() + job.watch.limit;
         child.settled = std::move(job.watch.settled);
+        child.keep = std::move(job.environment.keep);
         job.result.exit = child.exit;
         children_.push_back(std::move(child));
     }
@@ -288,9 +316,9 @@ void PrepareProcessLaunch() {
 }
 
 SpawnResult SpawnProcess(const std::string& program, const std::vector<std::string>& args,
-                         bool searchPath, ChildWatch watch) {
+                         bool searchPath, ChildWatch watch, ChildEnvironment environment) {
     if (program.empty()) return {ENOENT, nullptr};
-    SpawnJob job{program, args, searchPath, std::move(watch), {}};
+    SpawnJob job{program, args, searchPath, std::move(watch), std::move(environment), {}};
     return Keeper().Spawn(job);
 }
 

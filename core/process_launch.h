@@ -40,6 +40,13 @@ struct ChildWatch {
     ChildSettled settled;                // may be empty
 };
 
+// What a child gets besides the parent's environment: "NAME=VALUE" entries that add to it or
+// replace the parent's value, and what must live until the child has ended (a file it reads).
+struct ChildEnvironment {
+    std::vector<std::string> entries;
+    std::shared_ptr<const void> keep;
+};
+
 struct SpawnResult {
     int error = 0;                       // 0, or the errno of the failed start
     std::shared_ptr<CProcessExit> exit;  // set when the child started
@@ -51,11 +58,12 @@ struct SpawnResult {
 // the first SpawnProcess starts the keeper, which then tries to restore the start-up priority.
 void PrepareProcessLaunch();
 
-// Starts `program` with `args` (argv[1] onwards) and the parent's environment. With
+// Starts `program` with `args` (argv[1] onwards) and the parent's environment with
+// `environment`'s entries, whose `keep` is held until the child has been reaped. With
 // `searchPath` a name without '/' is looked up on PATH; otherwise the path is used as given.
 // Waits only for the start itself, never for the child; `watch` hears of its end. Called with no
 // log's lock held, since the keeper may be writing into that log meanwhile.
 SpawnResult SpawnProcess(const std::string& program, const std::vector<std::string>& args,
-                         bool searchPath, ChildWatch watch = {});
+                         bool searchPath, ChildWatch watch = {}, ChildEnvironment environment = {});
 
 }  // namespace tellweir

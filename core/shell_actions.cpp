@@ -55,13 +55,14 @@ void WriteShellOutcome(ILog* log, const std::string& shown, std::optional<int> e
 
 }  // namespace
 
-bool CreateProcessAction(std::string_view program, ILog* log) {
+bool CreateProcessAction(std::string_view program, ILog* log, ChildEnvironment environment) {
     if (program.empty()) {
         WriteLine(log, 1, "Empty process name.\r\n");
         return false;
     }
     if (log) log->WriteFormat(0, "Creating process: \"%s\".\r\n", program);
-    const SpawnResult spawned = SpawnProcess(NativePath(program), {}, false);
+    const SpawnResult spawned =
+        SpawnProcess(NativePath(program), {}, false, {}, std::move(environment));
     if (spawned.error != 0) {
         if (log) log->WriteFormat(1, "Create process failed: \"%s\".\r\n", program);
         return false;
@@ -97,7 +98,7 @@ std::string ShellResultText(int result) {
     }
 }
 
-bool ShellOpenAction(std::string_view target, ILog* log) {
+bool ShellOpenAction(std::string_view target, ILog* log, ChildEnvironment environment) {
     if (target.empty()) {
         WriteLine(log, 1, "Empty parameter(s) for shell execute command.\r\n");
         return false;
@@ -112,8 +113,8 @@ bool ShellOpenAction(std::string_view target, ILog* log) {
     watch.settled = [kept = LogPtr::Share(log), shown](std::optional<int> exitCode) {
         WriteShellOutcome(kept.get(), shown, exitCode);
     };
-    const SpawnResult spawned =
-        SpawnProcess(OpenProgram(), {std::string(target)}, true, std::move(watch));
+    const SpawnResult spawned = SpawnProcess(OpenProgram(), {std::string(target)}, true,
+                                             std::move(watch), std::move(environment));
     if (spawned.error == 0) return true;
     WriteLine(log, 1, ShellFailureLine(ShellResultOfSpawnError(spawned.error)));
     return false;

@@ -1,9 +1,11 @@
 // CMonitorTask events and actions: choosing the event of a run, running its actions, the default
 // event table and the description of the table for the dialogs.
+#include "core/action_diff_file.h"
 #include "core/action_line.h"
 #include "core/action_runner.h"
 #include "core/default_events.h"
 #include "core/event_table.h"
+#include "core/local_clock.h"
 #include "core/monitor_task.h"
 #include "log/error_words.h"
 #include "url/url_mask.h"
@@ -24,10 +26,35 @@ void CMonitorTask::HandleEvent(int event) {
     if (chosenEvent_ < 0 || hasActions(event)) chosenEvent_ = event;
 }
 
+namespace {
+
+// The lazy writer of a run's diff file: written when the first program is started, and once.
+std::function<std::shared_ptr<const CActionDiffFile>()> RunDiffWriter(std::string folder,
+                                                                      std::string taskName,
+                                                                      std::int32_t version,
+                                                                      ItemLogPtr log) {
+    struct Written {
+        bool tried = false;
+        std::shared_ptr<const CActionDiffFile> file;
+    };
+    return [written = std::make_shared<Written>(), folder = std::move(folder),
+            taskName = std::move(taskName), version, log = std::move(log)]() {
+        if (written->tried) return written->file;
+        written->tried = true;
+        std::string error;
+        written->file = WriteChangeDiffFile(folder, taskName, version, error);
+        if (!error.empty() && log)
+            log->WriteFormat(1, "Cannot write the difference for TELLWEIR_DIFF: %s.", error);
+        return written->file;
+    };
+}
+
+}  // namespace
+
 void CMonitorTask::RunActions(IDesktopPort& desktop) {
     std::vector<std::string> lines;
     ItemLogPtr log;
-    std::string name;
+    ActionContext context;
     {
         TaskLock g = LockTask();
         if (chosenEvent_ < 0) return;
@@ -40,11 +67,18 @@ void CMonitorTask::RunActions(IDesktopPort& desktop) {
         for (std::size_t i = 0; i < lines.size(); ++i)
             WriteLog(0, "Action %d: %s.", i + 1, MaskUrlPasswordsInText(lines[i]));
         log = GetLog();
-        name = GetName();
+        context.taskName = GetName();
+        context.url = MaskUrlPassword(GetUri());
+        context.event = std::string(EventDisplayName(chosenEvent_));
+        context.time = LocalNow();
+        context.change = GetRunChange();
+        if (context.change.version != 0)
+            context.diffFile =
+                RunDiffWriter(GetVersionFolder(), context.taskName, context.change.version, log);
     }
     // Actions may block (a tone, the shell's reply), so they run outside the task lock.
     for (const std::string& line : lines) {
-        if (!RunActionLine(line, log.get(), name, desktop)) continue;
+        if (!RunActionLine(line, log.get(), context, desktop)) continue;
         std::string parameter;
         const int code = ParseActionLine(line, parameter);
         TaskLock g = LockTask();

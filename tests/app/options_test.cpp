@@ -184,5 +184,58 @@ TEST(ProgramOptions, UnusableTasksAreRefused) {
     EXPECT_TRUE(Parse({"--add", "/a", "--weekdays", "23"}, error)) << error;
 }
 
+// --history, --diff and --mark-viewed: which versions each takes, and the choices that exclude
+// one another.
+TEST(ProgramOptions, VersionCommands) {
+    const struct {
+        Args args;
+        C command;
+        std::optional<int> from, to, text;
+        bool unseen;
+    } cases[] = {
+        {{"--history", "Page"}, C::History, {}, {}, {}, false},
+        {{"--diff", "Page"}, C::Diff, {}, {}, {}, false},
+        {{"--diff", "Page", "--from", "2", "--to=5"}, C::Diff, 2, 5, {}, false},
+        {{"--to", "5", "--diff", "Page"}, C::Diff, {}, 5, {}, false},
+        {{"--diff", "Page", "--text", "3"}, C::Diff, {}, {}, 3, false},
+        {{"--diff", "Page", "--unseen"}, C::Diff, {}, {}, {}, true},
+        {{"--mark-viewed", "Page", "--to", "4"}, C::MarkViewed, {}, 4, {}, false},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto options = Parse(c.args, error);
+        ASSERT_TRUE(options) << c.args[0] << ": " << error;
+        EXPECT_EQ(options->command, c.command) << c.args[0];
+        EXPECT_EQ(options->name, "Page");
+        EXPECT_EQ(options->fromVersion, c.from) << c.args[0];
+        EXPECT_EQ(options->toVersion, c.to) << c.args[0];
+        EXPECT_EQ(options->textVersion, c.text) << c.args[0];
+        EXPECT_EQ(options->unseen, c.unseen) << c.args[0];
+    }
+
+    const struct {
+        Args args;
+        const char* message;
+    } mistakes[] = {
+        {{"--diff"}, "option '--diff' requires a value"},
+        {{"--history", "P", "--diff", "P"}, "cannot be combined with another command"},
+        {{"--diff", "P", "--from", "0"}, "a version is a positive whole number, not '0'"},
+        {{"--diff", "P", "--to", "2x"}, "not '2x'"},
+        {{"--diff", "P", "--text", "-1"}, "not '-1'"},
+        {{"--history", "P", "--from", "1"}, "'--from' needs '--diff NAME'"},
+        {{"--list", "--unseen"}, "'--unseen' needs '--diff NAME'"},
+        {{"--history", "P", "--to", "1"}, "'--to' needs '--diff NAME' or '--mark-viewed NAME'"},
+        {{"--mark-viewed", "P", "--from", "1"}, "'--from' needs '--diff NAME'"},
+        {{"--diff", "P", "--text", "1", "--to", "2"}, "'--text' cannot be combined"},
+        {{"--diff", "P", "--text", "1", "--unseen"}, "'--text' cannot be combined"},
+        {{"--diff", "P", "--unseen", "--from", "1"}, "'--unseen' cannot be combined"},
+    };
+    for (const auto& c : mistakes) {
+        std::string error;
+        EXPECT_FALSE(Parse(c.args, error)) << c.message;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
 }  // namespace
 }  // namespace tellweir

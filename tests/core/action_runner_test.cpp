@@ -26,7 +26,9 @@ class ActionRunnerTest : public ::testing::Test {
   protected:
     ~ActionRunnerTest() override { SetShellOpenProgram({}); }
 
-    bool Run(std::string_view line) { return RunActionLine(line, log_.get(), "Task A", desktop_); }
+    bool Run(std::string_view line) {
+        return RunActionLine(line, log_.get(), TaskActionContext("Task A"), desktop_);
+    }
     std::string Text() const { return log_->GetText(); }
 
     // A shell opener that records its argument into "opened" and ends with `exitCode`.
@@ -86,8 +88,10 @@ TEST_F(ActionRunnerTest, PlaySoundLogsOutcome) {
 
 TEST_F(ActionRunnerTest, PromptAndLightIconGoToTheDesktop) {
     CNoDesktop noWindow;
-    EXPECT_FALSE(RunActionLine("Prompt before the window", log_.get(), "Task A", noWindow));
-    EXPECT_FALSE(RunActionLine("Light Icon before the window", log_.get(), "Task A", noWindow));
+    EXPECT_FALSE(RunActionLine("Prompt before the window", log_.get(), TaskActionContext("Task A"),
+                               noWindow));
+    EXPECT_FALSE(RunActionLine("Light Icon before the window", log_.get(),
+                               TaskActionContext("Task A"), noWindow));
 
     EXPECT_FALSE(Run("Prompt Monitored resource was changed."));
     EXPECT_FALSE(Run("Light Icon changed"));
@@ -140,7 +144,7 @@ TEST_F(ActionRunnerTest, OpenInShellMapsOpenerOutcomes) {
     for (const Case& c : cases) {
         SetShellOpenProgram(MakeOpener(c.exitCode));
         ItemLogPtr log = MakeRef<CItemLog>();
-        RunActionLine("Open in Shell doc.txt", log.get(), "Task A", desktop_);
+        RunActionLine("Open in Shell doc.txt", log.get(), TaskActionContext("Task A"), desktop_);
         // The verdict comes once the opener has ended.
         const std::string expected =
             std::string("S:\tShellExecute opening: \"doc.txt\".\r\n") + c.line;

@@ -93,7 +93,7 @@ void RunAction(const ActionCase& action, const std::string& child, ILog* log,
     if (action.shell) SetShellOpenProgram(child);
     const std::string line =
         action.shell ? std::string("Open in Shell doc.txt") : "Create Process " + child;
-    RunActionLine(line, log, "Task A", desktop);
+    RunActionLine(line, log, TaskActionContext("Task A"), desktop);
 }
 
 TEST_F(ProcessKeeperTest, ChildRunsAtStartupPriorityWhateverThreadStartsIt) {
