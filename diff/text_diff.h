@@ -2,6 +2,7 @@
 // the hunks a unified diff shows, and the counts a summary says ("12 lines added, 3 removed").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,8 +30,8 @@ struct WordSpan {
 
 // A run of Lines() shown together: the changes and up to `context` same lines around them.
 struct DiffHunk {
-    std::int32_t first = 0;  // index in Lines()
-    std::int32_t count = 0;  // lines of Lines() in the hunk
+    std::int32_t first = 0;                   // index in Lines()
+    std::int32_t count = 0;                   // lines of Lines() in the hunk
     std::int32_t oldStart = 0, oldCount = 0;  // as "@@ -oldStart,oldCount ..." writes them
     std::int32_t newStart = 0, newCount = 0;
 };
@@ -55,6 +56,9 @@ class CTextDiff {
     std::string_view NewLine(std::int32_t index) const;
     std::int32_t OldLineCount() const;
     std::int32_t NewLineCount() const;
+    // Whether the last line of the old (new) text has no '\n' ("\ No newline at end of file").
+    bool OldMissingNewline() const;
+    bool NewMissingNewline() const;
 
     // The words of Lines()[index] that differ from its partner; empty for a line with none.
     std::vector<WordSpan> ChangedWords(std::int32_t index) const;
@@ -63,8 +67,14 @@ class CTextDiff {
     std::vector<DiffHunk> Hunks(int context) const;
 
   private:
+    // Where a line lies in its text; offsets rather than views, so copies and moves stay valid.
+    struct LineSpan {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+    };
+
     std::string oldText_, newText_;
-    std::vector<std::string_view> oldLines_, newLines_;
+    std::vector<LineSpan> oldLines_, newLines_;
     std::vector<DiffLine> lines_;
     std::int32_t added_ = 0, removed_ = 0;
 };

@@ -14,11 +14,11 @@
 namespace tellweir {
 
 struct VersionRecord {
-    std::int32_t number = 0;  // 1, 2, ... in the order kept; never given twice in one folder
-    DateTime time;            // local time of the run that kept it
-    std::int32_t run = 0;     // the task's run count then
-    std::string event;        // "First Time", "Content Changed", ...
-    std::int64_t size = 0;    // bytes of the content
+    std::int32_t number = 0;      // 1, 2, ... in the order kept; never given twice in one folder
+    DateTime time;                // local time of the run that kept it
+    std::int32_t run = 0;         // the task's run count then
+    std::string event;            // "First Time", "Content Changed", ...
+    std::int64_t size = 0;        // bytes of the content
     std::int64_t storedSize = 0;  // bytes its file takes (filled by List and Read)
     std::string contentType;      // the reply's Content-Type; empty for a local file
     std::string name;             // file name or URL path, a hint for reading it as text
