@@ -32,15 +32,15 @@ ChangesResult LoadChanges(const ChangesRequest& request) {
     // Made in place: the diff's lines point into its own texts.
     auto diff = std::make_shared<CTextDiff>();
     if (result.from > 0) {
-        result.code =
-            CompareVersions(store, result.from, result.to, *diff, &result.fromRecord, &result.toRecord);
+        result.code = CompareVersions(store, result.from, result.to, *diff, &result.fromRecord,
+                                      &result.toRecord);
     } else {
         // A lone version: its whole text, added.
         std::string content;
         switch (store.Read(result.to, content, &result.toRecord)) {
             case VersionRead::Ok:
-                *diff = CTextDiff::Compare(std::string(),
-                                          VersionText(result.toRecord, content).text);
+                *diff =
+                    CTextDiff::Compare(std::string(), VersionText(result.toRecord, content).text);
                 break;
             case VersionRead::Missing:
                 result.code = VersionCompare::NoSuchVersion;
@@ -50,8 +50,7 @@ ChangesResult LoadChanges(const ChangesRequest& request) {
                 break;
         }
     }
-    if (result.code == VersionCompare::Ok)
-        result.diff = std::move(diff);
+    if (result.code == VersionCompare::Ok) result.diff = std::move(diff);
     return result;
 }
 

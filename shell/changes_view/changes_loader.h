@@ -15,9 +15,9 @@
 namespace tellweir {
 
 struct ChangesRequest {
-    std::string folder;       // the task's versions folder
-    bool list = false;        // list the versions (and choose the pair when from and to are 0)
-    std::int32_t from = 0;    // 0 with a `to`: the text of `to` against nothing
+    std::string folder;     // the task's versions folder
+    bool list = false;      // list the versions (and choose the pair when from and to are 0)
+    std::int32_t from = 0;  // 0 with a `to`: the text of `to` against nothing
     std::int32_t to = 0;
     std::int32_t viewed = 0;  // the newest version the user had viewed, for the default pair
 };

@@ -103,8 +103,8 @@ CChangesWindow::CChangesWindow(MonitorTaskPtr task, bool versionsOff, QWidget* p
     connect(fromBox_, &QComboBox::currentIndexChanged, this, &CChangesWindow::PairChosen);
     connect(toBox_, &QComboBox::currentIndexChanged, this, &CChangesWindow::PairChosen);
     sideBySide_->setToolTip(tr("The old version on the left, the new one on the right"));
-    wholeText_->setToolTip(tr("The whole text rather than the changes with %1 lines around them")
-                               .arg(kChangeContext));
+    wholeText_->setToolTip(
+        tr("The whole text rather than the changes with %1 lines around them").arg(kChangeContext));
     connect(sideBySide_, &QCheckBox::toggled, this, [this](bool on) {
         view_->SetLayout(on ? DiffLayout::SideBySide : DiffLayout::Unified);
         UpdateButtons();
@@ -258,8 +258,8 @@ void CChangesWindow::Finished(ChangesResult result) {
         summary_->clear();
     else if (shown_.from == 0)
         summary_->setText(tr("The first version kept: %1")
-                              .arg(QString::fromStdString(
-                                  ChangeSummaryText(shown_.diff->Added(), shown_.diff->Removed()))));
+                              .arg(QString::fromStdString(ChangeSummaryText(
+                                  shown_.diff->Added(), shown_.diff->Removed()))));
     else if (shown_.diff->Equal())
         summary_->setText(tr("The two versions are the same."));
     else
@@ -292,8 +292,7 @@ void CChangesWindow::FillPairBoxes() {
         fromBox_->addItem(text, it->number);
         toBox_->addItem(text, it->number);
     }
-    if (shown_.from == 0 && !shown_.versions.empty())
-        fromBox_->addItem(tr("(nothing)"), 0);
+    if (shown_.from == 0 && !shown_.versions.empty()) fromBox_->addItem(tr("(nothing)"), 0);
     fromBox_->setCurrentIndex(fromBox_->findData(shown_.from));
     toBox_->setCurrentIndex(toBox_->findData(shown_.to));
     filling_ = false;
@@ -356,16 +355,18 @@ QString CChangesWindow::OpenVersion() {
     std::string content;
     VersionRecord record;
     if (CVersionStore(folder_).Read(shown_.to, content, &record) != VersionRead::Ok) {
-        info_->setText(tr("Version %1 cannot be read: its file is missing or damaged.").arg(shown_.to));
+        info_->setText(
+            tr("Version %1 cannot be read: its file is missing or damaged.").arg(shown_.to));
         info_->show();
         return {};
     }
     QTemporaryDir& folder = OpenedVersions();
-    const QString path = folder.isValid() ? folder.filePath(FileNameFor(task_->GetName(), record))
-                                          : QString();
+    const QString path =
+        folder.isValid() ? folder.filePath(FileNameFor(task_->GetName(), record)) : QString();
     QFile file(path);
     if (path.isEmpty() ||
-        !file.open(QIODevice::WriteOnly | QIODevice::Truncate, QFile::ReadOwner | QFile::WriteOwner) ||
+        !file.open(QIODevice::WriteOnly | QIODevice::Truncate,
+                   QFile::ReadOwner | QFile::WriteOwner) ||
         file.write(content.data(), static_cast<qint64>(content.size())) !=
             static_cast<qint64>(content.size())) {
         info_->setText(tr("Version %1 could not be written to a temporary file: %2")

@@ -34,7 +34,8 @@ void CDiffRows::Build(const CTextDiff& diff, DiffLayout layout, int context) {
             }
             // A change: its removed lines, then its added ones, paired row by row.
             std::int32_t removedEnd = i;
-            while (removedEnd < end && lines[static_cast<std::size_t>(removedEnd)].op == LineOp::Removed)
+            while (removedEnd < end &&
+                   lines[static_cast<std::size_t>(removedEnd)].op == LineOp::Removed)
                 ++removedEnd;
             std::int32_t addedEnd = removedEnd;
             while (addedEnd < end && lines[static_cast<std::size_t>(addedEnd)].op == LineOp::Added)
@@ -51,12 +52,14 @@ void CDiffRows::Build(const CTextDiff& diff, DiffLayout layout, int context) {
         const DiffRow& row = rows_[r];
         for (const std::int32_t index : {row.left, row.right})
             if (index >= 0)
-                longest_ = std::max(longest_,
-                                    static_cast<int>(diff.Text(lines[static_cast<std::size_t>(index)]).size()));
+                longest_ = std::max(
+                    longest_,
+                    static_cast<int>(diff.Text(lines[static_cast<std::size_t>(index)]).size()));
         if (row.kind != DiffRowKind::Line) continue;
         const bool changed = IsChange(diff, row.left) || IsChange(diff, row.right);
-        const bool before = r > 0 && rows_[r - 1].kind == DiffRowKind::Line &&
-                            (IsChange(diff, rows_[r - 1].left) || IsChange(diff, rows_[r - 1].right));
+        const bool before =
+            r > 0 && rows_[r - 1].kind == DiffRowKind::Line &&
+            (IsChange(diff, rows_[r - 1].left) || IsChange(diff, rows_[r - 1].right));
         if (changed && !before) changes_.push_back(static_cast<int>(r));
     }
 }

@@ -148,8 +148,7 @@ void CDiffView::UpdateScrollBars() {
     verticalScrollBar()->setSingleStep(1);
     const int sides = layout_ == DiffLayout::SideBySide ? 2 : 1;
     const int numbers = layout_ == DiffLayout::SideBySide ? NumberColumns() : 2 * NumberColumns();
-    const int columns =
-        std::max((viewport()->width() / sides) / charWidth_ - numbers - 2, 1);
+    const int columns = std::max((viewport()->width() / sides) / charWidth_ - numbers - 2, 1);
     horizontalScrollBar()->setRange(0, std::max(rows_.LongestLine() + 2 - columns, 0));
     horizontalScrollBar()->setPageStep(columns);
     horizontalScrollBar()->setSingleStep(kHorizontalStep / 2);
@@ -247,8 +246,8 @@ void CDiffView::AppendRowText(QString& out, const DiffRow& row) const {
         out.append(QLatin1Char('\n'));
     };
     if (row.kind == DiffRowKind::Hunk) {
-        out.append(QString::fromStdString(
-            HunkHeader(rows_.Hunks()[static_cast<std::size_t>(row.hunk)])));
+        out.append(
+            QString::fromStdString(HunkHeader(rows_.Hunks()[static_cast<std::size_t>(row.hunk)])));
         out.append(QLatin1Char('\n'));
         return;
     }
@@ -310,7 +309,8 @@ void CDiffView::keyPressEvent(QKeyEvent* event) {
             if (event->modifiers() & Qt::ControlModifier) return MoveCaret(0, extend);
             return ScrollTo(top_, 0);
         case Qt::Key_End:
-            if (event->modifiers() & Qt::ControlModifier) return MoveCaret(rows_.Count() - 1, extend);
+            if (event->modifiers() & Qt::ControlModifier)
+                return MoveCaret(rows_.Count() - 1, extend);
             return ScrollTo(top_, horizontalScrollBar()->maximum());
         case Qt::Key_Left:
             return ScrollTo(top_, left_ - kHorizontalStep);
@@ -335,7 +335,8 @@ void CDiffView::mousePressEvent(QMouseEvent* event) {
 
 void CDiffView::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton) || rows_.Count() == 0) return;
-    const int row = std::clamp(RowAt(static_cast<int>(event->position().y())), 0, rows_.Count() - 1);
+    const int row =
+        std::clamp(RowAt(static_cast<int>(event->position().y())), 0, rows_.Count() - 1);
     caret_ = row;
     selected_ = true;
     EnsureVisible(row);

@@ -97,7 +97,8 @@ class CDiffView final : public QAbstractScrollArea {
     int left_ = 0;
     int anchor_ = 0;
     int caret_ = 0;
-    bool selected_ = false;  // a click, a drag or Ctrl+A selected; a caret moved alone selects nothing
+    bool selected_ =
+        false;  // a click, a drag or Ctrl+A selected; a caret moved alone selects nothing
     bool syncingBars_ = false;
 };
 

@@ -27,8 +27,8 @@ QVariant CVersionListModel::data(const QModelIndex& index, int role) const {
     const VersionRecord& record = versions_[static_cast<std::size_t>(index.row())];
     const int column = index.column();
     if (role == Qt::TextAlignmentRole) {
-        const bool right = column == kNumber || column == kSize || column == kAdded ||
-                           column == kRemoved;
+        const bool right =
+            column == kNumber || column == kSize || column == kAdded || column == kRemoved;
         return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
     }
     if (role == Qt::UserRole) return record.number;

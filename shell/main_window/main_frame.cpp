@@ -93,7 +93,8 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
 CMainFrame::~CMainFrame() {
     // The log and changes windows are top-level windows of their own; they go with the frame,
     // the prompts window first.
-    for (auto& [task, window] : changesWindows_) delete window.data();
+    for (auto& [task, window] : changesWindows_)
+        delete window.data();
     delete promptsWindow_;
     delete logWindow_;
 }
@@ -222,16 +223,17 @@ void CMainFrame::CreateTray() {
 
 void CMainFrame::ConnectPort() {
     connect(&port_, &CQtDesktopPort::displayQueueRequested, this, &CMainFrame::ShowWindow);
-    connect(&port_, &CQtDesktopPort::promptShown, this,
-            [this](const QString& taskName, const QString& text) { Prompt(taskName, text, false); });
-    connect(&port_, &CQtDesktopPort::iconLit, this,
-            [this](const QString& taskName, const QString& text) {
-                LightIcon(taskName, text, false);
-            });
+    connect(
+        &port_, &CQtDesktopPort::promptShown, this,
+        [this](const QString& taskName, const QString& text) { Prompt(taskName, text, false); });
+    connect(
+        &port_, &CQtDesktopPort::iconLit, this,
+        [this](const QString& taskName, const QString& text) { LightIcon(taskName, text, false); });
     connect(&port_, &CQtDesktopPort::changePromptShown, this,
             [this](const QString& taskName, const QString& text) { Prompt(taskName, text, true); });
-    connect(&port_, &CQtDesktopPort::changeIconLit, this,
-            [this](const QString& taskName, const QString& text) { LightIcon(taskName, text, true); });
+    connect(
+        &port_, &CQtDesktopPort::changeIconLit, this,
+        [this](const QString& taskName, const QString& text) { LightIcon(taskName, text, true); });
     connect(&port_, &CQtDesktopPort::queueSaveFailed, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
     connect(&port_, &CQtDesktopPort::logChanged, this, [this](int logId) {
