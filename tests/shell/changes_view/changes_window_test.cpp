@@ -36,7 +36,8 @@ std::string Page(std::initializer_list<int> changed, const std::string& word = "
 class ChangesWindowTest : public ShellTest {
   protected:
     // A task whose store keeps `pages` as its versions, as its runs would have kept them.
-    MonitorTaskPtr TaskWithVersions(const std::string& name, const std::vector<std::string>& pages) {
+    MonitorTaskPtr TaskWithVersions(const std::string& name,
+                                    const std::vector<std::string>& pages) {
         MonitorTaskPtr task = MakeFileTask(name);
         task->SetString(task::kSamplePath, dir_ / (name + ".sample"));
         task->SetInt(task::kSchedule, task::kScheduleManual);
@@ -79,7 +80,8 @@ TEST_F(ChangesWindowTest, OpensOnChangesSinceLastViewedAndMarksThemSeen) {
     CMainFrame& frame = Frame();
     frame.Tick();
     const int row = frame.ListModel()->RowOf(task.get());
-    EXPECT_TRUE(frame.ListModel()->index(row, kColumnName).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(
+        frame.ListModel()->index(row, kColumnName).data(Qt::FontRole).value<QFont>().bold());
 
     CChangesWindow* window = OpenChanges(frame, task);
     ASSERT_NE(window, nullptr);
@@ -100,7 +102,8 @@ TEST_F(ChangesWindowTest, OpensOnChangesSinceLastViewedAndMarksThemSeen) {
     // Seen now: the row is plain and the task has nothing unseen.
     EXPECT_EQ(task->GetViewedVersion(), 3);
     EXPECT_FALSE(task->HasUnseenChanges());
-    EXPECT_FALSE(frame.ListModel()->index(row, kColumnName).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_FALSE(
+        frame.ListModel()->index(row, kColumnName).data(Qt::FontRole).value<QFont>().bold());
 }
 
 TEST_F(ChangesWindowTest, PairChoiceLayoutAndContextChangeTheDiff) {
@@ -207,7 +210,8 @@ TEST_F(ChangesWindowTest, DamagedVersionIsALineNotACrash) {
     CChangesWindow* window = OpenChanges(Frame(), task);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Model()->rowCount(), 2);
-    EXPECT_TRUE(window->InfoText().contains(QStringLiteral("damaged"))) << window->InfoText().toStdString();
+    EXPECT_TRUE(window->InfoText().contains(QStringLiteral("damaged")))
+        << window->InfoText().toStdString();
     EXPECT_TRUE(window->InfoText().contains(path));
     // The two that are whole compare as usual.
     EXPECT_EQ(window->From(), 1);
@@ -228,8 +232,8 @@ TEST_F(ChangesWindowTest, OpenThisVersionWritesAnOwnerOnlyCopy) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), Page({3}));
-    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther |
-                                               QFile::WriteGroup | QFile::WriteOther),
+    EXPECT_EQ(QFileInfo(path).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFileDevice::Permissions());
     // Closes the failure message, if any.
     MessageBoxAnswer ok(QStringLiteral("OK"));

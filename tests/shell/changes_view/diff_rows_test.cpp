@@ -50,10 +50,11 @@ TEST(DiffRowsTest, SideBySidePairsRemovedWithAddedLines) {
         return index < 0 ? std::string("-") : std::string(diff.Text(diff.Lines()[index]));
     };
     std::vector<std::pair<std::string, std::string>> shown;
-    for (const DiffRow& row : rows.Rows()) shown.emplace_back(side(row.left), side(row.right));
+    for (const DiffRow& row : rows.Rows())
+        shown.emplace_back(side(row.left), side(row.right));
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"a", "a"},        {"old 1", "new 1"}, {"old 2", "new 2"}, {"-", "new 3"},
-        {"b", "b"},        {"gone", "-"},      {"c", "c"},
+        {"a", "a"}, {"old 1", "new 1"}, {"old 2", "new 2"}, {"-", "new 3"},
+        {"b", "b"}, {"gone", "-"},      {"c", "c"},
     };
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(rows.ChangeStarts(), (std::vector<int>{1, 5}));
