@@ -49,11 +49,11 @@ std::string Figure(const char* format, double a, double b = 0, double c = 0) {
     return text;
 }
 
-// A page of `bytes` in lines of about 60 bytes; every hundredth line differs in `changed`.
-std::string Page(std::size_t bytes, bool changed) {
+// A page of `lines` lines of about 50 bytes; every hundredth line differs in `changed`.
+std::string Page(long lines, bool changed) {
     std::string text;
-    text.reserve(bytes + 100);
-    for (long n = 0; text.size() < bytes; ++n) {
+    text.reserve(static_cast<std::size_t>(lines) * 56);
+    for (long n = 0; n < lines; ++n) {
         char line[96];
         const bool differs = changed && n % 100 == 50;
         std::snprintf(line, sizeof line, "<td>Item %07ld</td><td>price %s%ld.%02ld EUR</td>\n", n,
@@ -71,9 +71,10 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
-    const std::size_t bytes = static_cast<std::size_t>(megabytes) << 20;
-    const std::string oldText = Page(bytes, false);
-    const std::string newText = Page(bytes, true);
+    // The old page's lines as many as make its megabytes; the new one has as many.
+    const long lines = (static_cast<long>(megabytes) << 20) / static_cast<long>(Page(1000, false).size() / 1000);
+    const std::string oldText = Page(lines, false);
+    const std::string newText = Page(lines, true);
 
     QWidget window;
     auto* view = new CDiffView(&window);
@@ -96,8 +97,11 @@ int main(int argc, char** argv) {
     auto diff = std::make_shared<CTextDiff>();
     *diff = CTextDiff::Compare(oldText, newText);
     const double compareMs = Ms(timer);
+    Row("pages", Figure("%.1f MB and %.1f MB, %.0f lines", static_cast<double>(oldText.size()) / 1e6,
+                        static_cast<double>(newText.size()) / 1e6, static_cast<double>(lines)),
+        "");
     Row("compare (worker thread)",
-        Figure("%.0f ms, %d lines added, %d removed", compareMs, diff->Added(), diff->Removed()),
+        Figure("%.0f ms, %.0f lines added, %.0f removed", compareMs, diff->Added(), diff->Removed()),
         "< 1 s");
 
     // The GUI thread's part: rows laid out and the first screen drawn.
