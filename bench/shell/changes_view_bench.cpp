@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
 
     // The old page's lines as many as make its megabytes; the new one has as many.
-    const long lines = (static_cast<long>(megabytes) << 20) / static_cast<long>(Page(1000, false).size() / 1000);
+    const long lines =
+        (static_cast<long>(megabytes) << 20) / static_cast<long>(Page(1000, false).size() / 1000);
     const std::string oldText = Page(lines, false);
     const std::string newText = Page(lines, true);
 
@@ -97,20 +98,21 @@ int main(int argc, char** argv) {
     auto diff = std::make_shared<CTextDiff>();
     *diff = CTextDiff::Compare(oldText, newText);
     const double compareMs = Ms(timer);
-    Row("pages", Figure("%.1f MB and %.1f MB, %.0f lines", static_cast<double>(oldText.size()) / 1e6,
-                        static_cast<double>(newText.size()) / 1e6, static_cast<double>(lines)),
+    Row("pages",
+        Figure("%.1f MB and %.1f MB, %.0f lines", static_cast<double>(oldText.size()) / 1e6,
+               static_cast<double>(newText.size()) / 1e6, static_cast<double>(lines)),
         "");
     Row("compare (worker thread)",
-        Figure("%.0f ms, %.0f lines added, %.0f removed", compareMs, diff->Added(), diff->Removed()),
+        Figure("%.0f ms, %.0f lines added, %.0f removed", compareMs, diff->Added(),
+               diff->Removed()),
         "< 1 s");
 
     // The GUI thread's part: rows laid out and the first screen drawn.
     timer.restart();
     view->SetDiff(diff);
     view->viewport()->repaint();
-    Row("open: rows and first screen (GUI thread)", Figure("%.1f ms, %.0f rows", Ms(timer),
-                                                           view->Rows().Count()),
-        "< 300 ms");
+    Row("open: rows and first screen (GUI thread)",
+        Figure("%.1f ms, %.0f rows", Ms(timer), view->Rows().Count()), "< 300 ms");
     view->SetContext(-1);
     timer.restart();
     view->SetDiff(diff);

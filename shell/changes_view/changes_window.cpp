@@ -89,7 +89,9 @@ CChangesWindow::CChangesWindow(MonitorTaskPtr task, bool versionsOff, QWidget* p
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The event takes the room left: the numbers stay next to each other.
+    table_->horizontalHeader()->setSectionResizeMode(CVersionListModel::kEvent,
+                                                     QHeaderView::Stretch);
     table_->setToolTip(tr("Double-click a version to compare it with the one before it"));
     connect(table_, &QTableView::activated, this,
             [this](const QModelIndex& index) { RowActivated(index.row()); });

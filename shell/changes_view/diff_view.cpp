@@ -67,7 +67,8 @@ DiffColors DiffColorsFor(const QPalette& palette) {
     colors.addedWord = Over(base, green, dark ? 0.45 : 0.30);
     colors.hunkBack = Over(base, blue, dark ? 0.16 : 0.08);
     colors.hunkText = dark ? blue : QColor(5, 80, 174);
-    colors.number = palette.color(QPalette::PlaceholderText);
+    // Between the text and the ground: quieter than the lines, readable on both themes.
+    colors.number = Over(base, palette.color(QPalette::Text), 0.6);
     return colors;
 }
 

@@ -18,8 +18,9 @@ namespace {
 
 std::string PriceList(int version) {
     std::string text = "Price list\nUpdated every morning at 6:00.\n\n";
-    const char* items[] = {"Apples", "Bananas", "Cherries", "Dates", "Elderberries", "Figs",
-                           "Grapes", "Honeydew", "Kiwis", "Lemons", "Mangoes", "Nectarines"};
+    const char* items[] = {"Apples",       "Bananas", "Cherries", "Dates",
+                           "Elderberries", "Figs",    "Grapes",   "Honeydew",
+                           "Kiwis",        "Lemons",  "Mangoes",  "Nectarines"};
     int i = 0;
     for (const char* item : items) {
         int cents = 120 + 35 * i;
@@ -51,6 +52,9 @@ void RenderChangesViewScreens(const QString& outFolder, const QString& suffix, C
             record.run = version;
             record.event = version == 1 ? "First Time" : "Content Changed";
             record.name = "prices.txt";
+            // What the run that kept it counted against the version before.
+            record.added = version == 1 ? -1 : version - 1;
+            record.removed = version == 1 ? -1 : 1;
             (void)store.Add(record, PriceList(version), VersionLimits{});
         }
     task->SetInt(task::kNewestVersion, store.NewestNumber());
