@@ -37,7 +37,7 @@ QTemporaryDir& OpenedVersions() {
 
 // A name's own extension when it has a short one, else one for its kind of text.
 QString ExtensionFor(const VersionRecord& record) {
-    const QString suffix = QFileInfo(QString::fromStdString(record.name)).suffix();
+    QString suffix = QFileInfo(QString::fromStdString(record.name)).suffix();
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
     if (plain.match(suffix).hasMatch()) return suffix;
     const QString type = QString::fromStdString(record.contentType).toLower();
@@ -363,7 +363,7 @@ QString CChangesWindow::OpenVersion() {
         return {};
     }
     QTemporaryDir& folder = OpenedVersions();
-    const QString path =
+    QString path =
         folder.isValid() ? folder.filePath(FileNameFor(task_->GetName(), record)) : QString();
     QFile file(path);
     if (path.isEmpty() ||
