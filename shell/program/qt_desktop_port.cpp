@@ -59,7 +59,7 @@ void CQtDesktopPort::LightTrayIcon(const std::string& taskName, const std::strin
 }
 
 QString ChangeText(const std::string& text, const ChangeNote& change) {
-    const QString prompt = QString::fromStdString(text);
+    QString prompt = QString::fromStdString(text);
     if (change.summary.empty()) return prompt;
     const QString summary = QString::fromStdString(change.summary);
     return prompt.isEmpty() ? summary : QStringLiteral("%1 (%2)").arg(prompt, summary);
