@@ -198,6 +198,20 @@ void CChangesWindow::Reload() {
     Start(std::move(request));
 }
 
+void CChangesWindow::FollowTask() {
+    const std::int32_t newest = task_->GetNewestVersion();
+    const std::int32_t listed = model_->Versions().empty() ? 0 : model_->Versions().back().number;
+    if (busy_ || newest == listed || newest <= 0) return;
+    (void)task_->SetViewedVersion(newest);  // a failed write shows again as unseen later
+    ChangesRequest request;
+    request.folder = folder_;
+    request.list = true;
+    request.from = shown_.from;
+    request.to = shown_.to;
+    if (request.to <= 0) request.viewed = task_->GetViewedVersion();
+    Start(std::move(request));
+}
+
 void CChangesWindow::ShowPair(std::int32_t from, std::int32_t to) {
     ChangesRequest request;
     request.folder = folder_;

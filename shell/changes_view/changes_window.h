@@ -38,6 +38,10 @@ class CChangesWindow final : public QWidget {
     void Reload();
     // Compares another pair.
     void ShowPair(std::int32_t from, std::int32_t to);
+    // Lists the versions again when the task kept a new one since they were listed, keeping the
+    // pair shown (the new version is seen: the window is open on the task). Called on the main
+    // window's tick.
+    void FollowTask();
 
     // A load or comparison is under way.
     bool Busy() const { return busy_; }

@@ -288,6 +288,8 @@ void CMainFrame::Tick() {
         }
         if (!tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
     }
+    for (auto& [task, window] : changesWindows_)
+        if (window) window->FollowTask();
     UpdateCommands();
     ticking_ = false;
 }

@@ -167,6 +167,27 @@ TEST_F(ChangesWindowTest, PairChoiceLayoutAndContextChangeTheDiff) {
     EXPECT_EQ(window->SummaryText(), "2 lines added, 2 removed");
 }
 
+TEST_F(ChangesWindowTest, AnOpenWindowListsVersionsKeptMeanwhile) {
+    const MonitorTaskPtr task = TaskWithVersions("Live", {Page({}), Page({5}), Page({5, 6})});
+    CMainFrame& frame = Frame();
+    CChangesWindow* window = OpenChanges(frame, task);
+    ASSERT_NE(window, nullptr);
+    window->FromBox()->setCurrentIndex(window->FromBox()->findData(1));
+    ASSERT_TRUE(WaitFor([&] { return !window->Busy() && window->From() == 1; }));
+
+    // A run keeps version 4 while the window is open: listed at the next tick, the pair kept.
+    VersionRecord record;
+    record.event = "Content Changed";
+    ASSERT_EQ(CVersionStore(task->GetVersionFolder()).Add(record, Page({7}), VersionLimits{}), 4);
+    task->SetInt(task::kNewestVersion, 4);
+    frame.Tick();
+    ASSERT_TRUE(WaitFor([&] { return !window->Busy() && window->Model()->rowCount() == 4; }));
+    EXPECT_EQ(window->From(), 1);
+    EXPECT_EQ(window->To(), 3);
+    EXPECT_EQ(window->ToBox()->findData(4), 0);  // the newest first
+    EXPECT_FALSE(task->HasUnseenChanges());
+}
+
 TEST_F(ChangesWindowTest, CopyTakesSelectedRowsOrTheWholeDiff) {
     const MonitorTaskPtr task = TaskWithVersions("Copy", {Page({}), Page({50})});
     CChangesWindow* window = OpenChanges(Frame(), task);
