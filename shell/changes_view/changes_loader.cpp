@@ -29,7 +29,7 @@ ChangesResult LoadChanges(const ChangesRequest& request) {
             std::tie(result.from, result.to) = DefaultPair(result.versions, request.viewed);
     }
     if (result.to <= 0) return result;
-    // Made in place: the diff's lines point into its own texts.
+    // Shared with the view as it is: a 10 MB pair is never copied.
     auto diff = std::make_shared<CTextDiff>();
     if (result.from > 0) {
         result.code = CompareVersions(store, result.from, result.to, *diff, &result.fromRecord,
