@@ -19,6 +19,7 @@ enum class CommandId {
     EventsActions,
     Schedule,
     ViewLog,
+    ViewChanges,
     ClearLog,
     Start,
     Stop,

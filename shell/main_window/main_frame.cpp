@@ -21,6 +21,7 @@
 
 #include "core/local_clock.h"
 #include "core/task_properties.h"
+#include "shell/changes_view/changes_window.h"
 #include "shell/log_view/log_window.h"
 #include "shell/log_view/prompts_window.h"
 #include "shell/login/credential_prompter.h"
@@ -79,8 +80,7 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
     list_->ApplyColumnWidths(SettingText(settings_, setting::kMonitorListColumns));
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::UpdateCommands);
-    connect(list_, &CTaskListView::rowActivated, this,
-            [this] { Execute(CommandId::EventsActions); });
+    connect(list_, &CTaskListView::rowActivated, this, &CMainFrame::ActivateRow);
 
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
@@ -91,8 +91,10 @@ CMainFrame::CMainFrame(CMonitorEngine& engine, CQtDesktopPort& port, CPropertySe
 }
 
 CMainFrame::~CMainFrame() {
-    // The log windows are top-level windows of their own; they go with the frame, the prompts
-    // window first.
+    // The log and changes windows are top-level windows of their own; they go with the frame,
+    // the prompts window first.
+    for (auto& [task, window] : changesWindows_)
+        delete window.data();
     delete promptsWindow_;
     delete logWindow_;
 }
@@ -135,8 +137,8 @@ void CMainFrame::CreateMenus() {
     view->addAction(actions_[CommandId::StatusBar]);
 
     itemMenu_ = menuBar()->addMenu(tr("&Item"));
-    for (CommandId id :
-         {CommandId::EventsActions, CommandId::Schedule, CommandId::ViewLog, CommandId::ClearLog})
+    for (CommandId id : {CommandId::EventsActions, CommandId::Schedule, CommandId::ViewLog,
+                         CommandId::ViewChanges, CommandId::ClearLog})
         itemMenu_->addAction(actions_[id]);
     itemMenu_->addSeparator();
     for (CommandId id : {CommandId::Start, CommandId::Stop, CommandId::Remove})
@@ -160,7 +162,8 @@ void CMainFrame::CreateToolBar() {
     bar->addSeparator();
     bar->addAction(actions_[CommandId::Settings]);
     bar->addSeparator();
-    for (CommandId id : {CommandId::ViewLog, CommandId::Schedule, CommandId::EventsActions})
+    for (CommandId id : {CommandId::ViewLog, CommandId::ViewChanges, CommandId::Schedule,
+                         CommandId::EventsActions})
         bar->addAction(actions_[id]);
     bar->addSeparator();
     bar->addAction(actions_[CommandId::Stop]);
@@ -197,9 +200,13 @@ void CMainFrame::CreateTray() {
     notifier_->SetFallback([this](const QString& taskName, const QString& text) {
         if (!tray_) return;
         notifiedTask_ = taskName;
+        notifiedChange_ = notifier_->LastWasChange(taskName);
         tray_->showMessage(taskName, text, AppIcon());
     });
-    connect(notifier_, &CDesktopNotifier::taskActivated, this, &CMainFrame::ShowTask);
+    connect(notifier_, &CDesktopNotifier::taskActivated, this,
+            [this](const QString& taskName) { ShowTask(taskName); });
+    connect(notifier_, &CDesktopNotifier::changesActivated, this,
+            [this](const QString& taskName) { ShowTask(taskName, true); });
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         statusBar()->showMessage(tr("No system tray: closing the window minimises it."), 10000);
         return;
@@ -209,14 +216,24 @@ void CMainFrame::CreateTray() {
     tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { TrayActivated(reason); });
-    connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] { ShowTask(notifiedTask_); });
+    connect(tray_, &QSystemTrayIcon::messageClicked, this,
+            [this] { ShowTask(notifiedTask_, notifiedChange_); });
     tray_->show();
 }
 
 void CMainFrame::ConnectPort() {
     connect(&port_, &CQtDesktopPort::displayQueueRequested, this, &CMainFrame::ShowWindow);
-    connect(&port_, &CQtDesktopPort::promptShown, this, &CMainFrame::Prompt);
-    connect(&port_, &CQtDesktopPort::iconLit, this, &CMainFrame::LightIcon);
+    connect(
+        &port_, &CQtDesktopPort::promptShown, this,
+        [this](const QString& taskName, const QString& text) { Prompt(taskName, text, false); });
+    connect(
+        &port_, &CQtDesktopPort::iconLit, this,
+        [this](const QString& taskName, const QString& text) { LightIcon(taskName, text, false); });
+    connect(&port_, &CQtDesktopPort::changePromptShown, this,
+            [this](const QString& taskName, const QString& text) { Prompt(taskName, text, true); });
+    connect(
+        &port_, &CQtDesktopPort::changeIconLit, this,
+        [this](const QString& taskName, const QString& text) { LightIcon(taskName, text, true); });
     connect(&port_, &CQtDesktopPort::queueSaveFailed, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
     connect(&port_, &CQtDesktopPort::logChanged, this, [this](int logId) {
@@ -271,6 +288,8 @@ void CMainFrame::Tick() {
         }
         if (!tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
     }
+    for (auto& [task, window] : changesWindows_)
+        if (window) window->FollowTask();
     UpdateCommands();
     ticking_ = false;
 }
@@ -282,8 +301,10 @@ void CMainFrame::UpdateCommands() {
     int selected = 0;
     bool someActive = false;
     bool someInactive = false;
+    bool versions = false;
     for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
         ++selected;
+        versions = model_->RowAt(index.row()).newestVersion > 0;
         const TaskState state = model_->RowAt(index.row()).state;
         const bool active = state == TaskState::Waiting || state == TaskState::Working;
         someActive |= active;
@@ -299,6 +320,7 @@ void CMainFrame::UpdateCommands() {
     enable(CommandId::EventsActions, !question && selected == 1);
     enable(CommandId::Schedule, !question && selected == 1);
     enable(CommandId::ViewLog, !question && selected == 1);
+    enable(CommandId::ViewChanges, !question && selected == 1 && versions);
     enable(CommandId::ClearLog, !question && selected > 0);
     enable(CommandId::Start, !question && someInactive);
     enable(CommandId::Stop, !question && someActive);
@@ -333,6 +355,8 @@ void CMainFrame::Execute(CommandId id) {
             return EditTask(true);
         case CommandId::ViewLog:
             return ViewLog();
+        case CommandId::ViewChanges:
+            return ViewChanges();
         case CommandId::ClearLog:
             return ClearLog();
         case CommandId::Start:
@@ -436,6 +460,48 @@ void CMainFrame::ViewLog() {
     logWindow_->ShowLog(log);
 }
 
+void CMainFrame::ViewChanges() {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    if (!selected.empty()) ShowChanges(selected.front());
+}
+
+CChangesWindow* CMainFrame::ChangesWindow(const CMonitorTask* task) const {
+    const auto it = changesWindows_.find(task);
+    return it == changesWindows_.end() ? nullptr : it->second.data();
+}
+
+void CMainFrame::ShowChanges(const MonitorTaskPtr& task) {
+    if (!task) return;
+    // Windows closed since are forgotten.
+    std::erase_if(changesWindows_, [](const auto& entry) { return entry.second.isNull(); });
+    CChangesWindow* window = ChangesWindow(task.get());
+    if (window) {
+        window->Reload();
+    } else {
+        window = new CChangesWindow(task, settings_.Int(setting::kVersionsKept) == 0);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        PlaceNearWindow(*window);
+        changesWindows_[task.get()] = window;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    // Viewed now: the row loses its bold at once.
+    model_->RefreshRow(model_->RowOf(task.get()));
+    UpdateCommands();
+}
+
+void CMainFrame::ActivateRow() {
+    const std::vector<MonitorTaskPtr> selected = list_->SelectedTasks();
+    const int row = selected.size() == 1 ? model_->RowOf(selected.front().get()) : -1;
+    if (row >= 0) {
+        const TaskRow& cells = model_->RowAt(row);
+        if (cells.newestVersion > 0 && (cells.runChanged || cells.unseen))
+            return Execute(CommandId::ViewChanges);
+    }
+    Execute(CommandId::EventsActions);
+}
+
 void CMainFrame::ClearLog() {
     for (const MonitorTaskPtr& task : list_->SelectedTasks())
         if (ItemLogPtr log = task->GetLog()) log->Clear();
@@ -499,29 +565,31 @@ void CMainFrame::ShowPrompts() {
     ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), QString(), QString());
 }
 
-void CMainFrame::Prompt(const QString& taskName, const QString& text) {
+void CMainFrame::Prompt(const QString& taskName, const QString& text, bool change) {
     MakePromptsWindowNearby();
     ShowPrompt(promptsWindow_, &port_, engine_.GetEngineLog(), taskName, text);
-    Notify(taskName, text);
+    Notify(taskName, text, change);
 }
 
-void CMainFrame::LightIcon(const QString& taskName, const QString& text) {
+void CMainFrame::LightIcon(const QString& taskName, const QString& text, bool change) {
     lit_ = true;
     trayIconShown_ = true;
     litTask_ = taskName;
     litText_ = text;
-    Notify(taskName, text);
+    Notify(taskName, text, change);
 }
 
-void CMainFrame::Notify(const QString& taskName, const QString& text) {
+void CMainFrame::Notify(const QString& taskName, const QString& text, bool change) {
     if (isVisible() && !isMinimized() && isActiveWindow()) return;
-    notifier_->Notify(taskName, text);
+    notifier_->Notify(taskName, text, change);
 }
 
-void CMainFrame::ShowTask(const QString& taskName) {
+void CMainFrame::ShowTask(const QString& taskName, bool changes) {
     ShowWindow();
-    if (MonitorTaskPtr task = engine_.FindTaskByName(taskName.toStdString()))
+    if (MonitorTaskPtr task = engine_.FindTaskByName(taskName.toStdString())) {
         list_->SelectTask(task.get());
+        if (changes && task->GetNewestVersion() > 0) ShowChanges(task);
+    }
     // Seen: the icon it lit has told its news.
     if (lit_ && litTask_ == taskName) ClearLit(false);
 }
@@ -615,6 +683,8 @@ void CMainFrame::CloseForExit(int tries) {
     // The port stops passing changes on: the windows stop observing their logs.
     if (promptsWindow_) promptsWindow_->Detach();
     if (logWindow_) logWindow_->Detach();
+    for (auto& [task, window] : changesWindows_)
+        if (window) window->close();
     close();
     emit exitRequested();
 }

@@ -23,6 +23,7 @@ class QTimer;
 
 namespace tellweir {
 
+class CChangesWindow;
 class CCredentialPrompter;
 class CDesktopNotifier;
 class CLogWindow;
@@ -50,6 +51,10 @@ class CMainFrame final : public QMainWindow {
     CLogWindow* PromptsWindow() const { return promptsWindow_; }
     CDesktopNotifier* Notifier() const { return notifier_; }
     CCredentialPrompter* Prompter() const { return prompter_; }
+    // The open View Changes window of a task; null when none is open.
+    CChangesWindow* ChangesWindow(const CMonitorTask* task) const;
+    // Opens View Changes for a task (the open window comes forward and loads anew).
+    void ShowChanges(const MonitorTaskPtr& task);
 
     // The commands, as the menus run them.
     void Execute(CommandId id);
@@ -105,6 +110,9 @@ class CMainFrame final : public QMainWindow {
     // "Start now" of the Schedule dialog.
     void StartTaskNow(const MonitorTaskPtr& task);
     void ViewLog();
+    void ViewChanges();
+    // A double click: View Changes for a row whose news is a change, else the task's events.
+    void ActivateRow();
     void ClearLog();
     void StartTasks(bool start);
     void RemoveTasks();
@@ -119,12 +127,14 @@ class CMainFrame final : public QMainWindow {
     void CloseForExit(int tries);
     void SaveQueue();
 
-    void Prompt(const QString& taskName, const QString& text);
-    void LightIcon(const QString& taskName, const QString& text);
+    // `change`: the run kept a new version; its notification leads to View Changes.
+    void Prompt(const QString& taskName, const QString& text, bool change);
+    void LightIcon(const QString& taskName, const QString& text, bool change);
     // A desktop notification when the window is not in front.
-    void Notify(const QString& taskName, const QString& text);
-    // A notification was chosen: the window with that task selected.
-    void ShowTask(const QString& taskName);
+    void Notify(const QString& taskName, const QString& text, bool change);
+    // A notification was chosen: the window with that task selected, and its changes when the
+    // notification told of a change.
+    void ShowTask(const QString& taskName, bool changes = false);
     void ClearLit(bool selectTask);
     void AddPromptLine(const QString& taskName, const QString& text);
     // The hooks of the commands: rows for the tasks added or removed, on the GUI thread.
@@ -155,6 +165,8 @@ class CMainFrame final : public QMainWindow {
     QString litTask_;
     QString litText_;
     QString notifiedTask_;  // the task of the last notification, selected when it is clicked
+    bool notifiedChange_ = false;
+    std::map<const CMonitorTask*, QPointer<CChangesWindow>> changesWindows_;
     bool confirmOnExit_ = true;
     int exitQuestion_ = 0;
     bool exiting_ = false;

@@ -1,6 +1,7 @@
 // The task list model: rows, cells, refresh by change stamp and the sort order.
 #include "shell/main_window/task_list_model.h"
 
+#include <QFont>
 #include <algorithm>
 #include <unordered_set>
 
@@ -75,6 +76,13 @@ QVariant CTaskListModel::data(const QModelIndex& index, int role) const {
             if (column == kColumnUrl || column == kColumnName)
                 return QString::fromStdString(row.Text(column));
             return {};
+        case Qt::FontRole: {
+            if (!row.unseen) return {};
+            // Changes the user has not looked at yet stand out until View Changes shows them.
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
         case Qt::UserRole:  // the bar of the "Xfer %" cell
             return column == kColumnXfer ? QVariant(row.XferPercent()) : QVariant();
         default:

@@ -53,6 +53,9 @@ TaskRow TaskRow::Read(const CMonitorTask& task) {
     row.bytesSent = task.Int64(task::kBytesSent);
     row.bytesRecv = task.Int64(task::kBytesRecv);
     row.lastResult = task.GetLastResult();
+    row.newestVersion = task.GetNewestVersion();
+    row.unseen = task.HasUnseenChanges();
+    row.runChanged = task.Int(task::kRunVersion) != 0;
     return row;
 }
 

@@ -47,6 +47,9 @@ struct TaskRow {
     std::int64_t bytesSent = 0;
     std::int64_t bytesRecv = 0;
     TransferResult lastResult = 0;
+    std::int32_t newestVersion = 0;  // 0: no versions kept
+    bool unseen = false;             // versions newer than the last one viewed (a bold row)
+    bool runChanged = false;         // the last run kept a version: its news is a change
 
     static TaskRow Read(const CMonitorTask& task);
 

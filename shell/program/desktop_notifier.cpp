@@ -56,8 +56,14 @@ uint CDesktopNotifier::NotificationId(const QString& taskName) const {
     return it == notes_.end() ? 0 : it->second.id;
 }
 
-void CDesktopNotifier::Notify(const QString& taskName, const QString& text) {
+bool CDesktopNotifier::LastWasChange(const QString& taskName) const {
+    const auto it = notes_.find(taskName);
+    return it != notes_.end() && it->second.change;
+}
+
+void CDesktopNotifier::Notify(const QString& taskName, const QString& text, bool change) {
     TaskNote& note = notes_[taskName];
+    note.change = change;
     // The id to replace comes with the reply: a second message sent before it would stand
     // beside the first instead of replacing it.
     if (note.sending) {
@@ -115,7 +121,10 @@ void CDesktopNotifier::OnActionInvoked(uint id, const QString& actionKey) {
     if (id == 0 || actionKey != kDefaultAction) return;
     for (const auto& [taskName, note] : notes_)
         if (note.id == id) {
-            emit taskActivated(taskName);
+            if (note.change)
+                emit changesActivated(taskName);
+            else
+                emit taskActivated(taskName);
             return;
         }
 }

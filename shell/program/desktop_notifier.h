@@ -29,7 +29,10 @@ class CDesktopNotifier final : public QObject {
     // What shows a message the service did not take.
     void SetFallback(Fallback fallback) { fallback_ = std::move(fallback); }
 
-    void Notify(const QString& taskName, const QString& text);
+    // `change`: the notification tells of a change; choosing it asks for the task's changes.
+    void Notify(const QString& taskName, const QString& text, bool change = false);
+    // Whether the task's latest notification told of a change.
+    bool LastWasChange(const QString& taskName) const;
 
     // The service's id of the task's notification; 0 when it has none (yet).
     uint NotificationId(const QString& taskName) const;
@@ -40,6 +43,8 @@ class CDesktopNotifier final : public QObject {
   signals:
     // The user chose a notification (its default action): show the window with this task.
     void taskActivated(const QString& taskName);
+    // The user chose a notification of a change: show the task's changes.
+    void changesActivated(const QString& taskName);
 
   private slots:
     void OnActionInvoked(uint id, const QString& actionKey);
@@ -50,6 +55,7 @@ class CDesktopNotifier final : public QObject {
         uint id = 0;                  // the service's id, kept to replace it
         bool sending = false;         // a Notify call waits for its reply
         std::optional<QString> next;  // the text to send once it has come
+        bool change = false;          // the latest text tells of a change
     };
 
     void Send(const QString& taskName, const QString& text);

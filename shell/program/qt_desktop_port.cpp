@@ -58,6 +58,27 @@ void CQtDesktopPort::LightTrayIcon(const std::string& taskName, const std::strin
     });
 }
 
+QString ChangeText(const std::string& text, const ChangeNote& change) {
+    QString prompt = QString::fromStdString(text);
+    if (change.summary.empty()) return prompt;
+    const QString summary = QString::fromStdString(change.summary);
+    return prompt.isEmpty() ? summary : QStringLiteral("%1 (%2)").arg(prompt, summary);
+}
+
+void CQtDesktopPort::ShowChangePrompt(const std::string& taskName, const std::string& text,
+                                      const ChangeNote& change) {
+    Queue([this, name = QString::fromStdString(taskName), message = ChangeText(text, change)] {
+        emit changePromptShown(name, message);
+    });
+}
+
+void CQtDesktopPort::LightChangeIcon(const std::string& taskName, const std::string& text,
+                                     const ChangeNote& change) {
+    Queue([this, name = QString::fromStdString(taskName), message = ChangeText(text, change)] {
+        emit changeIconLit(name, message);
+    });
+}
+
 void CQtDesktopPort::LogChanged(std::int32_t logId) {
     Queue([this, logId] { emit logChanged(logId); });
 }

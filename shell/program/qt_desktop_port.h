@@ -27,6 +27,12 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void DisplayQueue() override;
     void ShowPrompt(const std::string& taskName, const std::string& text) override;
     void LightTrayIcon(const std::string& taskName, const std::string& text) override;
+    // As the plain ones, with how much changed after the text; their notification leads to the
+    // task's changes.
+    void ShowChangePrompt(const std::string& taskName, const std::string& text,
+                          const ChangeNote& change) override;
+    void LightChangeIcon(const std::string& taskName, const std::string& text,
+                         const ChangeNote& change) override;
     std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
     void LogChanged(std::int32_t logId) override;
     void QueueSaveFailed(const std::string& text) override;
@@ -48,6 +54,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     void displayQueueRequested();
     void promptShown(const QString& taskName, const QString& text);
     void iconLit(const QString& taskName, const QString& text);
+    void changePromptShown(const QString& taskName, const QString& text);
+    void changeIconLit(const QString& taskName, const QString& text);
     void logChanged(int logId);
     void queueSaveFailed(const QString& text);
     // The prompt broker's requests changed; at most one is queued at a time.
@@ -61,6 +69,9 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
     std::atomic<bool> closed_{false};
     std::atomic<bool> credentialsQueued_{false};
 };
+
+// A prompt's text followed by how much changed: "Content Changed (12 lines added, 3 removed)".
+QString ChangeText(const std::string& text, const ChangeNote& change);
 
 // Opens a path or link with the desktop's handler; false when none took it.
 bool OpenWithDesktop(const QString& target);

@@ -1,4 +1,5 @@
-// The Misc page: log length, the download size limit and starting with the desktop session.
+// The Misc page: log length, the download size limit, the versions each task keeps and starting
+// with the desktop session.
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -25,6 +26,19 @@ CMiscSettingsPage::CMiscSettingsPage(CPropertySet& values, CPropertySet& target,
     grid->addWidget(maxSizeLabel, 1, 0);
     grid->addWidget(maxSize, 1, 1);
     grid->addWidget(new QLabel(tr("MiB (0: no limit)"), this), 1, 2);
+    auto* versionsKept = new CBoundSpinBox(0, 1000, this);
+    auto* versionsKeptLabel = new QLabel(tr("&Versions kept:"), this);
+    versionsKeptLabel->setBuddy(versionsKept);
+    versionsKept->setToolTip(tr("How many versions of its resource each task keeps to compare"));
+    grid->addWidget(versionsKeptLabel, 2, 0);
+    grid->addWidget(versionsKept, 2, 1);
+    grid->addWidget(new QLabel(tr("(0: keep none)"), this), 2, 2);
+    auto* versionsSize = new CBoundSpinBox(1, 1048576, this);
+    auto* versionsSizeLabel = new QLabel(tr("Versions ma&x size (MiB):"), this);
+    versionsSizeLabel->setBuddy(versionsSize);
+    versionsSize->setToolTip(tr("How much disk space the versions of one task may take"));
+    grid->addWidget(versionsSizeLabel, 3, 0);
+    grid->addWidget(versionsSize, 3, 1);
     grid->setColumnStretch(3, 1);
 
     auto* startup = new QCheckBox(tr("&Run Tellweir when I log in"), this);
@@ -37,6 +51,8 @@ CMiscSettingsPage::CMiscSettingsPage(CPropertySet& values, CPropertySet& target,
 
     BindInt(maxLines, setting::kMaxLogLines, 0, 0);
     BindInt(maxSize, setting::kMaxDownloadSize, 0, 1048576);
+    BindInt(versionsKept, setting::kVersionsKept, 0, 1000);
+    BindInt(versionsSize, setting::kVersionsMaxSize, 1, 1048576);
     BindCheck(startup, setting::kRunOnStartup);
 }
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "history/version_store.h"
+#include "shell/changes_view/changes_window.h"
 #include "shell/main_window/task_list_view.h"
 #include "shell/program/desktop_notifier.h"
 #include "tests/shell/program/private_session_bus.h"
@@ -88,6 +90,37 @@ TEST_F(DesktopNotifierTest, PromptsOfAHiddenWindowReachTheServiceOnePerTask) {
         return frame.isVisible() && selected.size() == 1 && selected.front()->GetName() == "beta";
     }));
     EXPECT_FALSE(frame.IsLit()) << "the lit icon told its news";
+}
+
+// A change's notification says how much changed, and choosing it opens the task's changes.
+TEST_F(DesktopNotifierTest, ChangeNotificationLeadsToTheChanges) {
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.Ok()) << bus.Error();
+    FakeNotificationService service(bus.Connect(QStringLiteral("service")));
+    ASSERT_TRUE(service.Registered());
+    MonitorTaskPtr task = CMonitorTask::Create();
+    task->SetName("prices");
+    task->SetString(task::kUri, dir_.WriteFile("prices.txt", "text"));
+    task->SetString(task::kSamplePath, dir_ / "prices.sample");
+    task->SetInt(task::kSchedule, task::kScheduleManual);
+    VersionRecord record;
+    record.event = "First Time";
+    ASSERT_EQ(CVersionStore(task->GetVersionFolder()).Add(record, "price 1\n", VersionLimits{}), 1);
+    task->SetInt(task::kNewestVersion, 1);
+    ASSERT_TRUE(engine_.AddTask(*task));
+    CMainFrame& frame = Frame();
+    frame.Notifier()->UseBus(bus.Connect(QStringLiteral("program")));
+    frame.hide();
+
+    port_.ShowChangePrompt("prices", "Content Changed", {1, "1 line added"});
+    ASSERT_TRUE(WaitFor([&] { return LastCallOf(service, QStringLiteral("prices")) != nullptr; }));
+    const auto* call = LastCallOf(service, QStringLiteral("prices"));
+    EXPECT_EQ(call->body, QStringLiteral("Content Changed (1 line added)"));
+    service.InvokeDefaultAction(call->id);
+    ASSERT_TRUE(WaitFor([&] { return frame.ChangesWindow(task.get()) != nullptr; }));
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(task->GetViewedVersion(), 1);
+    ASSERT_TRUE(WaitFor([&] { return !frame.ChangesWindow(task.get())->Busy(); }));
 }
 
 // No service on the bus, or no bus at all: the message is shown the old way, and nothing is

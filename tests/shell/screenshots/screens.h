@@ -18,6 +18,7 @@ void RenderSettingsScreens(const QString& outFolder, const QString& suffix, CMai
                            CMonitorEngine& engine, const MonitorTaskPtr& task);
 void RenderLogViewScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
                           CMonitorEngine& engine, const MonitorTaskPtr& task);
+void RenderChangesViewScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame);
 void RenderTaskDialogScreens(const QString& outFolder, const QString& suffix, CMainFrame& frame,
                              CMonitorEngine& engine, const MonitorTaskPtr& task);
 

@@ -105,6 +105,7 @@ void Render(const QString& out, const QString& suffix, CMainFrame& frame, CMonit
     RenderTaskDialogScreens(out, suffix, frame, engine, task);
     RenderSettingsScreens(out, suffix, frame, engine, task);
     RenderLogViewScreens(out, suffix, frame, engine, task);
+    RenderChangesViewScreens(out, suffix, frame);
 }
 
 }  // namespace

@@ -196,6 +196,46 @@ TEST_F(SettingsDialogTest, ConnectionPageChecksItsValues) {
     }
 }
 
+// The Misc page holds how many versions each task keeps and how much room they take.
+TEST_F(SettingsDialogTest, MiscPageBindsTheVersionsSettings) {
+    struct Case {
+        int kept;
+        int megabytes;
+        QString message;  // empty: accepted
+    };
+    const Case cases[] = {
+        {0, 20, {}},
+        {1000, 1, {}},
+        {1001, 50, QStringLiteral("Please enter an integer between 0 and 1000.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kept);
+        values_.SetString(setting::kLastSettingsPath, "");
+        values_.SetInt(setting::kVersionsKept, 10);
+        values_.SetInt(setting::kVersionsMaxSize, 50);
+        std::optional<MessageBoxAnswer> ok;
+        ok.emplace(QStringLiteral("OK"));
+        Run([&](CSettingsDialog& dialog) {
+            ASSERT_EQ(dialog.Tree()->currentItem()->text(0), "Misc");
+            auto* kept = Control<QSpinBox>(dialog, "&Versions kept:");
+            auto* size = Control<QSpinBox>(dialog, "Versions ma&x size (MiB):");
+            ASSERT_NE(kept, nullptr);
+            ASSERT_NE(size, nullptr);
+            EXPECT_EQ(kept->value(), 10);
+            TypeNumber(kept, c.kept);
+            TypeNumber(size, c.megabytes);
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            if (!c.message.isEmpty()) {
+                EXPECT_EQ(ok->Text(), c.message);
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            }
+        });
+        EXPECT_EQ(values_.Int(setting::kVersionsKept), c.message.isEmpty() ? c.kept : 10);
+        EXPECT_EQ(values_.Int(setting::kVersionsMaxSize), c.message.isEmpty() ? c.megabytes : 50);
+        saved_.clear();
+    }
+}
+
 // Only Apply and OK change the settings, only after a change; the settings are saved after the
 // dialog whichever way it ended, with the page shown last, and the dialog reopens on it.
 TEST_F(SettingsDialogTest, ApplyOkAndCancel) {
