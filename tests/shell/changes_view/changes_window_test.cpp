@@ -41,6 +41,8 @@ class ChangesWindowTest : public ShellTest {
         MonitorTaskPtr task = MakeFileTask(name);
         task->SetString(task::kSamplePath, dir_ / (name + ".sample"));
         task->SetInt(task::kSchedule, task::kScheduleManual);
+        // Added first: a task created afresh clears whatever versions its folder held.
+        EXPECT_TRUE(engine_.AddTask(*task)) << name;
         CVersionStore store(task->GetVersionFolder());
         std::int32_t number = 0;
         for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -53,7 +55,6 @@ class ChangesWindowTest : public ShellTest {
             EXPECT_GT(number, 0);
         }
         task->SetInt(task::kNewestVersion, number);
-        EXPECT_TRUE(engine_.AddTask(*task)) << name;
         return task;
     }
 
