@@ -354,7 +354,8 @@ void CDiffView::DrawNumber(QPainter& painter, int x, int y, std::int32_t number,
 }
 
 void CDiffView::DrawSide(QPainter& painter, const DiffColors& colors, int x, int y, int width,
-                         std::int32_t index, bool selected, bool unified) const {
+                         std::int32_t index, bool selected, Side side) const {
+    const bool unified = side == Side::Unified;
     const QPalette& pal = palette();
     const int numbers = NumberColumns() * charWidth_ * (unified ? 2 : 1);
     if (index < 0) {
@@ -381,7 +382,8 @@ void CDiffView::DrawSide(QPainter& painter, const DiffColors& colors, int x, int
         DrawNumber(painter, x, y, line.oldLine, selected);
         DrawNumber(painter, x + NumberColumns() * charWidth_, y, line.newLine, selected);
     } else {
-        DrawNumber(painter, x, y, line.op == LineOp::Added ? line.newLine : line.oldLine, selected);
+        // A same line stands on both halves, each with its own text's number.
+        DrawNumber(painter, x, y, side == Side::New ? line.newLine : line.oldLine, selected);
     }
     const QColor text = selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
     painter.setPen(text);
@@ -453,10 +455,10 @@ void CDiffView::paintEvent(QPaintEvent* /*event*/) {
                              QString::fromStdString(
                                  HunkHeader(rows_.Hunks()[static_cast<std::size_t>(row.hunk)])));
         } else if (unified) {
-            DrawSide(painter, colors, 0, y, width, row.left, selected, true);
+            DrawSide(painter, colors, 0, y, width, row.left, selected, Side::Unified);
         } else {
-            DrawSide(painter, colors, 0, y, half - 1, row.left, selected, false);
-            DrawSide(painter, colors, half + 1, y, width - half - 1, row.right, selected, false);
+            DrawSide(painter, colors, 0, y, half - 1, row.left, selected, Side::Old);
+            DrawSide(painter, colors, half + 1, y, width - half - 1, row.right, selected, Side::New);
         }
         if (r == caret_ && hasFocus() && !selected) {
             painter.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));

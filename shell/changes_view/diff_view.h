@@ -78,10 +78,13 @@ class CDiffView final : public QAbstractScrollArea {
     void EnsureVisible(int row);
     int RowAt(int y) const;
     int NumberColumns() const;
+    // Where a side is drawn: the one column of the unified layout (both line numbers), or the
+    // old or new half of the side-by-side one (that text's line number).
+    enum class Side { Unified, Old, New };
     // Draws one side of a row: line `index` of the diff (or a blank side for -1) in the area
     // from `x`, `width` wide.
     void DrawSide(QPainter& painter, const DiffColors& colors, int x, int y, int width,
-                  std::int32_t index, bool selected, bool unified) const;
+                  std::int32_t index, bool selected, Side side) const;
     void DrawNumber(QPainter& painter, int x, int y, std::int32_t number, bool selected) const;
     void AppendRowText(QString& out, const DiffRow& row) const;
 
