@@ -4,6 +4,7 @@
 // reference-counted (CRefCounted: AddRef, Release) and guards itself with its own lock.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -78,8 +79,11 @@ class CMonitorTask : public CRefCounted, public CPropertySet {
     std::string GetVersionFolder() const;
     std::int32_t GetNewestVersion() const { return Int(task::kNewestVersion); }
     std::int32_t GetViewedVersion() const { return Int(task::kViewedVersion); }
-    // A version newer than the newest one viewed: the list shows the task in bold.
-    bool HasUnseenChanges() const { return GetNewestVersion() > GetViewedVersion(); }
+    // A version newer than the newest one viewed: the list shows the task in bold. The first
+    // version is what the task first found, not a change.
+    bool HasUnseenChanges() const {
+        return GetNewestVersion() > std::max(GetViewedVersion(), std::int32_t{1});
+    }
     // The user has seen the versions up to `number`: kept here and in the versions folder, and
     // the list told. False when the folder could not be written (the mark still holds here).
     bool SetViewedVersion(std::int32_t number);

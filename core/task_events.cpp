@@ -71,10 +71,12 @@ void CMonitorTask::RunActions(IDesktopPort& desktop) {
         context.url = MaskUrlPassword(GetUri());
         context.event = std::string(EventDisplayName(chosenEvent_));
         context.time = LocalNow();
-        context.change = GetRunChange();
-        if (context.change.version != 0)
+        // Only a version with one before it is a change (the first one has no summary).
+        if (const ChangeNote change = GetRunChange(); !change.summary.empty()) {
+            context.change = change;
             context.diffFile =
                 RunDiffWriter(GetVersionFolder(), context.taskName, context.change.version, log);
+        }
     }
     // Actions may block (a tone, the shell's reply), so they run outside the task lock.
     for (const std::string& line : lines) {

@@ -55,7 +55,8 @@ TaskRow TaskRow::Read(const CMonitorTask& task) {
     row.lastResult = task.GetLastResult();
     row.newestVersion = task.GetNewestVersion();
     row.unseen = task.HasUnseenChanges();
-    row.runChanged = task.Int(task::kRunVersion) != 0;
+    // Version 1 is the first content seen, not a change.
+    row.runChanged = task.Int(task::kRunVersion) > 1;
     return row;
 }
 

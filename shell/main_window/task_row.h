@@ -49,7 +49,7 @@ struct TaskRow {
     TransferResult lastResult = 0;
     std::int32_t newestVersion = 0;  // 0: no versions kept
     bool unseen = false;             // versions newer than the last one viewed (a bold row)
-    bool runChanged = false;         // the last run kept a version: its news is a change
+    bool runChanged = false;         // the last run kept a version after the first: a change
 
     static TaskRow Read(const CMonitorTask& task);
 

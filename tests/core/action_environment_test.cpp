@@ -187,7 +187,8 @@ TEST_F(ActionEnvironmentTest, NoChangeNoDiff) {
         const char* prompt;
     } cases[] = {
         {"unchanged", 0, "", "", "prompt Page: P"},
-        {"first", 1, "", "", "change prompt Page: P (1, )"},
+        // The first version is no change: a plain prompt.
+        {"first", 1, "", "", "prompt Page: P"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
