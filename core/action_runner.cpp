@@ -36,9 +36,10 @@ void OpenInShellAction(const std::string& target, ILog* log, const ActionContext
                        IDesktopPort& desktop) {
     // The main window opens it on its own thread when it is there; otherwise, or when it
     // declines, it is opened here.
-    const std::optional<int> reply = desktop.OpenInShell(target, log);
+    ChildEnvironment environment = ChildEnvironmentOf(context);
+    const std::optional<int> reply = desktop.OpenInShell(target, log, environment);
     if (reply && *reply == kShellOpenHandled) return;
-    ShellOpenAction(target, log, ChildEnvironmentOf(context));
+    ShellOpenAction(target, log, std::move(environment));
 }
 
 void AddEntry(std::vector<std::string>& entries, std::string_view name, std::string_view value) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "port/child_environment.h"
+
 namespace tellweir {
 
 // The end of a started child, filled in by the keeper when it reaps the child.
@@ -38,13 +40,6 @@ using ChildSettled = std::function<void(std::optional<int> exitCode)>;
 struct ChildWatch {
     std::chrono::milliseconds limit{0};  // 0: no limit, `settled` only hears of the end
     ChildSettled settled;                // may be empty
-};
-
-// What a child gets besides the parent's environment: "NAME=VALUE" entries that add to it or
-// replace the parent's value, and what must live until the child has ended (a file it reads).
-struct ChildEnvironment {
-    std::vector<std::string> entries;
-    std::shared_ptr<const void> keep;
 };
 
 struct SpawnResult {

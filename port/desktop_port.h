@@ -11,6 +11,7 @@
 
 #include "log/log.h"
 #include "log/log_observer.h"
+#include "port/child_environment.h"
 
 namespace tellweir {
 
@@ -57,7 +58,9 @@ class IDesktopPort : public ILogObserver {
     // call). Engine thread, no lock held. The only call that waits: an implementation answers
     // directly when already on the receiving thread, gives up after a bounded time, and
     // answers nothing once the window is going away. Nothing: no window, the caller opens it.
-    virtual std::optional<int> OpenInShell(const std::string& /*target*/, ILog* /*log*/) {
+    // `environment` is what the opener gets besides the program's own (the run's context).
+    virtual std::optional<int> OpenInShell(const std::string& /*target*/, ILog* /*log*/,
+                                           const ChildEnvironment& /*environment*/) {
         return std::nullopt;
     }
     // An item log this port was added to as observer changed (see ILogObserver).

@@ -458,7 +458,8 @@ void CDiffView::paintEvent(QPaintEvent* /*event*/) {
             DrawSide(painter, colors, 0, y, width, row.left, selected, Side::Unified);
         } else {
             DrawSide(painter, colors, 0, y, half - 1, row.left, selected, Side::Old);
-            DrawSide(painter, colors, half + 1, y, width - half - 1, row.right, selected, Side::New);
+            DrawSide(painter, colors, half + 1, y, width - half - 1, row.right, selected,
+                     Side::New);
         }
         if (r == caret_ && hasFocus() && !selected) {
             painter.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));

@@ -1,14 +1,21 @@
 // The Qt adapter of the desktop port.
 #include "shell/program/qt_desktop_port.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
+
+#include "core/shell_actions.h"
 
 namespace tellweir {
 
@@ -99,11 +106,13 @@ bool CQtDesktopPort::CredentialsRequested() {
     return true;
 }
 
-std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* /*log*/) {
+std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* /*log*/,
+                                               const ChildEnvironment& environment) {
     if (closed_.load(std::memory_order_acquire)) return std::nullopt;
     const QString path = QString::fromStdString(target);
     if (QThread::currentThread() == thread())
-        return OpenWithDesktop(path) ? std::optional<int>(kShellOpenHandled) : std::nullopt;
+        return OpenWithDesktop(path, environment) ? std::optional<int>(kShellOpenHandled)
+                                                  : std::nullopt;
     // Whoever claims the open first does it: the GUI thread when it gets to the call in time,
     // else the action itself once it stopped waiting; the other side then leaves it alone, so
     // the target opens at most once.
@@ -115,11 +124,11 @@ std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* 
     std::future<bool> opened = open->answer.get_future();
     QMetaObject::invokeMethod(
         this,
-        [this, path, open] {
+        [this, path, open, environment] {
             int unclaimed = kUnclaimed;
             if (!open->claim.compare_exchange_strong(unclaimed, kClaimedByWindow)) return;
             open->answer.set_value(!closed_.load(std::memory_order_acquire) &&
-                                   OpenWithDesktop(path));
+                                   OpenWithDesktop(path, environment));
         },
         Qt::QueuedConnection);
     // The GUI may be busy in a modal dialog or going away: the action then opens it itself.
@@ -138,9 +147,30 @@ std::optional<int> CQtDesktopPort::OpenInShell(const std::string& target, ILog* 
     return done ? std::optional<int>(kShellOpenHandled) : std::nullopt;
 }
 
-bool OpenWithDesktop(const QString& target) {
+bool OpenWithDesktop(const QString& target, const ChildEnvironment& environment) {
     const QUrl url = QUrl::fromUserInput(target, QString(), QUrl::AssumeLocalFile);
-    return url.isValid() && QDesktopServices::openUrl(url);
+    if (!url.isValid()) return false;
+    if (environment.entries.empty()) return QDesktopServices::openUrl(url);
+    // The desktop services take no environment: the opener they would start is started here.
+    QProcess opener;
+    opener.setProgram(QStringLiteral("xdg-open"));
+    opener.setArguments({url.toString(QUrl::FullyEncoded)});
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const std::string& entry : environment.entries) {
+        const std::size_t equals = entry.find('=');
+        if (equals == std::string::npos) continue;
+        variables.insert(QString::fromStdString(entry.substr(0, equals)),
+                         QString::fromStdString(entry.substr(equals + 1)));
+    }
+    opener.setProcessEnvironment(variables);
+    opener.setStandardInputFile(QProcess::nullDevice());
+    if (!opener.startDetached()) return false;
+    // A detached opener cannot be waited for: what it reads is kept as long as an action's
+    // opener is given.
+    if (environment.keep)
+        QTimer::singleShot(std::chrono::milliseconds(kShellOpenWait), QCoreApplication::instance(),
+                           [keep = environment.keep] {});
+    return true;
 }
 
 }  // namespace tellweir

@@ -33,7 +33,8 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
                           const ChangeNote& change) override;
     void LightChangeIcon(const std::string& taskName, const std::string& text,
                          const ChangeNote& change) override;
-    std::optional<int> OpenInShell(const std::string& target, ILog* log) override;
+    std::optional<int> OpenInShell(const std::string& target, ILog* log,
+                                   const ChildEnvironment& environment) override;
     void LogChanged(std::int32_t logId) override;
     void QueueSaveFailed(const std::string& text) override;
     // True while the port is open: the windows answer credential requests (a login dialog).
@@ -73,7 +74,9 @@ class CQtDesktopPort final : public QObject, public IDesktopPort {
 // A prompt's text followed by how much changed: "Content Changed (12 lines added, 3 removed)".
 QString ChangeText(const std::string& text, const ChangeNote& change);
 
-// Opens a path or link with the desktop's handler; false when none took it.
-bool OpenWithDesktop(const QString& target);
+// Opens a path or link with the desktop's handler; false when none took it. With `environment`
+// entries the opener (xdg-open) gets them, and what they name is kept for as long as an action's
+// opener is given to finish.
+bool OpenWithDesktop(const QString& target, const ChildEnvironment& environment = {});
 
 }  // namespace tellweir

@@ -59,6 +59,15 @@ class ChangeDesktop final : public IDesktopPort {
     void LightTrayIcon(const std::string& name, const std::string& text) override {
         Add("icon " + name + ": " + text);
     }
+    // The window opens the target, with the names of what the opener gets.
+    std::optional<int> OpenInShell(const std::string& target, ILog* /*log*/,
+                                   const ChildEnvironment& environment) override {
+        std::string names;
+        for (const std::string& entry : environment.entries)
+            names += (names.empty() ? "" : ",") + entry.substr(0, entry.find('='));
+        Add("open " + target + ": " + names);
+        return kShellOpenHandled;
+    }
     void ShowChangePrompt(const std::string& name, const std::string& text,
                           const ChangeNote& change) override {
         Add("change prompt " + name + ": " + text + " (" + std::to_string(change.version) + ", " +
@@ -143,7 +152,7 @@ TEST_F(ActionEnvironmentTest, ChangeReachesEveryProgramOfTheRun) {
 
     RunChange(2, "1 line added, 1 removed",
               "Create Process " + Script("one") + "\r\nCreate Process " + Script("two") +
-                  "\r\nPrompt Changed.\r\nLight Icon Changed.");
+                  "\r\nPrompt Changed.\r\nLight Icon Changed.\r\nOpen in Shell page.txt");
     const std::string env = Done("one");
     const std::string diffPath = dir_ / "runtime/tellweir/";
     const std::size_t at = env.find("TELLWEIR_DIFF=" + diffPath);
@@ -168,9 +177,11 @@ TEST_F(ActionEnvironmentTest, ChangeReachesEveryProgramOfTheRun) {
     EXPECT_EQ(ModeOf(dir_ / "runtime/tellweir"), 0700U);
     EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(diff); }))
         << "removed once both programs ended";
-    EXPECT_EQ(desktop_.Calls(), (std::vector<std::string>{
-                                    "change prompt Page: Changed. (2, 1 line added, 1 removed)",
-                                    "change icon Page: Changed. (2, 1 line added, 1 removed)"}));
+    EXPECT_EQ(desktop_.Calls(),
+              (std::vector<std::string>{"change prompt Page: Changed. (2, 1 line added, 1 removed)",
+                                        "change icon Page: Changed. (2, 1 line added, 1 removed)",
+                                        "open page.txt: TELLWEIR_TASK,TELLWEIR_URL,TELLWEIR_EVENT,"
+                                        "TELLWEIR_TIME,TELLWEIR_SUMMARY,TELLWEIR_DIFF"}));
 }
 
 // Only a run that kept a version after another has a diff and a summary (the first version has

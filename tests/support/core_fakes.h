@@ -137,9 +137,11 @@ class RecordingDesktop final : public IDesktopPort {
         Add("icon " + task + ": " + text);
     }
     void QueueSaveFailed(const std::string& text) override { Add("save failed: " + text); }
-    std::optional<int> OpenInShell(const std::string& target, ILog* log) override {
+    std::optional<int> OpenInShell(const std::string& target, ILog* log,
+                                   const ChildEnvironment& environment) override {
         Add("open " + target);
         shellLog = log;
+        shellEnvironment = environment.entries;
         return shellReply;
     }
 
@@ -154,6 +156,7 @@ class RecordingDesktop final : public IDesktopPort {
 
     std::optional<int> shellReply;
     ILog* shellLog = nullptr;
+    std::vector<std::string> shellEnvironment;  // what the last opener was to get
 
   private:
     void Add(std::string call) {

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QRadioButton>
 #include <QScreen>
+#include <QUrl>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -175,17 +177,46 @@ TEST_F(ShellTest, OpenInShellOpensAtMostOnce) {
     const std::string target = dir_.WriteFile("page.txt", "x");
     std::optional<int> reply = kShellOpenHandled;
     // The GUI thread does not get to the queued call within the wait.
-    std::thread([&] { reply = port_.OpenInShell(target, nullptr); }).join();
+    std::thread([&] { reply = port_.OpenInShell(target, nullptr, {}); }).join();
     EXPECT_EQ(reply, std::nullopt) << "the action opens it itself";
     QApplication::processEvents();  // the late call runs now
     EXPECT_TRUE(opened.names.empty()) << "the window must not open it a second time";
     // In time, the window opens it, once.
     const std::string later = dir_.WriteFile("later.txt", "x");
-    std::thread asking([&] { reply = port_.OpenInShell(later, nullptr); });
+    std::thread asking([&] { reply = port_.OpenInShell(later, nullptr, {}); });
     EXPECT_TRUE(WaitFor([&] { return !opened.names.empty(); }));
     asking.join();
     EXPECT_EQ(reply, kShellOpenHandled);
     EXPECT_EQ(opened.names, std::vector<std::string>{"later.txt"});
+}
+
+// A run's context reaches the opener the window starts, as it reaches one the action starts.
+TEST_F(ShellTest, OpenInShellGivesTheOpenerTheRunsEnvironment) {
+    const std::string folder = dir_ / "bin";
+    ::mkdir(folder.c_str(), 0700);
+    const std::string seen = dir_ / "seen.txt";
+    const std::string script = folder + "/xdg-open";
+    std::ofstream(script) << "#!/bin/sh\necho \"$1 $TELLWEIR_TASK\" >'" << seen << ".tmp'\nmv '"
+                          << seen << ".tmp' '" << seen << "'\n";
+    ::chmod(script.c_str(), 0700);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(folder) + ":" + path);
+    const std::string target = dir_.WriteFile("page.txt", "x");
+    std::optional<int> reply;
+    std::thread asking([&] {
+        reply = port_.OpenInShell(target, nullptr, {{"TELLWEIR_TASK=Prices"}, nullptr});
+    });
+    // The window answers once it has started the opener; the opener then writes what it saw.
+    const bool written = WaitFor([&] { return std::filesystem::exists(seen); });
+    asking.join();
+    qputenv("PATH", path);
+    EXPECT_EQ(reply, kShellOpenHandled);
+    ASSERT_TRUE(written);
+    std::ifstream in(seen);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, QUrl::fromLocalFile(QString::fromStdString(target)).toString().toStdString() +
+                        " Prices");
 }
 
 }  // namespace
