@@ -64,6 +64,9 @@ class VersionRunTest : public ::testing::Test {
     }
     ~VersionRunTest() override {
         engine_.DeleteTasks(tasks_);
+        engine_
+            .RunPass();  // removes the transfers the deletion stopped, while the manager is there
+        link_.Attach(nullptr);  // the engine, destroyed after the manager, must not reach it
         CTransferManager::Shutdown();
         for (ProtocolId protocol : {ProtocolId::Ftp, ProtocolId::Http, ProtocolId::Https})
             RegisterSessionFactory(protocol, nullptr);
