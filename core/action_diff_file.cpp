@@ -15,6 +15,7 @@
 
 #include "history/version_compare.h"
 #include "store/app_settings.h"
+#include "store/atomic_file.h"
 #include "store/setting_ids.h"
 
 namespace tellweir {
@@ -72,16 +73,6 @@ void RemoveLeftoversIn(const std::string& folder) {
         ::unlink((folder + "/" + name).c_str());
 }
 
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ActionDiffFolder() {
@@ -118,7 +109,7 @@ std::shared_ptr<const CActionDiffFile> CActionDiffFile::Write(std::string_view t
             error = "cannot create \"" + path + "\": " + std::strerror(errno);
             return nullptr;
         }
-        const bool written = WriteAll(fd, text);
+        const bool written = WriteFully(fd, text);
         const int saved = errno;
         if (::close(fd) != 0 || !written) {
             ::unlink(path.c_str());

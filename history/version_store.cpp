@@ -24,6 +24,7 @@
 
 #include "base/byte_count.h"
 #include "base/text_format.h"
+#include "store/atomic_file.h"
 #include "store/setting_ids.h"
 
 namespace tellweir {
@@ -149,16 +150,6 @@ bool ReadAt(int fd, std::string& into, std::size_t offset, std::size_t count) {
     return true;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t put = ::write(fd, data.data(), data.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
 // A small number in a file of the folder (the viewed mark, the newest number); 0 when absent.
 std::int32_t ReadNumberFile(int dirFd, const char* name) {
     const Fd fd(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
@@ -197,7 +188,7 @@ int WriteFileIn(int dirFd, const std::string& name, std::string_view data) {
         if (fd < 0 && errno != EEXIST) return errno;
     }
     if (fd < 0) return EEXIST;
-    const bool written = WriteAll(fd, data);
+    const bool written = WriteFully(fd, data);
     const int error = written ? 0 : (errno != 0 ? errno : EIO);
     if (::close(fd) != 0 || !written || ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
         const int failed = error != 0 ? error : errno;

@@ -89,18 +89,25 @@ bool CAtomicFileWriter::Open(const std::string& path, mode_t mode, AtomicWrite k
     return !failed_;
 }
 
-bool CAtomicFileWriter::Write(std::string_view data) {
-    if (fd_ < 0 || failed_) return false;
+bool WriteFully(int fd, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            Fail(errno);
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = EIO;  // nothing taken and no reason given: trying again would spin
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+bool CAtomicFileWriter::Write(std::string_view data) {
+    if (fd_ < 0 || failed_) return false;
+    if (WriteFully(fd_, data)) return true;
+    Fail(errno);
+    return false;
 }
 
 bool CAtomicFileWriter::Commit() {

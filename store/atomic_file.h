@@ -71,6 +71,10 @@ std::string ResolveFileLinks(const std::string& path);
 // another writer's file in progress would go too. The number removed.
 int RemoveStaleTempFiles(const std::string& path);
 
+// Writes all of `data` to the open descriptor, again after an interrupted or short write; false
+// (errno telling why) when a write fails or writes nothing.
+bool WriteFully(int fd, std::string_view data);
+
 // Writes `content` as the whole new content of `path`, atomically as above.
 bool WriteFileAtomically(const std::string& path, std::string_view content,
                          mode_t mode = kPrivateFileMode, AtomicWrite kind = AtomicWrite::Durable);
