@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <chrono>
-#include <thread>
 
 #include "core/task_properties.h"
 #include "history/version_store.h"
@@ -64,10 +65,13 @@ void RenderChangesViewScreens(const QString& outFolder, const QString& suffix, C
     window.setWindowFlag(Qt::Window);
     window.resize(940, 560);
     window.show();
-    for (int i = 0; i < 500 && window.Busy(); ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    // The comparison runs on the window's worker: wait for its result (bounded).
+    QEventLoop loop;
+    QObject::connect(&window, &CChangesWindow::loaded, &loop, [&] {
+        if (!window.Busy()) loop.quit();
+    });
+    QTimer::singleShot(std::chrono::seconds(10), &loop, &QEventLoop::quit);
+    if (window.Busy()) loop.exec();
     QApplication::processEvents();
     SaveShot(window, outFolder, "changes-window" + suffix);
     window.WholeTextBox()->setChecked(true);
